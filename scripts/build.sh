@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds everything (program and tests) into BUILD_DIR (default: build).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+cmake --build "$build"
