@@ -1,0 +1,19 @@
+// One check of a site: a single GET of the address with every cache bypassed and the
+// redirections followed, of which only the final status code is read.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "monitor/http_check_result.h"
+
+// Runs the check on the calling thread. Connecting, sending and receiving each give up
+// after timeoutMs, so the call always returns: an address that does not parse, a refused
+// connection and a server that never answers all give kOpenFailed.
+HttpCheckOutcome CheckAddress(const std::wstring& url, unsigned long timeoutMs);
+
+// Runs CheckAddress on a short-lived thread of its own and waits for it, giving up with
+// kAbandoned as soon as stop or quit is raised. An abandoned request thread keeps its own
+// copy of the address and its own result slot, and ends by itself at its time-out.
+HttpCheckOutcome RunAbandonableCheck(const std::wstring& url, unsigned long timeoutMs, const std::atomic<bool>& stop,
+                                     const std::atomic<bool>& quit);

@@ -1,0 +1,4 @@
+// Whether the local network is up, as the system sees it.
+#pragma once
+
+bool IsNetworkUp();

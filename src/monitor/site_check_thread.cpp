@@ -1,0 +1,60 @@
+#include "monitor/site_check_thread.h"
+
+#include "build_config.h"
+#include "monitor/http_check.h"
+#include "monitor/monitor_events.h"
+#include "monitor/network_state.h"
+#include "monitor/shared_flags.h"
+#include "monitor/site_check_worker.h"
+#include "monitor/site_entry.h"
+#include "monitor/trace_log.h"
+
+namespace {
+
+class WinInetWorkerPlatform final : public WorkerPlatform {
+ public:
+  explicit WinInetWorkerPlatform(const SiteEntry& entry) : entry_(entry) {}
+
+  bool IsNetworkUp() override { return ::IsNetworkUp(); }
+
+  HttpCheckOutcome CheckSite(const std::wstring& url) override {
+    return RunAbandonableCheck(url, build_config::kRequestTimeoutMs, g_bStop, g_bQuit);
+  }
+
+  void SleepTick() override { Sleep(1000); }
+
+  void PostEvent(int code) override {
+    PostMessageW(entry_.window, WM_MONITOREVENT, static_cast<WPARAM>(entry_.index), static_cast<LPARAM>(code));
+  }
+
+  void SendEvent(int code) override {
+    SendMessageW(entry_.window, WM_MONITOREVENT, static_cast<WPARAM>(entry_.index), static_cast<LPARAM>(code));
+  }
+
+  bool EmailReminderOn() override { return entry_.owner && entry_.owner->EmailReminderOn(); }
+
+  bool SendReminder(const std::wstring& url, int status, int templateId) override {
+    return entry_.owner && entry_.owner->SendReminder(url, status, templateId);
+  }
+
+  void Trace(const std::wstring& text) override { TraceLog(TraceLogFolder(), ToTraceText(text)); }
+
+ private:
+  const SiteEntry& entry_;
+};
+
+}  // namespace
+
+DWORD WINAPI SiteCheckThread(LPVOID param) noexcept {
+  const auto* entry = static_cast<const SiteEntry*>(param);
+  if (!entry) return 0;
+  try {
+    WinInetWorkerPlatform platform(*entry);
+    SiteCheckWorker worker(*entry, platform, g_bStop, g_bQuit);
+    worker.Run();
+  } catch (...) {
+    // Nothing may leave a thread entry; the window waits on the thread handle, which
+    // ends here either way.
+  }
+  return 0;
+}
