@@ -1,0 +1,35 @@
+// Crash-safe replacement of a whole file. The new content goes into a temporary file beside
+// the target, is flushed to disk, and only then takes the target's place in one rename, so a
+// crash, a power cut or a full disk leaves either the old file or the new one, never a part.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class StagedFile {
+ public:
+  // Writes `bytes` to a temporary file beside `target` and flushes it. Check Staged():
+  // staging fails when the folder is missing or unwritable or the disk is full.
+  StagedFile(std::wstring target, std::string_view bytes);
+  // Removes the temporary file when it was never committed.
+  ~StagedFile();
+
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  bool Staged() const { return staged_; }
+  const std::wstring& TempPath() const { return tempPath_; }
+
+  // Puts the staged content in the target's place; false (target untouched) on failure.
+  bool Commit();
+
+ private:
+  std::wstring target_;
+  std::wstring tempPath_;
+  bool staged_ = false;
+};
+
+// Replaces the whole content of `path` with `bytes` through a StagedFile. An existing
+// read-only file is left unchanged, as an open for writing would refuse it. Returns
+// whether the file now holds `bytes`.
+bool ReplaceFileContents(const std::wstring& path, std::string_view bytes);
