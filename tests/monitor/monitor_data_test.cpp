@@ -1,0 +1,166 @@
+// The site list parser, the restoring of the four settings and the status texts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "monitor/monitor_events.h"
+#include "monitor/monitor_settings.h"
+#include "monitor/site_list.h"
+
+namespace {
+
+struct ParseCase {
+  const char* name;
+  std::wstring text;
+  std::vector<std::wstring> lines;
+  std::wstring joined;
+};
+
+TEST(SiteList, ParsesTrimsDropsAndJoins) {
+  const std::wstring a = L"http://a.example/";
+  const std::wstring b = L"http://b.example/x?y=1";
+  const ParseCase cases[] = {
+      {"empty text", L"", {}, L""},
+      {"blank lines only", L"  \r\n\u3000\r\n\r\n   ", {}, L""},
+      {"spaces and ideographic spaces trimmed", L"  " + a + L"\u3000", {a}, a},
+      {"mixed spaces trimmed repeatedly", L"\u3000 \u3000" + a + L" \u3000 ", {a}, a},
+      {"empty and blank lines dropped, trailing CR LF", a + L"\r\n\r\n   \r\n" + b + L"\r\n", {a, b},
+       a + L"\r\n" + b},
+      {"tab kept", L"\t" + a, {L"\t" + a}, L"\t" + a},
+      {"trailing tab kept", a + L"\t ", {a + L"\t"}, a + L"\t"},
+      {"lone LF stays inside the line", a + L"\n" + b, {a + L"\n" + b}, a + L"\n" + b},
+      {"lone CR stays inside the line", a + L"\r" + b, {a + L"\r" + b}, a + L"\r" + b},
+      {"LF CR is not a break", a + L"\n\r" + b, {a + L"\n\r" + b}, a + L"\n\r" + b},
+      {"duplicates kept in order", a + L"\r\n" + a + L"\r\n" + b, {a, a, b}, a + L"\r\n" + a + L"\r\n" + b},
+      {"case and inner spaces kept", L" HTTP://A.example/a b ", {L"HTTP://A.example/a b"}, L"HTTP://A.example/a b"},
+  };
+  for (const auto& c : cases) {
+    SiteList list = SiteList::Parse(c.text);
+    EXPECT_EQ(c.lines, list.Lines()) << c.name;
+    EXPECT_EQ(c.joined, list.Join()) << c.name;
+  }
+}
+
+TEST(SiteList, SplitKeepsEmptyLinesUntilDropped) {
+  SiteList list(L"a\r\n\r\n b \r\n");
+  EXPECT_EQ((std::vector<std::wstring>{L"a", L"", L" b ", L""}), list.Lines());
+  list.TrimLines();
+  EXPECT_EQ(L"b", list.Line(2));
+  list.DropEmptyLines();
+  EXPECT_EQ(2u, list.Count());
+  EXPECT_EQ(L"a\r\nb", list.Join());
+}
+
+TEST(SiteList, LongLinesAreKeptWhole) {
+  const std::wstring longUrl = L"http://a.example/" + std::wstring(600, L'x');
+  SiteList list = SiteList::Parse(longUrl + L"\r\nhttp://b.example/");
+  ASSERT_EQ(2u, list.Count());
+  EXPECT_EQ(longUrl, list.Line(0));
+}
+
+TEST(SiteList, BoxTextIsCutTo1023Characters) {
+  EXPECT_EQ(1023u, kSiteBoxReadLimit);
+  EXPECT_EQ(L"abc", CutToSiteBoxLimit(L"abc"));
+  // The cut falls inside the second address: only its first part takes part in the run.
+  const std::wstring first = L"http://a.example/" + std::wstring(1000, L'a');
+  const std::wstring box = first + L"\r\nhttp://b.example/" + std::wstring(100, L'b');
+  const std::wstring cut = CutToSiteBoxLimit(box);
+  ASSERT_EQ(1023u, cut.size());
+  SiteList list = SiteList::Parse(cut);
+  ASSERT_EQ(2u, list.Count());
+  EXPECT_EQ(first, list.Line(0));
+  EXPECT_EQ(std::wstring(L"http://b.example/").substr(0, 1023 - first.size() - 2), list.Line(1));
+}
+
+TEST(MonitorSettings, ChoiceTablesMatchTheLists) {
+  struct Expected {
+    const SettingChoices& choices;
+    std::vector<std::wstring> texts;
+    std::vector<int32_t> values;
+    int defaultIndex;
+  };
+  const Expected tables[] = {
+      {kIntervalChoices, {L"30秒", L"1分钟", L"2分钟", L"5分钟", L"10分钟", L"15分钟"}, {30, 60, 120, 300, 600, 900}, 1},
+      {kRetryCountChoices, {L"1次", L"2次", L"3次"}, {1, 2, 3}, 2},
+      {kRetryIntervalChoices, {L"10秒", L"30秒", L"1分钟", L"2分钟", L"5分钟"}, {10, 30, 60, 120, 300}, 1},
+      {kEmailReminderChoices, {L"不提醒", L"提醒"}, {0, 1}, 0},
+  };
+  for (const auto& t : tables) {
+    std::vector<std::wstring> texts;
+    std::vector<int32_t> values;
+    for (const auto& e : t.choices.entries) {
+      texts.push_back(e.text);
+      values.push_back(e.value);
+    }
+    EXPECT_EQ(t.texts, texts);
+    EXPECT_EQ(t.values, values);
+    EXPECT_EQ(t.defaultIndex, t.choices.defaultIndex);
+  }
+}
+
+TEST(MonitorSettings, RestoresKnownValuesAndRepairsUnknownOnes) {
+  struct Case {
+    MonitorSettings stored;
+    int indexes[4];
+    MonitorSettings repaired;
+  };
+  const Case cases[] = {
+      // No settings file: all four are 0.
+      {{0, 0, 0, 0}, {1, 2, 1, 0}, {60, 3, 30, 0}},
+      {{30, 1, 10, 1}, {0, 0, 0, 1}, {30, 1, 10, 1}},
+      {{900, 2, 300, 0}, {5, 1, 4, 0}, {900, 2, 300, 0}},
+      {{120, 3, 120, 1}, {2, 2, 3, 1}, {120, 3, 120, 1}},
+      // Unknown values: the default entry, and the stored value becomes what is shown.
+      {{45, 4, 15, 2}, {1, 2, 1, 0}, {60, 3, 30, 0}},
+      {{-60, -1, -30, -1}, {1, 2, 1, 0}, {60, 3, 30, 0}},
+  };
+  for (const auto& c : cases) {
+    const RestoredSettings r = RestoreSettings(c.stored);
+    EXPECT_EQ(c.indexes[0], r.intervalIndex) << c.stored.intervalSeconds;
+    EXPECT_EQ(c.indexes[1], r.retryCountIndex) << c.stored.retryCount;
+    EXPECT_EQ(c.indexes[2], r.retryIntervalIndex) << c.stored.retryIntervalSeconds;
+    EXPECT_EQ(c.indexes[3], r.emailReminderIndex) << c.stored.emailReminder;
+    EXPECT_EQ(c.repaired.intervalSeconds, r.settings.intervalSeconds);
+    EXPECT_EQ(c.repaired.retryCount, r.settings.retryCount);
+    EXPECT_EQ(c.repaired.retryIntervalSeconds, r.settings.retryIntervalSeconds);
+    EXPECT_EQ(c.repaired.emailReminder, r.settings.emailReminder);
+  }
+}
+
+TEST(StatusText, NamesEveryCodeByTheTable) {
+  const struct {
+    int code;
+    std::wstring text;
+  } cases[] = {
+      {9, L"线程退出"},
+      {10, L"本机网络断线，请检查网线是否插好"},
+      {11, L"本机网络恢复正常"},
+      {21, L"本地网络始初化失败"},
+      {22, L"不能访问网站，可能本机不能上网，或网站故障"},
+      {24, L"发送提醒邮件：失败。"},
+      {25, L"发送提醒邮件：成功。"},
+      {100, L"临时响应"},
+      {150, L"临时响应"},
+      {200, L"访问正常"},
+      {299, L"访问正常"},
+      {301, L"当前网页300跳转"},
+      {304, L"当前网页300跳转"},
+      {404, L"网页不存在"},
+      {410, L"网页不存在"},
+      {500, L"网站服务器，内部发生错误500"},
+      {503, L"网站服务器，内部发生错误500"},
+      {600, L"http未知状态"},
+      {601, L"http未知状态"},
+      {99999, L"http未知状态"},
+      {0, L"未知状态"},
+      {-1, L"未知状态"},
+      {8, L"未知状态"},
+      {12, L"未知状态"},
+      {23, L"未知状态"},
+      {99, L"未知状态"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.text, StatusText(c.code)) << c.code;
+}
+
+}  // namespace
