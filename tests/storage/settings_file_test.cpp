@@ -70,7 +70,7 @@ TEST(SettingsFile, ReadsWhatTheFileHolds) {
     std::string expectedPrefix;  // the rest of the record is zero
   } cases[] = {
       {"empty file", "", ""},
-      {"16 bytes: the four settings only", settings, settings},
+      {"16 bytes: the four settings, signed out", settings, settings},
       {"300 bytes: the first 244 count", full + std::string(56, '\x7F'), full},
   };
   for (const Case& c : cases) {
@@ -82,19 +82,6 @@ TEST(SettingsFile, ReadsWhatTheFileHolds) {
     TerminateTextFields(*reinterpret_cast<SettingsRecord*>(expected.data()));
     EXPECT_EQ(read, expected);
   }
-}
-
-TEST(SettingsFile, SixteenByteFileLeavesTheUserSignedOut) {
-  TempFolder folder;
-  ASSERT_TRUE(
-      WriteAllBytes(folder / L"Config.dat", Int32Le(30) + Int32Le(3) + Int32Le(300) + Int32Le(0)));
-  const SettingsRecord record = ReadSettingsFile(folder / L"Config.dat");
-  EXPECT_EQ(record.intervalSeconds, 30);
-  EXPECT_EQ(record.retryCount, 3);
-  EXPECT_EQ(record.retryIntervalSeconds, 300);
-  EXPECT_EQ(record.emailReminder, 0);
-  EXPECT_EQ(ReadField(record.userName), L"");
-  EXPECT_EQ(ReadField(record.machineId), L"");
 }
 
 TEST(SettingsFile, MissingFileGivesTheZeroRecord) {
