@@ -1,0 +1,55 @@
+#include "ui/about_dlg.h"
+
+#include "ui/centre_window.h"
+#include "win/message_map.h"
+
+namespace {
+
+std::wstring LoadStringResource(UINT id) {
+  const wchar_t* text = nullptr;
+  // With a zero buffer size LoadStringW hands out a read-only pointer into the resource.
+  const int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+  return length > 0 && text ? std::wstring(text, static_cast<std::size_t>(length)) : std::wstring();
+}
+
+}  // namespace
+
+std::wstring AboutText(const std::wstring& title, const std::wstring& version) {
+  return title + L" v" + version + L"\r\n\r\nCopyright (C) 2026 禾岚软件";
+}
+
+bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
+  static constexpr win::MessageEntry<CAboutDlg> kMap[] = {
+      win::OnMessage<CAboutDlg>(WM_INITDIALOG, &CAboutDlg::OnInitDialog),
+      win::OnMessage<CAboutDlg>(WM_LBUTTONDOWN, &CAboutDlg::OnLButtonDown),
+      win::OnCommand<CAboutDlg>(IDOK, &CAboutDlg::OnCloseCommand),
+      win::OnCommand<CAboutDlg>(IDCANCEL, &CAboutDlg::OnCloseCommand),
+  };
+  try {
+    return win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result);
+  } catch (...) {  // out of memory while building the text: leave the template's text
+    return false;
+  }
+}
+
+LRESULT CAboutDlg::OnInitDialog(WPARAM, LPARAM) {
+  CentreWindow(m_hWnd, ::GetParent(m_hWnd));
+  const std::wstring text = AboutText(LoadStringResource(IDS_PRODUCT_TITLE), LoadStringResource(IDS_VERSION));
+  ::SetDlgItemTextW(m_hWnd, IDC_ABOUT_TEXT, text.c_str());
+  return TRUE;
+}
+
+LRESULT CAboutDlg::OnLButtonDown(WPARAM, LPARAM) {
+  EndDialog(0);
+  return 0;
+}
+
+LRESULT CAboutDlg::OnCloseCommand(WPARAM wParam, LPARAM) {
+  EndDialog(LOWORD(wParam));
+  return 0;
+}
+
+void ShowAboutBox(HWND parent) {
+  CAboutDlg dialog;
+  dialog.DoModal(parent);
+}

@@ -1,0 +1,111 @@
+#include "ui/message_box_dlg.h"
+
+#include "ui/centre_window.h"
+#include "ui/client_drag.h"
+#include "ui/text_limit.h"
+#include "ui/title_font.h"
+#include "win/message_map.h"
+#include "win/reflection.h"
+
+CMessageBoxDlg::CMessageBoxDlg(const std::wstring& text, const std::wstring& caption)
+    : message_(LimitText(text, kMessageChars)), caption_(LimitText(caption, kCaptionChars)) {}
+
+void CMessageBoxDlg::SetPopupText(const std::wstring& text, const std::wstring& caption) {
+  message_ = LimitText(text, kMessageChars);
+  caption_ = LimitText(caption, kCaptionChars);
+  if (!IsWindow()) return;  // shown at initialisation
+  ShowTexts();
+  // The statics draw on a hollow brush: repaint the white behind them, or a shorter
+  // text would leave pieces of the longer one.
+  if (::IsWindowVisible(m_hWnd)) ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void CMessageBoxDlg::ShowTexts() noexcept {
+  ::SetWindowTextW(messageStatic_, message_.c_str());
+  ::SetDlgItemTextW(m_hWnd, IDC_POPUP_CAPTION, caption_.c_str());
+}
+
+bool CMessageBoxDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                          LRESULT& result) noexcept {
+  static constexpr win::MessageEntry<CMessageBoxDlg> kMap[] = {
+      win::OnMessage<CMessageBoxDlg>(WM_INITDIALOG, &CMessageBoxDlg::OnInitDialog),
+      win::OnMessage<CMessageBoxDlg>(WM_TIMER, &CMessageBoxDlg::OnTimer),
+      win::OnCommand<CMessageBoxDlg>(IDOK, &CMessageBoxDlg::OnOk),
+      win::OnCommand<CMessageBoxDlg>(IDCANCEL, &CMessageBoxDlg::OnCancel),
+  };
+  if (message == WM_TIMER && wParam != kTimerId) return false;
+  if (message == WM_DESTROY) {  // clean up, and let the dialog manager do its part too
+    OnDestroy(wParam, lParam);
+    return false;
+  }
+  return win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result) ||
+         ProcessPaintBkgnd(window, message, wParam, lParam, result) ||
+         ProcessClientDrag(window, message, wParam, lParam, result) ||
+         ProcessCtrlColor(window, message, wParam, lParam, result) ||
+         win::ReflectNotifications(window, message, wParam, lParam, result);
+}
+
+LRESULT CMessageBoxDlg::OnInitDialog(WPARAM, LPARAM) {
+  if (!messageStatic_) messageStatic_ = GetDlgItem(IDC_POPUP_MESSAGE);
+  okButton_.Attach(GetDlgItem(IDOK));
+  cancelButton_.Attach(GetDlgItem(IDCANCEL));
+  CentreWindow(m_hWnd, ::GetParent(m_hWnd));
+  PlaceOkButton();
+  const LONG exStyle = ::GetWindowLongW(m_hWnd, GWL_EXSTYLE);
+  if (!(exStyle & WS_EX_TOOLWINDOW)) ::SetWindowLongW(m_hWnd, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW);  // no taskbar button
+  ShowTexts();
+  titleFont_ = CreateTitleFont();
+  ::SendDlgItemMessageW(m_hWnd, IDC_POPUP_CAPTION, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.Get()), TRUE);
+  timer_ = ::SetTimer(m_hWnd, kTimerId, kTimerPeriodMs, nullptr);
+  // No default focus: focusing a control would activate the popup and take the
+  // keyboard from the window the user is working in.
+  return FALSE;
+}
+
+// Centres the OK button with half its own height of space below it.
+void CMessageBoxDlg::PlaceOkButton() noexcept {
+  HWND ok = GetDlgItem(IDOK);
+  RECT dialog{};
+  RECT button{};
+  ::GetClientRect(m_hWnd, &dialog);
+  ::GetClientRect(ok, &button);
+  const int width = button.right - button.left;
+  const int height = button.bottom - button.top;
+  const int x = ((dialog.right - dialog.left) - width) / 2;
+  const int y = static_cast<int>((dialog.bottom - dialog.top) - 1.5 * height);
+  ::MoveWindow(ok, x, y, width, height, TRUE);
+}
+
+LRESULT CMessageBoxDlg::OnDestroy(WPARAM, LPARAM) {
+  if (timer_) ::KillTimer(m_hWnd, kTimerId);
+  timer_ = 0;
+  titleFont_.Reset();
+  return 0;
+}
+
+// Counts a shown popup down once a second and fades it out at 0; while hidden the
+// countdown stays at its default.
+LRESULT CMessageBoxDlg::OnTimer(WPARAM, LPARAM) {
+  if (::IsWindowVisible(m_hWnd)) {
+    if (--countdown_ > 0) return 0;
+    ::AnimateWindow(m_hWnd, kFadeMs, AW_HIDE | AW_BLEND);
+  }
+  countdown_ = kDefaultSeconds;
+  return 0;
+}
+
+LRESULT CMessageBoxDlg::OnOk(WPARAM, LPARAM) {
+  ::ShowWindow(m_hWnd, SW_HIDE);
+  return 0;
+}
+
+LRESULT CMessageBoxDlg::OnCancel(WPARAM, LPARAM) {
+  DestroyWindow();
+  return 0;
+}
+
+void CMessageBoxDlg::OnFinalMessage(HWND) {
+  std::function<void()> onGone = std::move(onGone_);
+  delete this;
+  if (onGone) onGone();
+}
