@@ -1,0 +1,215 @@
+// Two real worker threads against a local server, reporting to a message-only window
+// that this thread pumps, and ended by the stop flag as the main window ends a run.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "local_http_server.h"
+#include "monitor/monitor_events.h"
+#include "monitor/shared_flags.h"
+#include "monitor/site_check_thread.h"
+#include "monitor/site_entry.h"
+
+using test_support::HttpReply;
+using test_support::HttpRequest;
+using test_support::LocalHttpServer;
+
+namespace {
+
+struct Recorder {
+  std::map<int, std::vector<int>> codes;  // per site index, in arrival order
+};
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  if (message == WM_MONITOREVENT) {
+    auto* recorder = reinterpret_cast<Recorder*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    recorder->codes[static_cast<int>(wParam)].push_back(static_cast<int>(lParam));
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class EventWindow {
+ public:
+  EventWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = RecordingProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"MonitorEventRecorder";
+    RegisterClassW(&wc);
+    window_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&recorder_));
+  }
+  ~EventWindow() { DestroyWindow(window_); }
+  HWND Get() const { return window_; }
+  Recorder& Events() { return recorder_; }
+
+ private:
+  Recorder recorder_;
+  HWND window_ = nullptr;
+};
+
+class RecordingOwner : public SiteOwner {
+ public:
+  bool EmailReminderOn() const override { return true; }
+  bool SendReminder(const std::wstring& url, int statusCode, int templateId) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back({url, statusCode, templateId});
+    return true;
+  }
+  struct Call {
+    std::wstring url;
+    int status;
+    int templateId;
+  };
+  std::vector<Call> Calls() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Call> calls_;
+};
+
+// Dispatches this thread's messages until done() holds or the time is up.
+template <typename Done>
+bool PumpUntil(Done done, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  return true;
+}
+
+// Waits for every thread while delivering messages, as the main window does at Stop:
+// each worker's last event is sent synchronously and needs this thread to take it.
+bool WaitForThreadsPumping(std::vector<HANDLE> threads, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!threads.empty()) {
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed > timeoutMs) return false;
+    const DWORD count = static_cast<DWORD>(threads.size());
+    const DWORD r = MsgWaitForMultipleObjects(count, threads.data(), FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+    if (r < WAIT_OBJECT_0 + count) {
+      threads.erase(threads.begin() + (r - WAIT_OBJECT_0));
+    } else if (r == WAIT_OBJECT_0 + count) {
+      MSG msg;
+      if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+HttpReply Reply(const HttpRequest& request) {
+  if (request.target == "/hang") {
+    HttpReply reply;
+    reply.mode = HttpReply::Mode::kHang;
+    return reply;
+  }
+  if (request.target == "/broken") return test_support::StatusReply(500);
+  return test_support::StatusReply(200);
+}
+
+class SiteCheckThreadRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_bStop = false;
+    g_bQuit = false;
+  }
+
+  void Start(const std::vector<std::wstring>& urls) {
+    const MonitorSettings settings{1, 1, 1, 1};  // check every second, retry once
+    for (size_t i = 0; i < urls.size(); ++i) {
+      entries_.push_back(MakeSiteEntry(static_cast<int32_t>(i + 1), settings, window_.Get(), &owner_, urls[i]));
+    }
+    for (auto& entry : entries_) {
+      entry.thread = CreateThread(nullptr, 0, SiteCheckThread, &entry, 0, nullptr);
+      ASSERT_NE(nullptr, entry.thread);
+    }
+  }
+
+  // Raises the stop flag and returns how long the workers took to end.
+  DWORD StopAndWait() {
+    g_bStop = true;
+    const DWORD start = GetTickCount();
+    std::vector<HANDLE> threads;
+    for (auto& entry : entries_) threads.push_back(entry.thread);
+    EXPECT_TRUE(WaitForThreadsPumping(threads, 15000));
+    const DWORD took = GetTickCount() - start;
+    for (auto& entry : entries_) CloseHandle(entry.thread);
+    entries_.clear();
+    return took;
+  }
+
+  std::vector<int>& Codes(int index) { return window_.Events().codes[index]; }
+
+  LocalHttpServer server_{Reply};
+  EventWindow window_;
+  RecordingOwner owner_;
+  std::deque<SiteEntry> entries_;  // records never move while their workers run
+};
+
+TEST_F(SiteCheckThreadRun, ReportsEachSiteInOrderAndEndsOnStop) {
+  Start({server_.Url("/"), server_.Url("/broken")});
+  // Site 2 with one retry: 500 reported at its second attempt, the reminder at its third.
+  ASSERT_TRUE(PumpUntil([&] { return Codes(1).size() >= 3 && Codes(2).size() >= 2; }, 15000));
+  const DWORD took = StopAndWait();
+  std::printf("two workers ended %lu ms after the stop flag\n", took);
+  EXPECT_LT(took, 5000u);
+
+  const std::vector<int> site1 = Codes(1);
+  ASSERT_GE(site1.size(), 4u);
+  for (size_t i = 0; i + 1 < site1.size(); ++i) EXPECT_EQ(200, site1[i]);
+  EXPECT_EQ(EV_THREAD_EXIT, site1.back());
+
+  const std::vector<int> site2 = Codes(2);
+  ASSERT_GE(site2.size(), 3u);
+  EXPECT_EQ(500, site2[0]);
+  EXPECT_EQ(EV_MAIL_SENT, site2[1]);
+  EXPECT_EQ(EV_THREAD_EXIT, site2.back());
+
+  const auto calls = owner_.Calls();
+  ASSERT_EQ(1u, calls.size());
+  EXPECT_EQ(server_.Url("/broken"), calls[0].url);
+  EXPECT_EQ(500, calls[0].status);
+  EXPECT_EQ(1, calls[0].templateId);
+}
+
+TEST_F(SiteCheckThreadRun, EndsOnStopWhileACheckWaitsForASilentServer) {
+  Start({server_.Url("/"), server_.Url("/hang")});
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        for (const auto& r : server_.Requests())
+          if (r.target == "/hang") return Codes(1).size() >= 1;
+        return false;
+      },
+      15000));
+  const DWORD took = StopAndWait();
+  std::printf("workers ended %lu ms after the stop flag, one of them inside a request\n", took);
+  EXPECT_LT(took, 5000u);
+  // The silent site said nothing but its exit.
+  EXPECT_EQ((std::vector<int>{EV_THREAD_EXIT}), Codes(2));
+  EXPECT_EQ(EV_THREAD_EXIT, Codes(1).back());
+}
+
+TEST_F(SiteCheckThreadRun, QuitBeforeTheStartEndsAtOnce) {
+  g_bQuit = true;
+  Start({server_.Url("/")});
+  StopAndWait();
+  EXPECT_EQ((std::vector<int>{EV_THREAD_EXIT}), Codes(1));
+  EXPECT_EQ(0u, server_.RequestCount());
+}
+
+}  // namespace
