@@ -117,28 +117,27 @@ SiteCheckWorker::CheckEnd SiteCheckWorker::RunCheck() {
 
 void SiteCheckWorker::OnOpenFailed() {
   lastStatus_ = CODE_CONNECT_FAILED;
-  ++failStreak_;
-  ++openRetries_;
-  platform_.Trace(Tag() + L"InternetOpenUrl fail!status:" + Num(openRetries_));
-  nextCheckCountdown_ = retryInterval_;
-  if (openRetries_ == retryCount_ + 1) {
-    openRetries_ = 0;
-    nextCheckCountdown_ = interval_;
-    platform_.PostEvent(EV_SITE_UNREACHABLE);
-  }
+  platform_.Trace(Tag() + L"InternetOpenUrl fail!status:" + Num(openRetries_ + 1));
+  if (CountFailedAttempt(openRetries_)) platform_.PostEvent(EV_SITE_UNREACHABLE);
 }
 
 void SiteCheckWorker::OnFailure() {
+  // The trace shows the retry counter as it was before this attempt.
   platform_.Trace(Tag() + L"Access Failure!  HTTP_STATUS_CODE:" + Num(lastStatus_) + L"  status:" +
                   Num(lastStatus_) + L" ,Error:" + Num(httpRetries_));
+  if (CountFailedAttempt(httpRetries_)) platform_.PostEvent(lastStatus_);
+}
+
+bool SiteCheckWorker::CountFailedAttempt(int& retries) {
   ++failStreak_;
-  ++httpRetries_;
+  ++retries;
   nextCheckCountdown_ = retryInterval_;
-  if (httpRetries_ == retryCount_ + 1) {
-    httpRetries_ = 0;
-    nextCheckCountdown_ = interval_;
-    platform_.PostEvent(lastStatus_);
-  }
+  if (retries != retryCount_ + 1) return false;
+  // The first attempt and R retries have failed: report it and start a new cycle after
+  // a full interval.
+  retries = 0;
+  nextCheckCountdown_ = interval_;
+  return true;
 }
 
 void SiteCheckWorker::OnSuccess() {

@@ -49,6 +49,8 @@ class SiteCheckWorker {
   void OnOpenFailed();
   void OnSuccess();
   void OnFailure();
+  // Counts a failed attempt of one kind; true when its retry cycle is complete.
+  bool CountFailedAttempt(int& retries);
   void Remind();
   void RequestReminder(int templateId);
   std::wstring Tag() const;  // "[index]" in front of a trace line
