@@ -1,0 +1,56 @@
+#include "service/send_reminder.h"
+
+#include <windows.h>
+
+#include "monitor/shared_flags.h"
+#include "service/account_forms.h"
+#include "service/record_text.h"
+#include "service/reply_document.h"
+
+namespace {
+
+constexpr int kMaxAttempts = 3;
+constexpr int kSecondsBetweenAttempts = 10;  // counted down once before each attempt
+
+bool Accepted(const ServiceReply& reply) {
+  if (reply.code != kPostOk) return false;
+  ReplyDocument document;
+  return document.Parse(reply.body.Text()) && document.GetInt("status", 0) == 1;
+}
+
+}  // namespace
+
+bool SendReminder(const SettingsStore& account, std::wstring machineId, std::wstring siteAddress,
+                  int32_t statusCode, int32_t templateId, const ReminderSeams& seams) {
+  if (siteAddress.find(L"http") == std::wstring::npos) return false;  // also when empty
+
+  // One snapshot, so a sign-in on the window thread cannot mix two accounts' fields.
+  const SettingsRecord record = account.Snapshot();
+  const std::optional<std::wstring> form =
+      BuildReminderForm(RecordText(record.userName), machineId, record.softType, templateId,
+                        statusCode, siteAddress);
+  if (!form) return false;
+  if (seams.quit) return false;
+
+  int attempts = 0;
+  int countdown = 0;
+  for (;;) {
+    if (attempts == kMaxAttempts) return false;
+    if (--countdown > 0) {
+      seams.sleep(1000);
+    } else {
+      countdown = kSecondsBetweenAttempts;
+      if (Accepted(seams.transport.Post(kReminderPath, *form))) return true;
+      ++attempts;
+    }
+    if (seams.quit) return false;
+  }
+}
+
+bool SendReminder(const SettingsStore& account, std::wstring machineId, std::wstring siteAddress,
+                  int32_t statusCode, int32_t templateId) {
+  WinInetTransport transport({}, &g_bQuit);
+  const ReminderSeams seams{transport, [](unsigned long ms) { Sleep(ms); }, g_bQuit};
+  return SendReminder(account, std::move(machineId), std::move(siteAddress), statusCode,
+                      templateId, seams);
+}
