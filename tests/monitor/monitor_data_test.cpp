@@ -73,32 +73,6 @@ TEST(SiteList, BoxTextIsCutTo1023Characters) {
   EXPECT_EQ(std::wstring(L"http://b.example/").substr(0, 1023 - first.size() - 2), list.Line(1));
 }
 
-TEST(MonitorSettings, ChoiceTablesMatchTheLists) {
-  struct Expected {
-    const SettingChoices& choices;
-    std::vector<std::wstring> texts;
-    std::vector<int32_t> values;
-    int defaultIndex;
-  };
-  const Expected tables[] = {
-      {kIntervalChoices, {L"30秒", L"1分钟", L"2分钟", L"5分钟", L"10分钟", L"15分钟"}, {30, 60, 120, 300, 600, 900}, 1},
-      {kRetryCountChoices, {L"1次", L"2次", L"3次"}, {1, 2, 3}, 2},
-      {kRetryIntervalChoices, {L"10秒", L"30秒", L"1分钟", L"2分钟", L"5分钟"}, {10, 30, 60, 120, 300}, 1},
-      {kEmailReminderChoices, {L"不提醒", L"提醒"}, {0, 1}, 0},
-  };
-  for (const auto& t : tables) {
-    std::vector<std::wstring> texts;
-    std::vector<int32_t> values;
-    for (const auto& e : t.choices.entries) {
-      texts.push_back(e.text);
-      values.push_back(e.value);
-    }
-    EXPECT_EQ(t.texts, texts);
-    EXPECT_EQ(t.values, values);
-    EXPECT_EQ(t.defaultIndex, t.choices.defaultIndex);
-  }
-}
-
 TEST(MonitorSettings, RestoresKnownValuesAndRepairsUnknownOnes) {
   struct Case {
     MonitorSettings stored;
