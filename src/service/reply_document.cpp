@@ -7,7 +7,6 @@
 #include "service/text_codec.h"
 
 bool ReplyDocument::Parse(const char* text) {
-  text_ = text;
   error_ = kNotParsed;
   if (!text) return false;
   document_.Parse(text);

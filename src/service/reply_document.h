@@ -40,6 +40,5 @@ class ReplyDocument {
 
   rapidjson::Document document_;
   int error_ = kNotParsed;
-  const char* text_ = nullptr;      // the reply text last given to Parse
   std::deque<std::wstring> texts_;  // produced by GetText; a deque never moves them
 };

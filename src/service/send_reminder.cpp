@@ -50,7 +50,7 @@ bool SendReminder(const SettingsStore& account, std::wstring machineId, std::wst
 bool SendReminder(const SettingsStore& account, std::wstring machineId, std::wstring siteAddress,
                   int32_t statusCode, int32_t templateId) {
   WinInetTransport transport({}, &g_bQuit);
-  const ReminderSeams seams{transport, [](unsigned long ms) { Sleep(ms); }, g_bQuit};
+  const ReminderSeams seams{transport, SleepMilliseconds, g_bQuit};
   return SendReminder(account, std::move(machineId), std::move(siteAddress), statusCode,
                       templateId, seams);
 }

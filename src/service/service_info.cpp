@@ -114,7 +114,7 @@ bool StartServiceInfoThread(std::shared_ptr<SettingsStore> account, std::wstring
                                                           std::move(machineId), mainWindow);
     std::thread([state]() noexcept {
       try {
-        state->poller.Run([](unsigned long ms) { Sleep(ms); }, g_bQuit);
+        state->poller.Run(SleepMilliseconds, g_bQuit);
       } catch (...) {
         // Out of memory: the account information simply stops being refreshed.
       }

@@ -2,9 +2,12 @@
 // information and reminders can be driven by a fake service in tests.
 #pragma once
 
+#include <windows.h>
+
 #include <atomic>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "service/service_post.h"
 
@@ -34,3 +37,5 @@ class WinInetTransport final : public ServiceTransport {
 
 // Waits the given number of milliseconds (Sleep in production, a fake clock in tests).
 using SleepFunction = std::function<void(unsigned long milliseconds)>;
+
+inline void SleepMilliseconds(unsigned long milliseconds) { Sleep(milliseconds); }
