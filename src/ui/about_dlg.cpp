@@ -15,7 +15,7 @@ std::wstring LoadStringResource(UINT id) {
 }  // namespace
 
 std::wstring AboutText(const std::wstring& title, const std::wstring& version) {
-  return title + L" v" + version + L"\r\n\r\nCopyright (C) 2026 禾岚软件";
+  return title + L" v" + version + L"\r\n\r\n© 2026 禾岚软件";
 }
 
 bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {

@@ -62,7 +62,7 @@ TEST(AboutDlgTest, ShowsTitleVersionAndCopyrightAndClosesOnClickEnterEsc) {
   for (const Case& c : cases) {
     EXPECT_EQ(c.result, RunAbout(nullptr, c.message, c.wParam)) << c.how;
     ASSERT_TRUE(g_probe.found) << c.how;
-    EXPECT_EQ(L"禾岚网站监控 v1.1.0.2\r\n\r\nCopyright (C) 2026 禾岚软件", g_probe.text);
+    EXPECT_EQ(L"禾岚网站监控 v1.1.0.2\r\n\r\n© 2026 禾岚软件", g_probe.text);
   }
 }
 
