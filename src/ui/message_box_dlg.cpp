@@ -105,7 +105,6 @@ LRESULT CMessageBoxDlg::OnCancel(WPARAM, LPARAM) {
 }
 
 void CMessageBoxDlg::OnFinalMessage(HWND) {
-  std::function<void()> onGone = std::move(onGone_);
+  if (onGone_) onGone_();  // the holder forgets this popup while it still exists
   delete this;
-  if (onGone) onGone();
 }
