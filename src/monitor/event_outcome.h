@@ -1,0 +1,35 @@
+// What the main window makes of one monitoring event: the run-log line, the popup notice,
+// the tray tooltip and the site's new last code. A plain decision, applied by the window.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The popup caption of every event notice and the title in the tray tooltip.
+inline constexpr wchar_t kEventPopupCaption[] = L"禾岚提示";
+inline constexpr wchar_t kTrayTitle[] = L"禾岚网站监控";
+
+struct PopupNotice {
+  std::wstring text;
+  int seconds = 0;  // 0: the popup's default display time (60 s)
+
+  bool operator==(const PopupNotice&) const = default;
+};
+
+struct EventOutcome {
+  std::optional<std::wstring> logLine;  // the line to put on top of the run log
+  std::optional<PopupNotice> popup;     // shown after the line is written
+  std::optional<std::wstring> trayTip;  // the tooltip's new text
+  int lastCode = 0;                     // the site's last code after this event
+};
+
+// "禾岚网站监控\n状态：<status text of code>"
+std::wstring StatusTrayTip(int code);
+
+// One event of the site with this index and address. previousLastCode is the code the
+// window handled last for the site (200 at the start of a run); time stamps the line.
+EventOutcome DescribeEvent(int code, int previousLastCode, int index, std::wstring_view url,
+                           const SYSTEMTIME& time);
