@@ -1,0 +1,28 @@
+// The workers' events in the main window: each becomes a run-log line, perhaps a popup,
+// and the tray tooltip; and what the workers ask of their owner.
+#include "app/main_dlg.h"
+
+#include "monitor/event_outcome.h"
+#include "monitor/run_log_lines.h"
+
+LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
+  // Events of a run whose records are gone (or of no site at all) are dropped.
+  if (wParam == 0 || wParam > records_.size()) return 0;
+  const int index = static_cast<int>(wParam);
+  const int code = static_cast<int>(lParam);
+  SiteEntry& site = records_[wParam - 1];
+
+  time_ = LocalTimeNow();
+  const EventOutcome outcome = DescribeEvent(code, site.lastCode, index, site.url, time_);
+  site.lastCode = outcome.lastCode;
+  if (outcome.logLine) AddLogLine(*outcome.logLine);
+  if (outcome.popup) ShowPopup(true, outcome.popup->seconds, outcome.popup->text, kEventPopupCaption);
+  if (outcome.trayTip) RequestTrayTip(*outcome.trayTip);
+  return 0;
+}
+
+bool CMainDlg::EmailReminderOn() const { return settings_->Snapshot().emailReminder != 0; }
+
+// Wired to the account client's reminder request together with the sign-in; until then
+// no request is made and the reminder counts as not sent.
+bool CMainDlg::SendReminder(const std::wstring&, int, int) { return false; }

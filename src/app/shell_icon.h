@@ -1,0 +1,175 @@
+// The main window's icon in the notification area and its menu, as mix-ins of the window
+// class T (which has m_hWnd). Minimising hides the window; a left click on the icon
+// brings it back; a right click opens the menu (show, home page, About, exit).
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <string_view>
+
+#include "build_config.h"
+#include "res/resource.h"
+#include "ui/about_dlg.h"
+#include "ui/text_limit.h"
+#include "win/unique_handle.h"
+
+// The icon record's size as given to the shell: up to the balloon flags on 64-bit builds
+// (the record without guidItem and hBalloonIcon), up to guidItem on 32-bit ones.
+inline constexpr DWORD kTrayIconDataSize = 952;
+#ifdef _WIN64
+static_assert(NOTIFYICONDATAW_V2_SIZE == kTrayIconDataSize);
+#else
+static_assert(NOTIFYICONDATAW_V3_SIZE == kTrayIconDataSize);
+#endif
+
+inline constexpr UINT kTrayIconId = 128;
+inline constexpr UINT WM_TRAYICON = WM_USER + 180;  // 1204, the icon's callback message
+
+// Copies text into a fixed field of the icon record, cut to what the field holds.
+template <std::size_t N>
+void CopyIntoField(wchar_t (&field)[N], std::wstring_view text) {
+  const std::wstring limited = LimitText(text, N - 1);
+  limited.copy(field, N - 1);
+  field[limited.size()] = L'\0';
+}
+
+// Opens the vendor home page in the default browser; failures are ignored.
+inline void OpenHomePage() {
+  ::ShellExecuteW(nullptr, L"open", build_config::kHomePage, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// Holds the tray menu, loaded from the program's resources.
+template <class T, int MenuId>
+class CAppIconMenu {
+ public:
+  CAppIconMenu() : menu_(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(MenuId))) {}
+  CAppIconMenu(const CAppIconMenu&) = delete;
+  CAppIconMenu& operator=(const CAppIconMenu&) = delete;
+
+  HMENU TrayMenu() const { return menu_.Get(); }
+
+ private:
+  win::Menu menu_;
+};
+
+template <class T, class TBase, int MenuId>
+class CShellIcon : public TBase {
+ public:
+  CShellIcon()
+      : iconData_{}, taskbarCreatedMessage_(::RegisterWindowMessageW(L"TaskbarCreated")) {
+    wchar_t title[128] = {};
+    ::LoadStringW(::GetModuleHandleW(nullptr), IDS_TRAY_TITLE, title, 128);
+    title_ = title;
+  }
+  ~CShellIcon() { RemoveTrayIcon(); }
+
+  // Adds the icon with the bare title as its tooltip; no balloon is ever shown.
+  void AddTrayIcon() {
+    ResetIconData();
+    iconData_.uCallbackMessage = WM_TRAYICON;
+    iconData_.hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    iconData_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
+    iconData_.dwInfoFlags = NIIF_INFO;
+    CopyIntoField(iconData_.szInfoTitle, title_);
+    CopyIntoField(iconData_.szTip, title_);
+    ::Shell_NotifyIconW(NIM_ADD, &iconData_);
+  }
+
+  // Replaces the tooltip; a text longer than the field's 127 characters is cut.
+  void SetTrayTip(std::wstring_view text) {
+    iconData_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    CopyIntoField(iconData_.szTip, text);
+    ::Shell_NotifyIconW(NIM_MODIFY, &iconData_);
+  }
+
+  void RemoveTrayIcon() {
+    if (iconData_.hWnd) ::Shell_NotifyIconW(NIM_DELETE, &iconData_);
+  }
+
+  const std::wstring& TrayTitle() const { return title_; }
+  // The tooltip as last given to the shell.
+  std::wstring TrayTip() const { return iconData_.szTip; }
+
+  // The tray's share of the window's messages: the icon's callback, the taskbar's
+  // re-creation, minimise-to-tray and the menu commands.
+  bool ProcessTrayMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
+    result = 0;
+    if (message == WM_TRAYICON) {
+      if (wParam != kTrayIconId) return true;
+      if (lParam == WM_LBUTTONUP) {
+        ::ShowWindow(hwnd, SW_SHOW);
+        ::SetForegroundWindow(hwnd);
+        ::OpenIcon(hwnd);
+      } else if (lParam == WM_RBUTTONUP) {
+        ShowTrayMenu(hwnd);
+      }
+      return true;
+    }
+    if (taskbarCreatedMessage_ != 0 && message == taskbarCreatedMessage_) {
+      // The shell restarted: the old icon is gone with it.
+      ResetIconData();
+      ::Shell_NotifyIconW(NIM_DELETE, &iconData_);
+      AddTrayIcon();
+      return true;
+    }
+    if (message == WM_SIZE) {
+      if (::IsIconic(hwnd)) ::ShowWindow(hwnd, SW_HIDE);
+      return true;
+    }
+    if (message == WM_COMMAND) {
+      switch (LOWORD(wParam)) {
+        case ID_TRAY_SHOW:
+          ::ShowWindow(hwnd, SW_SHOW);
+          ::OpenIcon(hwnd);
+          return true;
+        case ID_TRAY_EXIT:
+          ::DestroyWindow(hwnd);
+          ::PostQuitMessage(0);
+          return true;
+        case ID_TRAY_ABOUT:
+          ShowAboutBox(::GetActiveWindow());
+          return true;
+        case ID_TRAY_HOME_PAGE:
+          OpenHomePage();
+          return true;
+        default:
+          break;
+      }
+    }
+    return false;
+  }
+
+ private:
+  void ResetIconData() {
+    iconData_ = NOTIFYICONDATAW{};
+    iconData_.cbSize = kTrayIconDataSize;
+    iconData_.hWnd = static_cast<T*>(this)->m_hWnd;
+    iconData_.uID = kTrayIconId;
+  }
+
+  // The menu opens at the cursor; a cursor outside every monitor has its x brought into
+  // the nearest monitor's work area.
+  void ShowTrayMenu(HWND hwnd) {
+    ::SetForegroundWindow(hwnd);
+    HMENU popup = ::GetSubMenu(this->TrayMenu(), 0);
+    if (!popup) return;
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    if (!::MonitorFromPoint(cursor, MONITOR_DEFAULTTONULL)) {
+      MONITORINFO info{};
+      info.cbSize = sizeof info;
+      HMONITOR nearest = ::MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST);
+      if (nearest && ::GetMonitorInfoW(nearest, &info)) {
+        if (cursor.x < info.rcWork.left) cursor.x = info.rcWork.left;
+        if (cursor.x > info.rcWork.right) cursor.x = info.rcWork.right;
+      }
+    }
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd, nullptr);
+  }
+
+  NOTIFYICONDATAW iconData_;
+  UINT taskbarCreatedMessage_;
+  std::wstring title_;
+};

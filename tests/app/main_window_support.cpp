@@ -1,0 +1,79 @@
+#include "main_window_support.h"
+
+#include <commctrl.h>
+
+#include "app/app_module.h"
+#include "app/run_log_view.h"
+#include "monitor/shared_flags.h"
+
+MainWindowHarness::MainWindowHarness() {
+  static const bool initialised = [] {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};  // what the program asks for
+    ::InitCommonControlsEx(&controls);
+    _Module.Init(::GetModuleHandleW(nullptr));
+    return true;
+  }();
+  (void)initialised;
+  // Each window is a new program run as far as the workers' flags go.
+  g_bQuit = false;
+  g_bStop = false;
+  g_bSignedIn = false;
+  _Module.AddMessageLoop(&loop_);
+  dialog_ = std::make_unique<CMainDlg>(base_.Path());
+}
+
+MainWindowHarness::~MainWindowHarness() {
+  if (::IsWindow(window_)) ::DestroyWindow(window_);
+  dialog_.reset();
+  _Module.RemoveMessageLoop();
+  MSG msg{};
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
+bool MainWindowHarness::Open() {
+  window_ = dialog_->Create(nullptr);
+  if (!window_) return false;
+  ::ShowWindow(window_, SW_SHOWNORMAL);
+  return true;
+}
+
+std::wstring MainWindowHarness::Text(int id) const {
+  wchar_t text[2048] = {};
+  ::GetDlgItemTextW(window_, id, text, 2048);
+  return text;
+}
+
+std::wstring MainWindowHarness::ComboText(int id) const {
+  const LRESULT selection = ::SendMessageW(Control(id), CB_GETCURSEL, 0, 0);
+  if (selection < 0) return L"";
+  wchar_t text[64] = {};
+  ::SendMessageW(Control(id), CB_GETLBTEXT, static_cast<WPARAM>(selection), reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+std::vector<std::wstring> MainWindowHarness::Log() const { return RunLogLines(Control(IDC_RUN_LOG)); }
+
+void MainWindowHarness::Event(int index, int code) {
+  ::SendMessageW(window_, WM_MONITOREVENT, index, code);
+  Pump();
+}
+
+bool MainWindowHarness::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    MSG msg{};
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        ::PostQuitMessage(static_cast<int>(msg.wParam));
+        return done();
+      }
+      if (window_ && ::IsWindow(window_) && ::IsDialogMessageW(window_, &msg)) continue;
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    if (done()) return true;
+    if (::GetTickCount64() >= end) return false;
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+}

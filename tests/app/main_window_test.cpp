@@ -1,0 +1,367 @@
+// The main window created in-process over its own data folder and driven with messages:
+// start-up, stored settings, Start and Stop with real workers, events, the log, the tray
+// tooltip and the ways the window ends.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <regex>
+
+#include "build_config.h"
+#include "local_http_server.h"
+#include "main_window_support.h"
+#include "monitor/monitor_events.h"
+#include "monitor/shared_flags.h"
+#include "storage/settings_record.h"
+#include "ui/message_box_dlg.h"
+
+namespace {
+
+using test_support::LocalHttpServer;
+using test_support::StatusReply;
+
+constexpr wchar_t kCaption[] = L"禾岚网站监控 1.1.0.2";
+constexpr wchar_t kNotSignedIn[] = L"(未登录)";
+
+bool StartsWithTimeStamp(const std::wstring& line, const std::wstring& rest) {
+  const std::wregex shape(L"^[ \\d]{4}-\\d{1,2}-\\d{1,2} \\d{2}:\\d{2}:\\d{2} (.*)$");
+  std::wsmatch match;
+  return std::regex_match(line, match, shape) && match[1].str() == rest;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+SettingsRecord StoredRecord(const MainWindowHarness& harness) {
+  SettingsRecord record{};
+  const auto bytes = ReadAllBytes(harness.DataFile(L"Config.dat"));
+  EXPECT_TRUE(bytes.has_value());
+  if (bytes) {
+    EXPECT_EQ(bytes->size(), sizeof record);
+    std::memcpy(&record, bytes->data(), std::min(bytes->size(), sizeof record));
+  }
+  return record;
+}
+
+void StoreRecord(const MainWindowHarness& harness, const SettingsRecord& record) {
+  ASSERT_TRUE(WriteAllBytes(harness.DataFile(L"Config.dat"),
+                            std::string_view(reinterpret_cast<const char*>(&record), sizeof record)));
+}
+
+CMessageBoxDlg* Popup(MainWindowHarness& harness) { return harness.Dialog().Popup().Popup(); }
+bool PopupShown(MainWindowHarness& harness) {
+  return ::IsWindowVisible(harness.Dialog().Popup().Window()) != FALSE;
+}
+
+TEST(MainWindow, FirstStartWithNoFiles) {
+  MainWindowHarness harness;
+  ASSERT_TRUE(harness.Open());
+  wchar_t title[64] = {};
+  ::GetWindowTextW(harness.Window(), title, 64);
+  EXPECT_STREQ(title, L"禾岚网站监控");
+  EXPECT_EQ(harness.Text(IDC_CAPTION), std::wstring(kCaption) + kNotSignedIn);
+  EXPECT_EQ(harness.ComboText(IDC_INTERVAL), L"1分钟");
+  EXPECT_EQ(harness.ComboText(IDC_RETRY_COUNT), L"3次");
+  EXPECT_EQ(harness.ComboText(IDC_RETRY_INTERVAL), L"30秒");
+  EXPECT_EQ(harness.ComboText(IDC_EMAIL_REMINDER), L"不提醒");
+  EXPECT_EQ(harness.Text(IDC_SITES), build_config::kDefaultSite);
+  const auto log = harness.Log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_TRUE(StartsWithTimeStamp(log[0], L"软件启动"));
+  EXPECT_TRUE(harness.Enabled(IDC_START));
+  EXPECT_FALSE(harness.Enabled(IDC_STOP));
+  EXPECT_FALSE(g_bSignedIn);
+  EXPECT_EQ(harness.Dialog().TrayTip(), L"禾岚网站监控");
+  EXPECT_EQ(harness.Dialog().MachineId().size(), 16u);
+  // The folders exist; the files come only with the first close or the first Start.
+  EXPECT_TRUE(FolderExists(harness.Base() / L"TarnSiteMonitor\\GetLog"));
+  EXPECT_FALSE(PathExists(harness.DataFile(L"Config.dat")));
+  EXPECT_FALSE(PathExists(harness.DataFile(L"site.txt")));
+  EXPECT_FALSE(PopupShown(harness));
+  EXPECT_EQ(Popup(harness)->CaptionText(), L"禾岚提示");
+}
+
+TEST(MainWindow, StoredSettingsAreRestoredAndRepaired) {
+  struct Case {
+    SettingsRecord stored;
+    const wchar_t* userName;
+    const wchar_t* interval;
+    const wchar_t* retryCount;
+    const wchar_t* retryInterval;
+    const wchar_t* email;
+    bool signedIn;
+    int32_t savedRetryCount;
+  };
+  const Case cases[] = {
+      {{300, 1, 120, 1}, L"abcdef", L"5分钟", L"1次", L"2分钟", L"提醒", true, 1},
+      {{45, 7, 45, 9}, L"abcde", L"1分钟", L"3次", L"30秒", L"不提醒", false, 3},
+      {{900, 2, 10, 0}, L"", L"15分钟", L"2次", L"10秒", L"不提醒", false, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.interval) + " user " + Narrow(c.userName));
+    MainWindowHarness harness;
+    SettingsRecord record = c.stored;
+    wcsncpy(record.userName, c.userName, 82);
+    StoreRecord(harness, record);
+    ASSERT_TRUE(WriteAllBytes(harness.DataFile(L"site.txt"), "http://a\r\nhttp://b"));
+    ASSERT_TRUE(harness.Open());
+    EXPECT_EQ(harness.ComboText(IDC_INTERVAL), c.interval);
+    EXPECT_EQ(harness.ComboText(IDC_RETRY_COUNT), c.retryCount);
+    EXPECT_EQ(harness.ComboText(IDC_RETRY_INTERVAL), c.retryInterval);
+    EXPECT_EQ(harness.ComboText(IDC_EMAIL_REMINDER), c.email);
+    EXPECT_EQ(harness.Text(IDC_CAPTION), std::wstring(kCaption) + (c.signedIn ? L"" : kNotSignedIn));
+    EXPECT_EQ(g_bSignedIn.load(), c.signedIn);
+    EXPECT_EQ(harness.Text(IDC_SITES), L"http://a\r\nhttp://b");
+    ::DestroyWindow(harness.Window());
+    const SettingsRecord saved = StoredRecord(harness);
+    EXPECT_EQ(saved.retryCount, c.savedRetryCount);
+    EXPECT_EQ(saved.softType, 2);
+    EXPECT_STREQ(saved.userName, c.userName);
+  }
+}
+
+class MainWindowRun : public testing::Test {
+ protected:
+  MainWindowRun() : server_([](const test_support::HttpRequest&) { return StatusReply(200); }) {}
+
+  std::wstring Url(int n) const { return server_.Url("/site" + std::to_string(n)); }
+
+  LocalHttpServer server_;
+  MainWindowHarness harness_;
+};
+
+TEST_F(MainWindowRun, StartLogsTheThreadsAndStoresTheCleanedList) {
+  ASSERT_TRUE(harness_.Open());
+  harness_.SetSites(L"  " + Url(1) + L"\u3000\r\n\r\n   \r\n" + Url(2) + L"\r\n" + Url(3) + L"\r\n");
+  harness_.Click(IDC_START);
+
+  const auto log = harness_.Log();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_TRUE(StartsWithTimeStamp(log[0], L"监控开始运行"));
+  EXPECT_TRUE(StartsWithTimeStamp(log[1], L"线程[3]启动"));
+  EXPECT_TRUE(StartsWithTimeStamp(log[2], L"线程[2]启动"));
+  EXPECT_TRUE(StartsWithTimeStamp(log[3], L"线程[1]启动"));
+  EXPECT_TRUE(StartsWithTimeStamp(log[4], L"软件启动"));
+  const std::wstring cleaned = Url(1) + L"\r\n" + Url(2) + L"\r\n" + Url(3);
+  EXPECT_EQ(harness_.Text(IDC_SITES), cleaned);
+  const auto stored = ReadAllBytes(harness_.DataFile(L"site.txt"));
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_EQ(*stored, std::string(cleaned.begin(), cleaned.end()));
+  EXPECT_FALSE(harness_.Enabled(IDC_START));
+  EXPECT_TRUE(harness_.Enabled(IDC_STOP));
+  EXPECT_TRUE(PopupShown(harness_));
+  EXPECT_EQ(Popup(harness_)->MessageText(), L"监控开始运行...");
+  EXPECT_EQ(Popup(harness_)->Countdown(), 3);
+  harness_.Click(IDC_STOP);
+}
+
+TEST_F(MainWindowRun, EventsBecomeLinesPopupsAndTheTooltip) {
+  ASSERT_TRUE(harness_.Open());
+  harness_.SetSites(Url(1) + L"\r\n" + Url(2));
+  harness_.Click(IDC_START);
+
+  // A run's first good check: logged, no popup.
+  harness_.Dialog().ShowPopup(false, 0, L"", L"禾岚提示");
+  harness_.Event(1, 200);
+  EXPECT_TRUE(StartsWithTimeStamp(harness_.Log()[0], Url(1) + L" 访问正常"));
+  EXPECT_FALSE(PopupShown(harness_));
+  EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控\n状态：访问正常");
+
+  // A failing site: its line, and the line in the popup for ten seconds.
+  harness_.Event(2, 404);
+  const std::wstring failing = harness_.Log()[0];
+  EXPECT_TRUE(StartsWithTimeStamp(failing, Url(2) + L" 网页不存在"));
+  EXPECT_TRUE(PopupShown(harness_));
+  EXPECT_EQ(Popup(harness_)->MessageText(), failing);
+  EXPECT_EQ(Popup(harness_)->Countdown(), 10);
+  EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控\n状态：网页不存在");
+
+  // Back to good: announced for three seconds.
+  harness_.Event(2, 200);
+  EXPECT_EQ(Popup(harness_)->MessageText(), harness_.Log()[0]);
+  EXPECT_EQ(Popup(harness_)->Countdown(), 3);
+
+  // Events of no site of this run change nothing.
+  const auto before = harness_.Log();
+  harness_.Event(0, 404);
+  harness_.Event(3, 404);
+  EXPECT_EQ(harness_.Log(), before);
+  EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控\n状态：访问正常");
+
+  // Code 0: the bare line.
+  harness_.Event(1, 0);
+  EXPECT_EQ(harness_.Log()[0], L"未知状态");
+  harness_.Click(IDC_STOP);
+}
+
+TEST_F(MainWindowRun, StopWaitsForEveryWorkerAndDropsLaterEvents) {
+  ASSERT_TRUE(harness_.Open());
+  harness_.SetSites(Url(1) + L"\r\n" + Url(2));
+  harness_.Click(IDC_START);
+  harness_.Event(1, 404);
+  harness_.Click(IDC_STOP);
+
+  const auto log = harness_.Log();
+  ASSERT_GE(log.size(), 5u);
+  EXPECT_TRUE(StartsWithTimeStamp(log[0], L"监控停止!"));
+  std::vector<std::wstring> exits{log[1], log[2]};
+  std::sort(exits.begin(), exits.end(), [](const std::wstring& a, const std::wstring& b) {
+    return a.substr(a.find(L'[')) < b.substr(b.find(L'['));
+  });
+  EXPECT_TRUE(StartsWithTimeStamp(exits[0], L"[1]线程退出"));
+  EXPECT_TRUE(StartsWithTimeStamp(exits[1], L"[2]线程退出"));
+  EXPECT_TRUE(StartsWithTimeStamp(log[3], L"停止中..."));
+  EXPECT_TRUE(harness_.Enabled(IDC_START));
+  EXPECT_FALSE(harness_.Enabled(IDC_STOP));
+  EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控");
+  EXPECT_FALSE(PopupShown(harness_));
+
+  // The run's records are gone: a late event of it does nothing.
+  harness_.Event(1, 404);
+  harness_.PumpUntil([] { return false; }, 200);
+  EXPECT_EQ(harness_.Log(), log);
+  EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控");
+}
+
+TEST_F(MainWindowRun, ClearingTheLogDuringARunLeavesTheRunAlone) {
+  ASSERT_TRUE(harness_.Open());
+  harness_.SetSites(Url(1));
+  harness_.Click(IDC_START);
+  harness_.Click(IDC_CLEAR_LOG);
+  EXPECT_TRUE(harness_.Log().empty());
+  harness_.Event(1, 200);
+  ASSERT_EQ(harness_.Log().size(), 1u);
+  EXPECT_TRUE(StartsWithTimeStamp(harness_.Log()[0], Url(1) + L" 访问正常"));
+  EXPECT_TRUE(harness_.Enabled(IDC_STOP));
+  harness_.Click(IDC_STOP);
+  EXPECT_TRUE(StartsWithTimeStamp(harness_.Log()[1], L"[1]线程退出"));
+}
+
+TEST_F(MainWindowRun, BlankBoxRunsWithoutWorkersAndEmptyBoxDoesNothing) {
+  ASSERT_TRUE(harness_.Open());
+  harness_.SetSites(L"");
+  harness_.Click(IDC_START);
+  EXPECT_EQ(harness_.Log().size(), 1u);
+  EXPECT_TRUE(harness_.Enabled(IDC_START));
+
+  harness_.SetSites(L"  \r\n\u3000\r\n");
+  harness_.Click(IDC_START);
+  const auto log = harness_.Log();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_TRUE(StartsWithTimeStamp(log[0], L"监控开始运行"));
+  EXPECT_EQ(harness_.Text(IDC_SITES), L"");
+  EXPECT_EQ(ReadAllBytes(harness_.DataFile(L"site.txt")), std::string());
+  harness_.Click(IDC_STOP);
+  EXPECT_TRUE(StartsWithTimeStamp(harness_.Log()[0], L"监控停止!"));
+  EXPECT_TRUE(harness_.Enabled(IDC_START));
+}
+
+// More sites than one wait call covers: every worker is started and waited for.
+TEST_F(MainWindowRun, SeventyWorkersStartAndStop) {
+  ASSERT_TRUE(harness_.Open());
+  std::wstring sites;
+  for (int i = 0; i < 70; ++i) sites += L"x" + std::to_wstring(i) + L"\r\n";
+  harness_.SetSites(sites);
+  harness_.Click(IDC_START);
+  harness_.Click(IDC_STOP);
+  int exits = 0;
+  for (const auto& line : harness_.Log()) exits += line.find(L"]线程退出") != std::wstring::npos ? 1 : 0;
+  EXPECT_EQ(exits, 70);
+  EXPECT_TRUE(StartsWithTimeStamp(harness_.Log()[0], L"监控停止!"));
+}
+
+TEST_F(MainWindowRun, EscEndsTheProgramWithCode2AfterSavingTheSettings) {
+  ASSERT_TRUE(harness_.Open());
+  ::SendMessageW(harness_.Control(IDC_INTERVAL), CB_SETCURSEL, 3, 0);  // "5分钟"
+  harness_.SetSites(Url(1));
+  harness_.Click(IDC_START);
+  ::PostMessageW(harness_.Control(IDC_STOP), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(harness_.RunLoop(), 2);
+  EXPECT_TRUE(harness_.WindowGone());
+  EXPECT_TRUE(g_bQuit);
+  const SettingsRecord saved = StoredRecord(harness_);
+  EXPECT_EQ(saved.intervalSeconds, 300);
+  EXPECT_EQ(saved.retryCount, 3);
+  EXPECT_EQ(saved.retryIntervalSeconds, 30);
+  EXPECT_EQ(saved.emailReminder, 0);
+}
+
+TEST_F(MainWindowRun, CloseButtonDuringARunStopsTheWorkersAndEndsWithCode2) {
+  ASSERT_TRUE(harness_.Open());
+  harness_.SetSites(Url(1) + L"\r\n" + Url(2));
+  harness_.Click(IDC_START);
+  harness_.Click(IDC_CLOSE);
+  EXPECT_FALSE(::IsWindowVisible(harness_.Window()));
+  EXPECT_EQ(harness_.RunLoop(), 2);  // closing posts the cancel command
+  EXPECT_TRUE(harness_.WindowGone());
+  EXPECT_TRUE(PathExists(harness_.DataFile(L"Config.dat")));
+}
+
+TEST_F(MainWindowRun, TrayExitEndsWithCode0) {
+  ASSERT_TRUE(harness_.Open());
+  ::PostMessageW(harness_.Window(), WM_COMMAND, ID_TRAY_EXIT, 0);
+  EXPECT_EQ(harness_.RunLoop(), 0);
+  EXPECT_TRUE(harness_.WindowGone());
+  EXPECT_TRUE(PathExists(harness_.DataFile(L"Config.dat")));
+}
+
+// The window is closed while Stop is still waiting for the workers: the wait started by
+// the close finishes the run, and the Stop that was waiting leaves it alone.
+TEST_F(MainWindowRun, ClosingWhileStopWaitsEndsCleanly) {
+  ASSERT_TRUE(harness_.Open());
+  harness_.SetSites(Url(1) + L"\r\n" + Url(2) + L"\r\n" + Url(3));
+  harness_.Click(IDC_START);
+  ::PostMessageW(harness_.Window(), WM_COMMAND, IDCANCEL, 0);
+  harness_.Click(IDC_STOP);  // dispatches the cancel command while it waits
+  EXPECT_TRUE(harness_.WindowGone());
+  EXPECT_EQ(harness_.RunLoop(), 2);
+  EXPECT_TRUE(PathExists(harness_.DataFile(L"Config.dat")));
+}
+
+TEST_F(MainWindowRun, SessionEndKeepsTheSettings) {
+  ASSERT_TRUE(harness_.Open());
+  ::SendMessageW(harness_.Control(IDC_RETRY_COUNT), CB_SETCURSEL, 0, 0);  // "1次"
+  harness_.SetSites(Url(1));
+  harness_.Click(IDC_START);
+  EXPECT_EQ(::SendMessageW(harness_.Window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  EXPECT_EQ(StoredRecord(harness_).retryCount, 1);
+  ASSERT_TRUE(WriteAllBytes(harness_.DataFile(L"Config.dat"), ""));
+  ::SendMessageW(harness_.Window(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(StoredRecord(harness_).retryCount, 1);
+  harness_.Click(IDC_STOP);
+}
+
+TEST_F(MainWindowRun, MinimiseHidesToTheTrayAndALeftClickBringsItBack) {
+  ASSERT_TRUE(harness_.Open());
+  harness_.Click(IDC_MINIMIZE);
+  EXPECT_FALSE(::IsWindowVisible(harness_.Window()));
+  // Other icons' messages and other mouse messages do nothing.
+  ::SendMessageW(harness_.Window(), WM_USER + 180, 5, WM_LBUTTONUP);
+  ::SendMessageW(harness_.Window(), WM_USER + 180, 128, WM_LBUTTONDBLCLK);
+  EXPECT_FALSE(::IsWindowVisible(harness_.Window()));
+  ::SendMessageW(harness_.Window(), WM_USER + 180, 128, WM_LBUTTONUP);
+  EXPECT_TRUE(::IsWindowVisible(harness_.Window()));
+  EXPECT_FALSE(::IsIconic(harness_.Window()));
+}
+
+TEST_F(MainWindowRun, AccountStateRewritesTheCaptionLine) {
+  ASSERT_TRUE(harness_.Open());
+  ::SendMessageW(harness_.Window(), WM_USER + 6, 1, 0);
+  EXPECT_EQ(harness_.Text(IDC_CAPTION), kCaption);
+  harness_.Dialog().Settings()->Update([](SettingsRecord& r) { r.expireTime = 12345; });
+  ::SendMessageW(harness_.Window(), WM_USER + 6, 0, 0);
+  EXPECT_EQ(harness_.Text(IDC_CAPTION), std::wstring(kCaption) + kNotSignedIn);
+  EXPECT_EQ(harness_.Dialog().Settings()->Snapshot().expireTime, 0);
+  // The new-version notice comes once per run.
+  ::SendMessageW(harness_.Window(), WM_USER + 6, 120, 0);
+  EXPECT_EQ(Popup(harness_)->MessageText(), L"发现新版本，请及时更新");
+  harness_.Dialog().ShowPopup(false, 0, L"x", L"禾岚提示");
+  ::SendMessageW(harness_.Window(), WM_USER + 6, 120, 0);
+  EXPECT_EQ(Popup(harness_)->MessageText(), L"x");
+}
+
+}  // namespace
