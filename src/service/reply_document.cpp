@@ -9,7 +9,10 @@
 bool ReplyDocument::Parse(const char* text) {
   error_ = kNotParsed;
   if (!text) return false;
-  document_.Parse(text);
+  // The iterative parser accepts exactly what the recursive default one does, but keeps
+  // its nesting on the heap: a reply of a hundred thousand '[' would otherwise overflow the
+  // calling thread's stack and end the process.
+  document_.Parse<rapidjson::kParseIterativeFlag>(text);
   if (document_.HasParseError()) {
     error_ = static_cast<int>(document_.GetParseError());
   } else if (document_.IsObject() || document_.IsArray()) {

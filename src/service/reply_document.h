@@ -17,8 +17,9 @@ class ReplyDocument {
   ReplyDocument(const ReplyDocument&) = delete;
   ReplyDocument& operator=(const ReplyDocument&) = delete;
 
-  // Parses the zero-terminated UTF-8 text with RapidJSON's default flags. Succeeds only
-  // without a parse error and with an object or array at the root.
+  // Parses the zero-terminated UTF-8 text as RapidJSON's default flags do, without
+  // recursion (so any nesting depth is safe on any thread). Succeeds only without a parse
+  // error and with an object or array at the root.
   bool Parse(const char* text);
   // 0 after a successful parse; RapidJSON's error code, or kNotParsed, otherwise.
   int ErrorCode() const { return error_; }
