@@ -1,0 +1,120 @@
+// The real program end to end: two sites of the local HTTP server typed into the address
+// box, a run that reports both, Stop, Esc, and what the program leaves on disk.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "local_http_server.h"
+#include "program_driver.h"
+#include "res/resource.h"
+#include "storage/settings_record.h"
+
+namespace {
+
+using test_support::HttpReply;
+using test_support::HttpRequest;
+using test_support::LocalHttpServer;
+using test_support::StatusReply;
+
+std::wstring DataFolder() {
+  wchar_t appData[MAX_PATH] = {};
+  ::SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE);
+  return std::wstring(appData) + L"\\TarnSiteMonitor";
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream file(path.c_str(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool Contains(const std::vector<std::wstring>& lines, const std::wstring& ending) {
+  for (const auto& line : lines) {
+    if (line.size() >= ending.size() && line.compare(line.size() - ending.size(), ending.size(), ending) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  while (!done()) {
+    if (::GetTickCount64() >= end) return false;
+    ::Sleep(250);
+  }
+  return true;
+}
+
+TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
+  // This prefix's data folder starts without the program's files.
+  ::DeleteFileW((DataFolder() + L"\\Config.dat").c_str());
+  ::DeleteFileW((DataFolder() + L"\\site.txt").c_str());
+
+  LocalHttpServer server([](const HttpRequest& request) -> HttpReply {
+    return StatusReply(request.target.rfind("/missing", 0) == 0 ? 404 : 200);
+  });
+  const std::wstring healthy = server.Url("/ok") + L"?名=值";
+  const std::wstring missing = server.Url("/missing");
+
+  ProgramDriver program;
+  ASSERT_TRUE(program.Start(ProgramPath())) << "no main window";
+  ASSERT_TRUE(WaitFor([&] { return Contains(program.Log(), L" 软件启动"); }, 5000));
+
+  // Checks every 30 s, one retry 10 s after a failure: the failing site is reported after
+  // its second failed attempt.
+  program.Select(IDC_INTERVAL, 0);        // "30秒"
+  program.Select(IDC_RETRY_COUNT, 0);     // "1次"
+  program.Select(IDC_RETRY_INTERVAL, 0);  // "10秒"
+  program.SetText(IDC_SITES, L" " + healthy + L"\r\n\r\n" + missing + L"\u3000\r\n");
+  program.Click(IDC_START);
+  EXPECT_FALSE(program.Enabled(IDC_START));
+  EXPECT_TRUE(program.Enabled(IDC_STOP));
+  EXPECT_TRUE(Contains(program.Log(), L" 监控开始运行"));
+
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const auto log = program.Log();
+        return Contains(log, L" " + healthy + L" 访问正常") && Contains(log, L" " + missing + L" 网页不存在");
+      },
+      70000))
+      << "the sites' status lines did not come";
+  EXPECT_GE(server.RequestCount(), 3u);
+
+  program.Click(IDC_STOP);
+  const auto log = program.Log();
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_TRUE(log[0].ends_with(L" 监控停止!"));
+  EXPECT_TRUE(log[1].ends_with(L"线程退出"));
+  EXPECT_TRUE(log[2].ends_with(L"线程退出"));
+  EXPECT_TRUE(log[3].ends_with(L" 停止中..."));
+  EXPECT_TRUE(program.Enabled(IDC_START));
+  EXPECT_FALSE(program.Enabled(IDC_STOP));
+
+  // Esc, as the user presses it: through the program's message loop.
+  ::PostMessageW(program.Control(IDC_START), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(program.WaitForExit(20000), 2);
+
+  const std::string config = ReadBytes(DataFolder() + L"\\Config.dat");
+  ASSERT_EQ(config.size(), sizeof(SettingsRecord));
+  SettingsRecord record{};
+  std::memcpy(&record, config.data(), sizeof record);
+  EXPECT_EQ(record.intervalSeconds, 30);
+  EXPECT_EQ(record.retryCount, 1);
+  EXPECT_EQ(record.retryIntervalSeconds, 10);
+  EXPECT_EQ(record.emailReminder, 0);
+  EXPECT_EQ(record.softType, 2);
+
+  // The cleaned list in the ANSI code page (936): "名=值" is C3 FB 3D D6 B5.
+  const std::string expected = std::string(healthy.begin(), healthy.end() - 3) + "\xC3\xFB=\xD6\xB5\r\n" +
+                               std::string(missing.begin(), missing.end());
+  EXPECT_EQ(ReadBytes(DataFolder() + L"\\site.txt"), expected);
+}
+
+}  // namespace
