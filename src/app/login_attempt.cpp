@@ -19,7 +19,7 @@ LoginAttempt::~LoginAttempt() { SecureWipe(password_); }  // an attempt that nev
 bool LoginAttempt::Start(const std::shared_ptr<LoginAttempt>& attempt) {
   auto* share = new (std::nothrow) std::shared_ptr<LoginAttempt>(attempt);
   if (!share) return false;
-  HANDLE thread = ::CreateThread(nullptr, 0, &LoginAttempt::ThreadEntry, share, 0, nullptr);
+  HANDLE thread = ::CreateThread(nullptr, 0, &LoginAttempt::LoginThread, share, 0, nullptr);
   if (!thread) {
     delete share;
     return false;
@@ -39,7 +39,7 @@ std::optional<LoginResult> LoginAttempt::TakeResult() {
   return std::exchange(result_, std::nullopt);
 }
 
-DWORD WINAPI LoginAttempt::ThreadEntry(void* parameter) noexcept {
+DWORD WINAPI LoginAttempt::LoginThread(void* parameter) noexcept {
   std::unique_ptr<std::shared_ptr<LoginAttempt>> share(static_cast<std::shared_ptr<LoginAttempt>*>(parameter));
   try {
     (*share)->Run();

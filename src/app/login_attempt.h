@@ -40,7 +40,9 @@ class LoginAttempt {
   std::optional<LoginResult> TakeResult();
 
  private:
-  static DWORD WINAPI ThreadEntry(void* parameter) noexcept;
+  // The sign-in thread: one request, its report, then kLoginFinished. `parameter` is a
+  // heap-allocated shared_ptr to the attempt, which the thread takes over.
+  static DWORD WINAPI LoginThread(void* parameter) noexcept;
   void Run();
   // Sends one report, synchronously, when the dialog still listens.
   void Report(WPARAM code, const wchar_t* text);
