@@ -335,7 +335,7 @@ TEST_F(MainWindowRun, SessionEndKeepsTheSettings) {
   harness_.Click(IDC_STOP);
 }
 
-TEST_F(MainWindowRun, MinimiseHidesToTheTrayAndALeftClickBringsItBack) {
+TEST_F(MainWindowRun, TrayIconHidesAndRestoresTheWindowAndSurvivesAShellRestart) {
   ASSERT_TRUE(harness_.Open());
   harness_.Click(IDC_MINIMIZE);
   EXPECT_FALSE(::IsWindowVisible(harness_.Window()));
@@ -346,6 +346,14 @@ TEST_F(MainWindowRun, MinimiseHidesToTheTrayAndALeftClickBringsItBack) {
   ::SendMessageW(harness_.Window(), WM_USER + 180, 128, WM_LBUTTONUP);
   EXPECT_TRUE(::IsWindowVisible(harness_.Window()));
   EXPECT_FALSE(::IsIconic(harness_.Window()));
+
+  // A restarted shell gets the icon again, with the bare title as its tooltip.
+  harness_.SetSites(Url(1));
+  harness_.Click(IDC_START);
+  harness_.Event(1, 200);
+  ::SendMessageW(harness_.Window(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控");
+  harness_.Click(IDC_STOP);
 }
 
 TEST_F(MainWindowRun, AccountStateRewritesTheCaptionLine) {
