@@ -73,15 +73,6 @@ void SetTimeouts(HINTERNET request, DWORD timeoutMs) {
   }
 }
 
-// The request thread's state, shared with the worker waiting for it: whichever of the
-// two lets go last frees it. Guarded by mutex.
-struct CheckSlot {
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  HttpCheckOutcome outcome;
-};
-
 constexpr auto kFlagPollInterval = std::chrono::milliseconds(50);
 
 }  // namespace
@@ -116,34 +107,93 @@ HttpCheckOutcome CheckAddress(const std::wstring& url, unsigned long timeoutMs) 
   return {read ? HttpCheckResult::kStatusRead : HttpCheckResult::kQueryFailed, LeadingDecimal(status)};
 }
 
-HttpCheckOutcome RunAbandonableCheck(const std::wstring& url, unsigned long timeoutMs, const std::atomic<bool>& stop,
-                                     const std::atomic<bool>& quit) {
-  auto slot = std::make_shared<CheckSlot>();
+// The request thread's state, shared with the checker that hands it work: whichever of
+// the two lets go last frees it. Guarded by mutex.
+struct AbandonableChecker::Slot {
+  std::mutex mutex;
+  std::condition_variable wake;      // a job or the end for the request thread
+  std::condition_variable finished;  // the job's outcome for the checker
+  bool hasJob = false;
+  std::wstring url;
+  unsigned long timeoutMs = 0;
+  bool done = false;
+  HttpCheckOutcome outcome;
+  bool retire = false;  // end once the current job, if any, is done
+};
+
+namespace {
+
+// The request thread: runs one job after another until it is retired. It touches only
+// what it owns: its share of the slot, the job's copy of the address and its handles.
+void ServeChecks(const std::shared_ptr<AbandonableChecker::Slot>& slot) noexcept {
+  std::unique_lock<std::mutex> lock(slot->mutex);
+  for (;;) {
+    slot->wake.wait(lock, [&] { return slot->hasJob || slot->retire; });
+    if (!slot->hasJob) return;
+    slot->hasJob = false;
+    const std::wstring url = std::move(slot->url);
+    const unsigned long timeoutMs = slot->timeoutMs;
+    lock.unlock();
+    HttpCheckOutcome outcome;
+    try {
+      outcome = CheckAddress(url, timeoutMs);
+    } catch (...) {
+      outcome = {HttpCheckResult::kOpenFailed, 0};
+    }
+    lock.lock();
+    slot->outcome = outcome;
+    slot->done = true;
+    slot->finished.notify_all();
+  }
+}
+
+}  // namespace
+
+AbandonableChecker::~AbandonableChecker() {
+  if (!slot_) return;
+  std::lock_guard<std::mutex> lock(slot_->mutex);
+  slot_->retire = true;
+  slot_->wake.notify_all();
+}
+
+HttpCheckOutcome AbandonableChecker::Run(const std::wstring& url, unsigned long timeoutMs,
+                                         const std::atomic<bool>& stop, const std::atomic<bool>& quit) {
+  std::wstring job;
   try {
-    // The thread touches only what it owns: its copy of the address, its handles and its
-    // share of the slot. It is never joined; it ends by itself at the latest at its
-    // time-out, and if the process ends first it simply ends with it.
-    std::thread([slot, url, timeoutMs]() noexcept {
-      HttpCheckOutcome outcome;
-      try {
-        outcome = CheckAddress(url, timeoutMs);
-      } catch (...) {
-        outcome = {HttpCheckResult::kOpenFailed, 0};
-      }
-      std::lock_guard<std::mutex> lock(slot->mutex);
-      slot->outcome = outcome;
-      slot->done = true;
-      slot->finished.notify_all();
-    }).detach();
+    job = url;
+    if (!slot_) {
+      auto slot = std::make_shared<Slot>();
+      // Never joined: it ends when retired, or after its last request if abandoned, and
+      // if the process ends first it simply ends with it.
+      std::thread([slot]() noexcept { ServeChecks(slot); }).detach();
+      slot_ = std::move(slot);
+    }
   } catch (...) {
     // No thread, no check: the same as an HTTP layer that cannot start.
     return {HttpCheckResult::kInitFailed, 0};
   }
 
-  std::unique_lock<std::mutex> lock(slot->mutex);
-  while (!slot->done) {
-    if (stop || quit) return {HttpCheckResult::kAbandoned, 0};
-    slot->finished.wait_for(lock, kFlagPollInterval);
+  std::unique_lock<std::mutex> lock(slot_->mutex);
+  slot_->url = std::move(job);
+  slot_->timeoutMs = timeoutMs;
+  slot_->hasJob = true;
+  slot_->done = false;
+  slot_->wake.notify_all();
+  while (!slot_->done) {
+    if (stop || quit) {
+      // The thread finishes the request on its own and then ends.
+      slot_->retire = true;
+      lock.unlock();
+      slot_.reset();
+      return {HttpCheckResult::kAbandoned, 0};
+    }
+    slot_->finished.wait_for(lock, kFlagPollInterval);
   }
-  return slot->outcome;
+  return slot_->outcome;
+}
+
+HttpCheckOutcome RunAbandonableCheck(const std::wstring& url, unsigned long timeoutMs, const std::atomic<bool>& stop,
+                                     const std::atomic<bool>& quit) {
+  AbandonableChecker checker;
+  return checker.Run(url, timeoutMs, stop, quit);
 }

@@ -4,10 +4,30 @@
 #include <sensapi.h>
 #include <wininet.h>
 
+#include <utility>
+
 bool IsNetworkUp() {
   // InternetGetConnectedState fills in the connection flags; whether the network is up
   // is then IsNetworkAlive's answer for those flags.
   DWORD flags = 0;
   InternetGetConnectedState(&flags, 0);
   return IsNetworkAlive(&flags) != FALSE;
+}
+
+SharedNetworkState::SharedNetworkState(Probe probe, Clock clock, std::uint64_t maxAgeMs)
+    : probe_(std::move(probe)), clock_(std::move(clock)), maxAgeMs_(maxAgeMs) {}
+
+bool SharedNetworkState::IsUp() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!probed_ || clock_() - probedAt_ >= maxAgeMs_) {
+    up_ = probe_();
+    probedAt_ = clock_();  // the answer's age counts from when it came
+    probed_ = true;
+  }
+  return up_;
+}
+
+bool IsNetworkUpShared() {
+  static SharedNetworkState state(IsNetworkUp, [] { return static_cast<std::uint64_t>(GetTickCount64()); }, 500);
+  return state.IsUp();
 }

@@ -15,10 +15,10 @@ class WinInetWorkerPlatform final : public WorkerPlatform {
  public:
   explicit WinInetWorkerPlatform(const SiteEntry& entry) : entry_(entry) {}
 
-  bool IsNetworkUp() override { return ::IsNetworkUp(); }
+  bool IsNetworkUp() override { return IsNetworkUpShared(); }
 
   HttpCheckOutcome CheckSite(const std::wstring& url) override {
-    return RunAbandonableCheck(url, build_config::kRequestTimeoutMs, g_bStop, g_bQuit);
+    return checker_.Run(url, build_config::kRequestTimeoutMs, g_bStop, g_bQuit);
   }
 
   void SleepTick() override { Sleep(1000); }
@@ -41,6 +41,7 @@ class WinInetWorkerPlatform final : public WorkerPlatform {
 
  private:
   const SiteEntry& entry_;
+  AbandonableChecker checker_;  // the worker's request thread, kept between checks
 };
 
 }  // namespace

@@ -1,0 +1,133 @@
+// The two things that keep a worker's pass cheap with many sites: one request thread per
+// worker kept from check to check (and replaced after an abandoned check), and one
+// network probe shared by all workers.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "local_http_server.h"
+#include "monitor/http_check.h"
+#include "monitor/network_state.h"
+
+using test_support::HttpReply;
+using test_support::HttpRequest;
+using test_support::LocalHttpServer;
+
+namespace {
+
+HttpReply Reply(const HttpRequest& request) {
+  HttpReply reply = test_support::StatusReply(request.target == "/missing" ? 404 : 200);
+  if (request.target == "/hang") reply.mode = HttpReply::Mode::kHang;
+  return reply;
+}
+
+TEST(AbandonableChecker, KeepsCheckingAfterAnAbandonedCheck) {
+  LocalHttpServer server(Reply);
+  AbandonableChecker checker;
+  std::atomic<bool> stop{false}, quit{false};
+  const struct {
+    std::string path;
+    bool raiseStop;
+    HttpCheckResult result;
+    int status;
+  } steps[] = {
+      {"/", false, HttpCheckResult::kStatusRead, 200},
+      {"/missing", false, HttpCheckResult::kStatusRead, 404},
+      {"/hang", true, HttpCheckResult::kAbandoned, 0},
+      {"/", false, HttpCheckResult::kStatusRead, 200},  // on a new request thread
+      {"/hang", true, HttpCheckResult::kAbandoned, 0},
+      {"/missing", false, HttpCheckResult::kStatusRead, 404},
+  };
+  for (const auto& step : steps) {
+    stop = false;
+    std::thread raiser;
+    if (step.raiseStop) {
+      const size_t before = server.RequestCount();
+      raiser = std::thread([&, before] {
+        while (server.RequestCount() == before) Sleep(5);
+        stop = true;
+      });
+    }
+    const DWORD start = GetTickCount();
+    const HttpCheckOutcome outcome = checker.Run(server.Url(step.path), 20000, stop, quit);
+    const DWORD took = GetTickCount() - start;
+    if (raiser.joinable()) raiser.join();
+    EXPECT_EQ(step.result, outcome.result) << step.path;
+    EXPECT_EQ(step.status, outcome.status) << step.path;
+    EXPECT_LT(took, 5000u) << step.path;
+  }
+  EXPECT_EQ(std::size(steps), server.RequestCount());
+}
+
+TEST(AbandonableChecker, ManyCheckersOneAfterAnother) {
+  // Checkers that come and go, busy or idle, leave no request behind.
+  LocalHttpServer server(Reply);
+  std::atomic<bool> stop{false}, quit{false};
+  size_t checks = 0;
+  for (int n = 0; n < 20; ++n) {
+    AbandonableChecker checker;
+    for (int k = 0; k < n % 3; ++k, ++checks) {
+      EXPECT_EQ(200, checker.Run(server.Url("/"), 20000, stop, quit).status);
+    }
+  }
+  EXPECT_EQ(checks, server.RequestCount());
+}
+
+TEST(SharedNetworkState, OneProbeServesEveryCallerForItsAge) {
+  std::uint64_t now = 1000;
+  int probes = 0;
+  bool up = true;
+  SharedNetworkState state([&] { ++probes; return up; }, [&] { return now; }, 500);
+  const struct {
+    std::uint64_t advance;
+    bool systemUp;
+    bool seen;
+    int probesSoFar;
+  } steps[] = {
+      {0, true, true, 1},     // the first call probes
+      {100, false, true, 1},  // the network went down, but the answer is 100 ms old
+      {399, false, true, 1},  // 499 ms old
+      {1, false, false, 2},   // 500 ms old: probed again
+      {0, true, false, 2},
+      {500, true, true, 3},
+      {100000, true, true, 4},
+  };
+  for (const auto& step : steps) {
+    now += step.advance;
+    up = step.systemUp;
+    EXPECT_EQ(step.seen, state.IsUp()) << "at " << now;
+    EXPECT_EQ(step.probesSoFar, probes) << "at " << now;
+  }
+}
+
+TEST(SharedNetworkState, CallersFromManyThreadsShareASlowProbe) {
+  std::atomic<int> probes{0};
+  SharedNetworkState state(
+      [&] {
+        ++probes;
+        Sleep(20);  // as slow as the system's own probe can be
+        return true;
+      },
+      [] { return static_cast<std::uint64_t>(GetTickCount64()); }, 200);
+  const ULONGLONG start = GetTickCount64();
+  std::vector<std::thread> callers;
+  for (int t = 0; t < 16; ++t) {
+    callers.emplace_back([&] {
+      for (int i = 0; i < 50; ++i) {
+        EXPECT_TRUE(state.IsUp());
+        Sleep(10);
+      }
+    });
+  }
+  for (auto& caller : callers) caller.join();
+  const ULONGLONG took = GetTickCount64() - start;
+  // 800 answers; at most one probe per 200 ms (plus the first).
+  EXPECT_LE(static_cast<ULONGLONG>(probes.load()), took / 200 + 2) << took << " ms";
+}
+
+}  // namespace
