@@ -4,12 +4,15 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include <cwchar>
 
 #include "app/app_module.h"
 #include "app/machine_id.h"
 #include "app/run_log_view.h"
 #include "app/setting_lists.h"
+#include "app/sign_in_flow.h"
 #include "build_config.h"
 #include "monitor/monitor_events.h"
 #include "monitor/run_log_lines.h"
@@ -17,6 +20,7 @@
 #include "monitor/trace_log.h"
 #include "service/account_messages.h"
 #include "service/account_state.h"
+#include "service/service_info.h"
 #include "storage/settings_file.h"
 #include "storage/site_file.h"
 #include "ui/about_dlg.h"
@@ -136,8 +140,9 @@ LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
     loop->AddIdleHandler(this);
   }
 
-  // The service-information thread starts here, once the record has been read; it is
-  // wired in with the account client.
+  // The service-information thread shares the record and knows only the window's handle,
+  // so it may outlive this object harmlessly; it is never waited for.
+  StartServiceInfoThread(settings_, machineId_, m_hWnd);
   return TRUE;  // the dialog manager gives the focus to the first tab stop, Start
 }
 
@@ -219,9 +224,22 @@ LRESULT CMainDlg::OnMinimizeButton(WPARAM, LPARAM) {
   return 0;
 }
 
-// "∴": the sign-in dialog, then the merge of its copy of the record and the settings
-// write. Wired in with the account client's sign-in dialog.
-LRESULT CMainDlg::OnSignIn(WPARAM, LPARAM) { return 0; }
+// "∴": the sign-in dialog works on a copy of the record; when it closes, its copy is
+// merged into the current record (keeping the three monitoring settings) and saved,
+// whatever the outcome. No lock is held while the dialog runs.
+LRESULT CMainDlg::OnSignIn(WPARAM, LPARAM) {
+  const SettingsRecord snapshot = settings_->Snapshot();
+  HWND owner = ::GetActiveWindow();
+  const SettingsRecord fromDialog = RunSignInDialog(owner ? owner : m_hWnd, snapshot, machineId_);
+  settings_->Update([&](SettingsRecord& record) {
+    // A notice shown while the dialog was open keeps its number, so it is not shown again.
+    const int32_t newestNotice = std::max(record.lastNoticeId, fromDialog.lastNoticeId);
+    record = MergeSignInRecord(record, fromDialog);
+    record.lastNoticeId = newestNotice;
+  });
+  SaveSettings();
+  return 0;
+}
 
 LRESULT CMainDlg::OnHomePage(WPARAM, LPARAM) {
   OpenHomePage();

@@ -4,6 +4,7 @@
 
 #include "monitor/event_outcome.h"
 #include "monitor/run_log_lines.h"
+#include "service/send_reminder.h"
 
 LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
   // Events of a run whose records are gone (or of no site at all) are dropped.
@@ -23,6 +24,8 @@ LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
 
 bool CMainDlg::EmailReminderOn() const { return settings_->Snapshot().emailReminder != 0; }
 
-// Wired to the account client's reminder request together with the sign-in; until then
-// no request is made and the reminder counts as not sent.
-bool CMainDlg::SendReminder(const std::wstring&, int, int) { return false; }
+// Runs on the worker's thread: the request reads the account fields from one snapshot of
+// the shared record, and the machine identifier is fixed before any worker starts.
+bool CMainDlg::SendReminder(const std::wstring& url, int statusCode, int templateId) {
+  return ::SendReminder(*settings_, machineId_, url, statusCode, templateId);
+}

@@ -17,11 +17,17 @@ enum ServicePostCode : int {
   kPostOk = 0,              // status 200..206; the body is in the reply
 };
 
-// Where the service is reached. Production uses the build's constants; tests point it
-// at a local server and shorten the time-out.
+// The account service's host and port. The program links the build's constants
+// (service_endpoint_default.cpp); a test build of the program links a definition that
+// points at 127.0.0.1 instead.
+std::wstring DefaultServiceHost();
+unsigned short DefaultServicePort();
+
+// Where the service is reached. Production uses the defaults above; tests point it at a
+// local server and shorten the time-out.
 struct ServiceEndpoint {
-  std::wstring host = build_config::kServiceHost;
-  unsigned short port = build_config::kServicePort;
+  std::wstring host = DefaultServiceHost();
+  unsigned short port = DefaultServicePort();
   // Connect, send and receive time-out of the request. Without one, a service that
   // accepts the connection and never answers would block the calling thread for good.
   unsigned long timeoutMs = build_config::kRequestTimeoutMs;
