@@ -4,7 +4,21 @@
 #include <sensapi.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <utility>
+
+#include "monitor/network_probe_override.h"
+
+namespace {
+
+std::atomic<NetworkProbe> g_probeOverride{nullptr};  // set by tests only
+
+bool ProbeNetwork() {
+  const NetworkProbe probe = g_probeOverride.load();
+  return probe ? probe() : IsNetworkUp();
+}
+
+}  // namespace
 
 bool IsNetworkUp() {
   // InternetGetConnectedState fills in the connection flags; whether the network is up
@@ -28,6 +42,8 @@ bool SharedNetworkState::IsUp() {
 }
 
 bool IsNetworkUpShared() {
-  static SharedNetworkState state(IsNetworkUp, [] { return static_cast<std::uint64_t>(GetTickCount64()); }, 500);
+  static SharedNetworkState state(ProbeNetwork, [] { return static_cast<std::uint64_t>(GetTickCount64()); }, 500);
   return state.IsUp();
 }
+
+void OverrideNetworkProbeForTests(NetworkProbe probe) noexcept { g_probeOverride = probe; }

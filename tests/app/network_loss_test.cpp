@@ -1,0 +1,147 @@
+// The local network lost and back during a run of three sites, with the real main window
+// and real workers. Wine always reports the network up, so the workers' probe is replaced
+// by one the test switches.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "local_http_server.h"
+#include "main_window_support.h"
+#include "monitor/network_probe_override.h"
+#include "res/resource.h"
+#include "ui/message_box_dlg.h"
+
+namespace {
+
+using test_support::LocalHttpServer;
+using test_support::StatusReply;
+
+constexpr wchar_t kNetDown[] = L"本机网络断线，请检查网线是否插好";
+constexpr wchar_t kNetUp[] = L"本机网络恢复正常";
+
+std::atomic<bool> g_networkUp{true};
+bool TestNetworkProbe() { return g_networkUp; }
+
+// The probe is the test's while this lives.
+class NetworkSwitch {
+ public:
+  NetworkSwitch() {
+    g_networkUp = true;
+    OverrideNetworkProbeForTests(&TestNetworkProbe);
+  }
+  ~NetworkSwitch() { OverrideNetworkProbeForTests(nullptr); }
+  NetworkSwitch(const NetworkSwitch&) = delete;
+  NetworkSwitch& operator=(const NetworkSwitch&) = delete;
+  void Set(bool up) { g_networkUp = up; }
+};
+
+// Every text put into the popup's message while this lives: one per popup shown with a
+// new text. The window thread is the test's thread, so a hook on it sees each one.
+class PopupTexts {
+ public:
+  PopupTexts() : hook_(::SetWindowsHookExW(WH_CALLWNDPROC, &Record, nullptr, ::GetCurrentThreadId())) {
+    texts_.clear();
+  }
+  ~PopupTexts() {
+    if (hook_) ::UnhookWindowsHookEx(hook_);
+  }
+  PopupTexts(const PopupTexts&) = delete;
+  PopupTexts& operator=(const PopupTexts&) = delete;
+
+  bool Hooked() const { return hook_ != nullptr; }
+  size_t Count(const std::wstring& text) const { return static_cast<size_t>(std::count(texts_.begin(), texts_.end(), text)); }
+
+ private:
+  static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_SETTEXT && call->lParam &&
+        ::GetDlgCtrlID(call->hwnd) == IDC_POPUP_MESSAGE) {
+      texts_.emplace_back(reinterpret_cast<const wchar_t*>(call->lParam));
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+  static inline std::vector<std::wstring> texts_;
+  HHOOK hook_;
+};
+
+size_t CountLines(const std::vector<std::wstring>& log, const std::wstring& ending) {
+  return static_cast<size_t>(
+      std::count_if(log.begin(), log.end(), [&](const std::wstring& line) { return line.ends_with(L" " + ending); }));
+}
+
+TEST(NetworkLoss, EachSiteReportsTheLossAndTheReturnOnceAndItsCountdownResumes) {
+  LocalHttpServer server([](const test_support::HttpRequest&) { return StatusReply(200); });
+  NetworkSwitch network;
+  MainWindowHarness harness;
+  ASSERT_TRUE(harness.Open());
+  std::vector<std::wstring> urls;
+  for (int i = 1; i <= 3; ++i) urls.push_back(server.Url("/site" + std::to_string(i)));
+  harness.SetSites(urls[0] + L"\r\n" + urls[1] + L"\r\n" + urls[2]);
+  ::SendMessageW(harness.Control(IDC_INTERVAL), CB_SETCURSEL, 0, 0);  // "30秒"
+  PopupTexts popups;
+  ASSERT_TRUE(popups.Hooked());
+  const ULONGLONG startedAt = ::GetTickCount64();
+  harness.Click(IDC_START);
+  harness.PumpUntil([] { return false; }, 2000);
+
+  // Down for about three seconds: one line and one popup per site, however many times
+  // each worker repeats the event meanwhile.
+  network.Set(false);
+  const ULONGLONG downAt = ::GetTickCount64();
+  EXPECT_TRUE(harness.PumpUntil([&] { return CountLines(harness.Log(), kNetDown) == 3; }, 3000));
+  const ULONGLONG downUntil = downAt + 3000;
+  if (::GetTickCount64() < downUntil) {
+    harness.PumpUntil([] { return false; }, static_cast<DWORD>(downUntil - ::GetTickCount64()));
+  }
+  EXPECT_EQ(CountLines(harness.Log(), kNetDown), 3u);
+  EXPECT_EQ(popups.Count(kNetDown), 3u);
+  EXPECT_EQ(harness.Dialog().Popup().Popup()->MessageText(), kNetDown);
+  EXPECT_EQ(harness.Dialog().TrayTip(), std::wstring(L"禾岚网站监控\n状态：") + kNetDown);
+  EXPECT_EQ(server.RequestCount(), 0u);
+
+  // Back up: one line and one popup per site.
+  network.Set(true);
+  const ULONGLONG upAt = ::GetTickCount64();
+  EXPECT_TRUE(harness.PumpUntil([&] { return CountLines(harness.Log(), kNetUp) == 3; }, 3000));
+  harness.PumpUntil([] { return false; }, 1500);
+  EXPECT_EQ(CountLines(harness.Log(), kNetUp), 3u);
+  EXPECT_EQ(CountLines(harness.Log(), kNetDown), 3u);
+  EXPECT_EQ(popups.Count(kNetUp), 3u);
+  EXPECT_EQ(popups.Count(kNetDown), 3u);
+  EXPECT_EQ(harness.Dialog().Popup().Popup()->MessageText(), kNetUp);
+  EXPECT_EQ(harness.Dialog().TrayTip(), std::wstring(L"禾岚网站监控\n状态：") + kNetUp);
+
+  // The countdowns stood still while the network was down: each site's first check
+  // comes 29 s after Start plus about the time it was down, not at 29 s.
+  std::map<std::wstring, ULONGLONG> firstStatus;
+  EXPECT_TRUE(harness.PumpUntil(
+      [&] {
+        const auto log = harness.Log();
+        for (const auto& url : urls) {
+          if (!firstStatus.count(url) && CountLines(log, url + L" 访问正常") > 0) firstStatus[url] = ::GetTickCount64();
+        }
+        return firstStatus.size() == urls.size();
+      },
+      45000));
+  const ULONGLONG downMs = upAt - downAt;
+  for (const auto& [url, at] : firstStatus) {
+    const ULONGLONG afterStart = at - startedAt;
+    std::printf("[measured] first status %llu ms after Start, network down for %llu ms\n", afterStart, downMs);
+    EXPECT_GE(afterStart + 2000, 29000 + downMs);
+    EXPECT_LE(afterStart, 29000 + downMs + 8000);
+  }
+  EXPECT_EQ(server.RequestCount(), 3u);
+  EXPECT_EQ(CountLines(harness.Log(), kNetDown), 3u);
+  EXPECT_EQ(CountLines(harness.Log(), kNetUp), 3u);
+  harness.Click(IDC_STOP);
+}
+
+}  // namespace
