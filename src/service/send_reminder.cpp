@@ -11,11 +11,22 @@ namespace {
 
 constexpr int kMaxAttempts = 3;
 constexpr int kSecondsBetweenAttempts = 10;  // counted down once before each attempt
+constexpr unsigned long kQuitPollMs = 50;
 
 bool Accepted(const ServiceReply& reply) {
   if (reply.code != kPostOk) return false;
   ReplyDocument document;
   return document.Parse(reply.body.Text()) && document.GetInt("status", 0) == 1;
+}
+
+// The pause between attempts, cut short once the program is closing. Otherwise the rest
+// of a one-second step here and the calling worker's own one-second tick after the
+// reminder add up to two seconds before a closing program can end.
+void SleepUnlessQuitting(unsigned long milliseconds) {
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  for (ULONGLONG now = GetTickCount64(); now < end && !g_bQuit; now = GetTickCount64()) {
+    Sleep(static_cast<DWORD>(end - now < kQuitPollMs ? end - now : kQuitPollMs));
+  }
 }
 
 }  // namespace
@@ -50,7 +61,7 @@ bool SendReminder(const SettingsStore& account, std::wstring machineId, std::wst
 bool SendReminder(const SettingsStore& account, std::wstring machineId, std::wstring siteAddress,
                   int32_t statusCode, int32_t templateId) {
   WinInetTransport transport({}, &g_bQuit);
-  const ReminderSeams seams{transport, SleepMilliseconds, g_bQuit};
+  const ReminderSeams seams{transport, SleepUnlessQuitting, g_bQuit};
   return SendReminder(account, std::move(machineId), std::move(siteAddress), statusCode,
                       templateId, seams);
 }
