@@ -13,6 +13,7 @@
 
 #include "local_http_server.h"
 #include "program_driver.h"
+#include "window_probes.h"
 #include "res/resource.h"
 #include "storage/settings_record.h"
 
@@ -64,7 +65,7 @@ TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
   const std::wstring missing = server.Url("/missing");
 
   ProgramDriver program;
-  ASSERT_TRUE(program.Start(ProgramPath())) << "no main window";
+  ASSERT_TRUE(program.Start(ProgramBesideTest(L"TarnSiteMonitorLoopback.exe"))) << "no main window";
   ASSERT_TRUE(WaitFor([&] { return Contains(program.Log(), L" 软件启动"); }, 5000));
 
   // Checks every 30 s, one retry 10 s after a failure: the failing site is reported after

@@ -111,12 +111,3 @@ int ProgramDriver::WaitForExit(DWORD timeoutMs) {
   ::GetExitCodeProcess(process_.Get(), &code);
   return static_cast<int>(code);
 }
-
-std::wstring ProgramPath() {
-  wchar_t self[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  // <build>\tests\e2e\this.exe -> <build>
-  for (int level = 0; level < 3; ++level) path.erase(path.find_last_of(L"\\/"));
-  return path + L"\\src\\app\\TarnSiteMonitor.exe";
-}

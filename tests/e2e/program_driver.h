@@ -39,6 +39,3 @@ class ProgramDriver {
   DWORD processId_ = 0;
   HWND window_ = nullptr;
 };
-
-// The program beside this test's build folder: <build>\src\app\TarnSiteMonitor.exe.
-std::wstring ProgramPath();
