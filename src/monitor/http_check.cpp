@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "monitor/internet_handle.h"
 
@@ -107,93 +106,65 @@ HttpCheckOutcome CheckAddress(const std::wstring& url, unsigned long timeoutMs) 
   return {read ? HttpCheckResult::kStatusRead : HttpCheckResult::kQueryFailed, LeadingDecimal(status)};
 }
 
-// The request thread's state, shared with the checker that hands it work: whichever of
-// the two lets go last frees it. Guarded by mutex.
-struct AbandonableChecker::Slot {
-  std::mutex mutex;
-  std::condition_variable wake;      // a job or the end for the request thread
-  std::condition_variable finished;  // the job's outcome for the checker
-  bool hasJob = false;
-  std::wstring url;
-  unsigned long timeoutMs = 0;
-  bool done = false;
-  HttpCheckOutcome outcome;
-  bool retire = false;  // end once the current job, if any, is done
-};
-
 namespace {
 
-// The request thread: runs one job after another until it is retired. It touches only
-// what it owns: its share of the slot, the job's copy of the address and its handles.
-void ServeChecks(const std::shared_ptr<AbandonableChecker::Slot>& slot) noexcept {
-  std::unique_lock<std::mutex> lock(slot->mutex);
-  for (;;) {
-    slot->wake.wait(lock, [&] { return slot->hasJob || slot->retire; });
-    if (!slot->hasJob) return;
-    slot->hasJob = false;
-    const std::wstring url = std::move(slot->url);
-    const unsigned long timeoutMs = slot->timeoutMs;
-    lock.unlock();
-    HttpCheckOutcome outcome;
-    try {
-      outcome = CheckAddress(url, timeoutMs);
-    } catch (...) {
-      outcome = {HttpCheckResult::kOpenFailed, 0};
-    }
-    lock.lock();
-    slot->outcome = outcome;
-    slot->done = true;
-    slot->finished.notify_all();
+// One check's state, shared by the pool thread that runs it and the worker waiting for
+// it: whichever of the two lets go last frees it. Guarded by mutex.
+struct CheckSlot {
+  std::wstring url;
+  unsigned long timeoutMs = 0;
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  HttpCheckOutcome outcome;
+};
+
+// Runs on a thread of the process's thread pool; context is a heap-held share of the slot,
+// which the callback owns. It touches only that share, its copy of the address and its
+// handles, so a check whose worker has gone away finishes harmlessly.
+void CALLBACK RunCheck(PTP_CALLBACK_INSTANCE instance, void* context) noexcept {
+  const std::unique_ptr<std::shared_ptr<CheckSlot>> share(static_cast<std::shared_ptr<CheckSlot>*>(context));
+  CheckSlot& slot = **share;
+  // A request may block until its time-out: the pool starts another thread for other
+  // checks rather than letting them queue behind this one.
+  CallbackMayRunLong(instance);
+  HttpCheckOutcome outcome;
+  try {
+    outcome = CheckAddress(slot.url, slot.timeoutMs);
+  } catch (...) {
+    outcome = {HttpCheckResult::kOpenFailed, 0};
   }
+  std::lock_guard<std::mutex> lock(slot.mutex);
+  slot.outcome = outcome;
+  slot.done = true;
+  slot.finished.notify_all();
 }
 
 }  // namespace
 
-AbandonableChecker::~AbandonableChecker() {
-  if (!slot_) return;
-  std::lock_guard<std::mutex> lock(slot_->mutex);
-  slot_->retire = true;
-  slot_->wake.notify_all();
-}
-
-HttpCheckOutcome AbandonableChecker::Run(const std::wstring& url, unsigned long timeoutMs,
-                                         const std::atomic<bool>& stop, const std::atomic<bool>& quit) {
-  std::wstring job;
+HttpCheckOutcome RunAbandonableCheck(const std::wstring& url, unsigned long timeoutMs, const std::atomic<bool>& stop,
+                                     const std::atomic<bool>& quit) {
+  std::shared_ptr<CheckSlot> slot;
   try {
-    job = url;
-    if (!slot_) {
-      auto slot = std::make_shared<Slot>();
-      // Never joined: it ends when retired, or after its last request if abandoned, and
-      // if the process ends first it simply ends with it.
-      std::thread([slot]() noexcept { ServeChecks(slot); }).detach();
-      slot_ = std::move(slot);
+    slot = std::make_shared<CheckSlot>();
+    slot->url = url;
+    slot->timeoutMs = timeoutMs;
+    auto share = std::make_unique<std::shared_ptr<CheckSlot>>(slot);
+    // The pool keeps its threads for a while between checks, so a check does not pay for
+    // starting a thread (several milliseconds on some systems) while checks keep coming.
+    if (!TrySubmitThreadpoolCallback(RunCheck, share.get(), nullptr)) {
+      return {HttpCheckResult::kInitFailed, 0};  // no thread, no check
     }
+    share.release();  // the callback owns it now
   } catch (...) {
-    // No thread, no check: the same as an HTTP layer that cannot start.
     return {HttpCheckResult::kInitFailed, 0};
   }
 
-  std::unique_lock<std::mutex> lock(slot_->mutex);
-  slot_->url = std::move(job);
-  slot_->timeoutMs = timeoutMs;
-  slot_->hasJob = true;
-  slot_->done = false;
-  slot_->wake.notify_all();
-  while (!slot_->done) {
-    if (stop || quit) {
-      // The thread finishes the request on its own and then ends.
-      slot_->retire = true;
-      lock.unlock();
-      slot_.reset();
-      return {HttpCheckResult::kAbandoned, 0};
-    }
-    slot_->finished.wait_for(lock, kFlagPollInterval);
+  std::unique_lock<std::mutex> lock(slot->mutex);
+  while (!slot->done) {
+    // The request runs on with its own share of the slot and ends at its time-out.
+    if (stop || quit) return {HttpCheckResult::kAbandoned, 0};
+    slot->finished.wait_for(lock, kFlagPollInterval);
   }
-  return slot_->outcome;
-}
-
-HttpCheckOutcome RunAbandonableCheck(const std::wstring& url, unsigned long timeoutMs, const std::atomic<bool>& stop,
-                                     const std::atomic<bool>& quit) {
-  AbandonableChecker checker;
-  return checker.Run(url, timeoutMs, stop, quit);
+  return slot->outcome;
 }

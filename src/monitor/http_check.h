@@ -3,7 +3,6 @@
 #pragma once
 
 #include <atomic>
-#include <memory>
 #include <string>
 
 #include "monitor/http_check_result.h"
@@ -13,30 +12,9 @@
 // connection and a server that never answers all give kOpenFailed.
 HttpCheckOutcome CheckAddress(const std::wstring& url, unsigned long timeoutMs);
 
-// Runs CheckAddress on a request thread and waits for it, giving up with kAbandoned as
-// soon as stop or quit is raised. The request thread is kept from one check to the next,
-// so a worker pays for starting a thread once, not at every check (a thread start can
-// cost as much as the request itself). An abandoned request thread keeps its own copy of
-// the address and its own result slot, and ends by itself at its time-out; the next
-// check, if any, starts a new one.
-class AbandonableChecker {
- public:
-  AbandonableChecker() = default;
-  // Lets an idle request thread end; never waits for one that is inside a request.
-  ~AbandonableChecker();
-  AbandonableChecker(const AbandonableChecker&) = delete;
-  AbandonableChecker& operator=(const AbandonableChecker&) = delete;
-
-  // kInitFailed when no request thread could be started.
-  HttpCheckOutcome Run(const std::wstring& url, unsigned long timeoutMs, const std::atomic<bool>& stop,
-                       const std::atomic<bool>& quit);
-
-  struct Slot;  // shared by the checker and its request thread
-
- private:
-  std::shared_ptr<Slot> slot_;  // empty until the first check and after an abandoned one
-};
-
-// One check on a request thread of its own (an AbandonableChecker used once).
+// Runs CheckAddress on a thread of the process's thread pool and waits for it, giving up
+// with kAbandoned as soon as stop or quit is raised. An abandoned request keeps its own
+// copy of the address and its own result slot, and ends by itself at its time-out.
+// kInitFailed when the pool could not take the check.
 HttpCheckOutcome RunAbandonableCheck(const std::wstring& url, unsigned long timeoutMs, const std::atomic<bool>& stop,
                                      const std::atomic<bool>& quit);

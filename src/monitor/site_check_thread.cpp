@@ -18,7 +18,7 @@ class WinInetWorkerPlatform final : public WorkerPlatform {
   bool IsNetworkUp() override { return IsNetworkUpShared(); }
 
   HttpCheckOutcome CheckSite(const std::wstring& url) override {
-    return checker_.Run(url, build_config::kRequestTimeoutMs, g_bStop, g_bQuit);
+    return RunAbandonableCheck(url, build_config::kRequestTimeoutMs, g_bStop, g_bQuit);
   }
 
   void SleepTick() override { Sleep(1000); }
@@ -41,7 +41,6 @@ class WinInetWorkerPlatform final : public WorkerPlatform {
 
  private:
   const SiteEntry& entry_;
-  AbandonableChecker checker_;  // the worker's request thread, kept between checks
 };
 
 }  // namespace

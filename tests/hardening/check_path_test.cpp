@@ -1,5 +1,5 @@
-// The two things that keep a worker's pass cheap with many sites: one request thread per
-// worker kept from check to check (and replaced after an abandoned check), and one
+// The two things that keep a worker's pass cheap with many sites: checks on the thread
+// pool, whose threads serve one check after another (abandoned ones included), and one
 // network probe shared by all workers.
 #include <windows.h>
 
@@ -26,9 +26,8 @@ HttpReply Reply(const HttpRequest& request) {
   return reply;
 }
 
-TEST(AbandonableChecker, KeepsCheckingAfterAnAbandonedCheck) {
+TEST(PooledCheck, KeepsCheckingAroundAbandonedChecks) {
   LocalHttpServer server(Reply);
-  AbandonableChecker checker;
   std::atomic<bool> stop{false}, quit{false};
   const struct {
     std::string path;
@@ -39,7 +38,7 @@ TEST(AbandonableChecker, KeepsCheckingAfterAnAbandonedCheck) {
       {"/", false, HttpCheckResult::kStatusRead, 200},
       {"/missing", false, HttpCheckResult::kStatusRead, 404},
       {"/hang", true, HttpCheckResult::kAbandoned, 0},
-      {"/", false, HttpCheckResult::kStatusRead, 200},  // on a new request thread
+      {"/", false, HttpCheckResult::kStatusRead, 200},  // while the abandoned one still hangs
       {"/hang", true, HttpCheckResult::kAbandoned, 0},
       {"/missing", false, HttpCheckResult::kStatusRead, 404},
   };
@@ -54,7 +53,7 @@ TEST(AbandonableChecker, KeepsCheckingAfterAnAbandonedCheck) {
       });
     }
     const DWORD start = GetTickCount();
-    const HttpCheckOutcome outcome = checker.Run(server.Url(step.path), 20000, stop, quit);
+    const HttpCheckOutcome outcome = RunAbandonableCheck(server.Url(step.path), 20000, stop, quit);
     const DWORD took = GetTickCount() - start;
     if (raiser.joinable()) raiser.join();
     EXPECT_EQ(step.result, outcome.result) << step.path;
@@ -64,18 +63,35 @@ TEST(AbandonableChecker, KeepsCheckingAfterAnAbandonedCheck) {
   EXPECT_EQ(std::size(steps), server.RequestCount());
 }
 
-TEST(AbandonableChecker, ManyCheckersOneAfterAnother) {
-  // Checkers that come and go, busy or idle, leave no request behind.
+TEST(PooledCheck, ManyWorkersCheckAtOnce) {
+  // More simultaneous checks than the pool has idle threads, some of them hanging: every
+  // answered one comes back with its own status.
   LocalHttpServer server(Reply);
   std::atomic<bool> stop{false}, quit{false};
-  size_t checks = 0;
-  for (int n = 0; n < 20; ++n) {
-    AbandonableChecker checker;
-    for (int k = 0; k < n % 3; ++k, ++checks) {
-      EXPECT_EQ(200, checker.Run(server.Url("/"), 20000, stop, quit).status);
-    }
+  std::atomic<int> answered{0}, wrong{0};
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 40; ++w) {
+    workers.emplace_back([&, w] {
+      if (w % 8 == 0) {
+        RunAbandonableCheck(server.Url("/hang"), 20000, stop, quit);
+        return;
+      }
+      for (int k = 0; k < 5; ++k) {
+        const bool missing = (w + k) % 3 == 0;
+        const HttpCheckOutcome o = RunAbandonableCheck(server.Url(missing ? "/missing" : "/"), 20000, stop, quit);
+        if (o.result == HttpCheckResult::kStatusRead && o.status == (missing ? 404 : 200)) {
+          ++answered;
+        } else {
+          ++wrong;
+        }
+      }
+    });
   }
-  EXPECT_EQ(checks, server.RequestCount());
+  while (answered + wrong < 35 * 5) Sleep(10);
+  stop = true;  // lets the hanging ones go
+  for (auto& worker : workers) worker.join();
+  EXPECT_EQ(35 * 5, answered.load());
+  EXPECT_EQ(0, wrong.load());
 }
 
 TEST(SharedNetworkState, OneProbeServesEveryCallerForItsAge) {
