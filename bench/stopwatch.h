@@ -1,0 +1,19 @@
+// Elapsed wall-clock time from the high-resolution performance counter.
+#pragma once
+
+#include <windows.h>
+
+class Stopwatch {
+ public:
+  Stopwatch() { Restart(); }
+  void Restart() { QueryPerformanceCounter(&start_); }
+  double Milliseconds() const {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart - start_.QuadPart) / static_cast<double>(frequency.QuadPart);
+  }
+
+ private:
+  LARGE_INTEGER start_{};
+};
