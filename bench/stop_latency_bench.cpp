@@ -14,6 +14,7 @@
 #include "monitor/site_check_thread.h"
 #include "monitor/site_entry.h"
 #include "monitor/worker_waiter.h"
+#include "message_window.h"
 #include "stopwatch.h"
 #include "win/unique_handle.h"
 
@@ -21,32 +22,19 @@ namespace {
 
 std::atomic<long> g_eventsSeen{0};
 
-LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  if (message == WM_MONITOREVENT) {
-    ++g_eventsSeen;
-    return 0;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
 // A message-only window standing in for the main window: it takes the workers' events.
 class EventSink {
  public:
-  EventSink() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = CountingProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"TarnBenchEventSink";
-    RegisterClassW(&wc);
-    window_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  }
-  ~EventSink() { DestroyWindow(window_); }
-  EventSink(const EventSink&) = delete;
-  EventSink& operator=(const EventSink&) = delete;
-  HWND Get() const { return window_; }
+  EventSink()
+      : window_([](UINT message, WPARAM, LPARAM) {
+          if (message != WM_MONITOREVENT) return false;
+          ++g_eventsSeen;
+          return true;
+        }) {}
+  HWND Get() const { return window_.Get(); }
 
  private:
-  HWND window_ = nullptr;
+  test_support::MessageWindow window_;
 };
 
 // Delivers this thread's messages until ready() holds or timeoutMs has passed.

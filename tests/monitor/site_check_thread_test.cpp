@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "local_http_server.h"
+#include "message_window.h"
 #include "monitor/monitor_events.h"
 #include "monitor/shared_flags.h"
 #include "monitor/site_check_thread.h"
@@ -26,33 +27,21 @@ struct Recorder {
   std::map<int, std::vector<int>> codes;  // per site index, in arrival order
 };
 
-LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  if (message == WM_MONITOREVENT) {
-    auto* recorder = reinterpret_cast<Recorder*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    recorder->codes[static_cast<int>(wParam)].push_back(static_cast<int>(lParam));
-    return 0;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
+// Records the workers' events per site, standing in for the main window.
 class EventWindow {
  public:
-  EventWindow() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = RecordingProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"MonitorEventRecorder";
-    RegisterClassW(&wc);
-    window_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&recorder_));
-  }
-  ~EventWindow() { DestroyWindow(window_); }
-  HWND Get() const { return window_; }
+  EventWindow()
+      : window_([this](UINT message, WPARAM wParam, LPARAM lParam) {
+          if (message != WM_MONITOREVENT) return false;
+          recorder_.codes[static_cast<int>(wParam)].push_back(static_cast<int>(lParam));
+          return true;
+        }) {}
+  HWND Get() const { return window_.Get(); }
   Recorder& Events() { return recorder_; }
 
  private:
   Recorder recorder_;
-  HWND window_ = nullptr;
+  test_support::MessageWindow window_;
 };
 
 class RecordingOwner : public SiteOwner {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "local_http_server.h"
+#include "message_window.h"
 #include "service/account_forms.h"
 #include "service/account_messages.h"
 #include "service/password.h"
@@ -212,38 +213,23 @@ TEST(SendReminder, RetriesAgainstARealService) {
 }
 
 // Collects WM_ACCOUNTSTATE messages on a message-only window.
+// Records the WM_ACCOUNTSTATE messages it gets, standing in for the main window.
 struct AccountWindow {
   static inline std::vector<std::wstring> received;
 
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_ACCOUNTSTATE) {
-      std::wstring entry = std::to_wstring(wp);
-      if (wp == kAccountNotice) entry += L":" + std::wstring(reinterpret_cast<const wchar_t*>(lp));
-      received.push_back(entry);
-      return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-  }
+  AccountWindow()
+      : window([](UINT msg, WPARAM wp, LPARAM lp) {
+          if (msg != WM_ACCOUNTSTATE) return false;
+          std::wstring entry = std::to_wstring(wp);
+          if (wp == kAccountNotice) entry += L":" + std::wstring(reinterpret_cast<const wchar_t*>(lp));
+          received.push_back(entry);
+          return true;
+        }),
+        hwnd(window.Get()) {}
+  void Pump() { test_support::MessageWindow::Pump(); }
 
-  AccountWindow() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"AccountStateTestWindow";
-    RegisterClassW(&wc);
-    hwnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           wc.hInstance, nullptr);
-  }
-  ~AccountWindow() {
-    if (IsWindow(hwnd)) DestroyWindow(hwnd);
-  }
-
-  void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-  }
-
-  HWND hwnd = nullptr;
+  test_support::MessageWindow window;
+  HWND hwnd;
 };
 
 TEST(ServiceInfoPoller, ReportsToTheMainWindowOverTheNetwork) {
