@@ -26,7 +26,50 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
+// The process id in "<target>.<pid>.tmp", or 0 when the name has another shape.
+DWORD TempFileOwner(std::wstring_view name, std::wstring_view targetName) {
+  constexpr std::wstring_view kSuffix = L".tmp";
+  if (name.size() <= targetName.size() + 1 + kSuffix.size()) return 0;
+  if (name.substr(name.size() - kSuffix.size()) != kSuffix) return 0;
+  const std::wstring_view digits =
+      name.substr(targetName.size() + 1, name.size() - targetName.size() - 1 - kSuffix.size());
+  if (digits.size() > 10) return 0;
+  unsigned long long pid = 0;
+  for (wchar_t c : digits) {
+    if (c < L'0' || c > L'9') return 0;
+    pid = pid * 10 + static_cast<unsigned>(c - L'0');
+  }
+  return pid <= MAXDWORD ? static_cast<DWORD>(pid) : 0;
+}
+
+bool ProcessIsGone(DWORD pid) {
+  win::KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  if (process) {
+    DWORD code = 0;
+    return GetExitCodeProcess(process.Get(), &code) && code != STILL_ACTIVE;
+  }
+  return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process; access denied means alive
+}
+
 }  // namespace
+
+void RemoveStaleTempFiles(const std::wstring& target) {
+  const size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
+  const std::wstring targetName = target.substr(folder.size());
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW(LongPathForm(target + L".*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name.substr(0, targetName.size()) != targetName) continue;
+    const DWORD owner = TempFileOwner(name, targetName);
+    if (owner != 0 && owner != GetCurrentProcessId() && ProcessIsGone(owner)) {
+      DeleteFileW(LongPathForm(folder + std::wstring(name)).c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
 
 StagedFile::StagedFile(std::wstring target, std::string_view bytes)
     : target_(std::move(target)), tempPath_(TempPathFor(target_)) {
@@ -51,6 +94,7 @@ bool StagedFile::Commit() {
     return false;  // the destructor removes the temporary file
   }
   staged_ = false;
+  RemoveStaleTempFiles(target_);
   return true;
 }
 

@@ -21,6 +21,8 @@ class StagedFile {
   const std::wstring& TempPath() const { return tempPath_; }
 
   // Puts the staged content in the target's place; false (target untouched) on failure.
+  // After a replace, removes temporary files beside the target that copies of the
+  // program left when they died between staging and replacing.
   bool Commit();
 
  private:
@@ -28,6 +30,10 @@ class StagedFile {
   std::wstring tempPath_;
   bool staged_ = false;
 };
+
+// Deletes "<target>.<pid>.tmp" files whose process no longer runs (a live process's
+// temporary file is left alone: it may be about to replace the target).
+void RemoveStaleTempFiles(const std::wstring& target);
 
 // Replaces the whole content of `path` with `bytes` through a StagedFile. An existing
 // read-only file is left unchanged, as an open for writing would refuse it. Returns

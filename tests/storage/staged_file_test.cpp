@@ -76,3 +76,50 @@ TEST(StagedFile, ProcessKilledBeforeTheReplaceLeavesTheOldFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Starts this executable again doing nothing; suspended children stay alive until killed.
+PROCESS_INFORMATION StartIdleCopy(DWORD flags) {
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring commandLine = L"\"" + std::wstring(exe) + L"\" --gtest_filter=NoSuchTest";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  CreateProcessW(exe, commandLine.data(), nullptr, nullptr, FALSE, flags | DETACHED_PROCESS, nullptr, nullptr,
+                 &startup, &child);
+  return child;
+}
+
+}  // namespace
+
+TEST(StagedFile, ReplaceRemovesOnlyTheTempFilesOfCopiesThatDied) {
+  TempFolder folder;
+  const std::wstring target = folder / L"Config.dat";
+
+  PROCESS_INFORMATION dead = StartIdleCopy(0);
+  ASSERT_TRUE(dead.hProcess);
+  WaitForSingleObject(dead.hProcess, 10000);
+  CloseHandle(dead.hThread);
+  CloseHandle(dead.hProcess);
+  PROCESS_INFORMATION live = StartIdleCopy(CREATE_SUSPENDED);
+  ASSERT_TRUE(live.hProcess);
+  win::KernelHandle liveProcess(live.hProcess);
+  win::KernelHandle liveThread(live.hThread);
+
+  const std::wstring deadTemp = target + L"." + std::to_wstring(dead.dwProcessId) + L".tmp";
+  const std::wstring liveTemp = target + L"." + std::to_wstring(live.dwProcessId) + L".tmp";
+  const std::wstring otherShape = target + L".backup.tmp";
+  const std::wstring otherFile = folder / (L"site.txt." + std::to_wstring(dead.dwProcessId) + L".tmp");
+  for (const auto& path : {deadTemp, liveTemp, otherShape, otherFile}) ASSERT_TRUE(WriteAllBytes(path, "left"));
+
+  ASSERT_TRUE(ReplaceFileContents(target, "new"));
+  TerminateProcess(liveProcess.Get(), 0);
+
+  EXPECT_EQ("new", ReadAllBytes(target).value_or(""));
+  EXPECT_FALSE(PathExists(deadTemp));
+  EXPECT_TRUE(PathExists(liveTemp));
+  EXPECT_TRUE(PathExists(otherShape));
+  EXPECT_TRUE(PathExists(otherFile));
+}
