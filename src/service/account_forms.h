@@ -13,7 +13,9 @@
 #include <string>
 #include <string_view>
 
-inline constexpr wchar_t kProgramVersion[] = L"1.1.0.2";
+#include "version.h"
+
+inline constexpr wchar_t kProgramVersion[] = TARN_VERSION_WTEXT;
 inline constexpr size_t kMaxFormLength = 259;
 
 inline constexpr wchar_t kLoginPath[] = L"index.php?g=Api&m=Client&a=login";
