@@ -5,6 +5,7 @@
 #
 #   wine-run.sh [--prefix DIR] program.exe [args...]
 #   wine-run.sh --prefix DIR --stop        stops the prefix's Wine server and Xvfb
+# TARN_WINE_DPI=144 (or 192, ...) makes a new prefix scale its screen to that DPI.
 set -u
 prefix=${WINEPREFIX:-}
 if [ "${1:-}" = --prefix ]; then prefix=$2; shift 2; fi
@@ -61,6 +62,9 @@ if [ ! -f "$prefix/.tarn-ready" ]; then
   # Without a window manager every hide of a top-level window waits 2 s unless
   # Wine manages no windows itself.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+  if [ -n "${TARN_WINE_DPI:-}" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$TARN_WINE_DPI" /f </dev/null >/dev/null 2>&1
+  fi
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
   touch "$prefix/.tarn-ready"

@@ -53,6 +53,10 @@ bool CLoginDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, L
     OnDestroy(wParam, lParam);
     return false;
   }
+  if (message == WM_DPICHANGED) {  // a title font for the new DPI; the dialog manager rescales the rest
+    titleFont_ = ApplyTitleFont(GetDlgItem(IDC_LOGIN_TITLE));
+    return false;
+  }
   return ProcessPaintBkgnd(window, message, wParam, lParam, result) ||
          win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result) ||
          ProcessTimedNotice(window, status_, message, wParam, lParam, result) ||
@@ -75,8 +79,7 @@ LRESULT CLoginDlg::OnInitDialog(WPARAM, LPARAM) {
   PlaceSignedInText();
   ::ShowWindow(status_, SW_HIDE);
 
-  titleFont_ = CreateTitleFont();
-  ::SendDlgItemMessageW(m_hWnd, IDC_LOGIN_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.Get()), TRUE);
+  titleFont_ = ApplyTitleFont(GetDlgItem(IDC_LOGIN_TITLE));
 
   if (g_bSignedIn) ShowAccountView(true, SignedInTextNow(userName_, record_.expireTime));
   return TRUE;

@@ -24,8 +24,10 @@
 #include "storage/settings_file.h"
 #include "storage/site_file.h"
 #include "ui/about_dlg.h"
+#include "ui/app_icon.h"
 #include "ui/centre_window.h"
 #include "ui/client_drag.h"
+#include "win/dpi.h"
 #include "win/message_map.h"
 #include "win/reflection.h"
 
@@ -33,6 +35,8 @@ namespace {
 
 // Applies the latest requested tray tooltip.
 constexpr UINT WM_APPLYTRAYTIP = WM_APP + 1;
+// Posted at a DPI change, so that it runs after the dialog manager has rescaled the window.
+constexpr UINT WM_AFTERDPICHANGE = WM_APP + 2;
 
 // A stored user name longer than this counts as a signed-in account.
 constexpr size_t kSignedInNameMinLength = 6;
@@ -41,12 +45,6 @@ std::wstring LoadResourceString(UINT id) {
   wchar_t text[256] = {};
   ::LoadStringW(::GetModuleHandleW(nullptr), id, text, 256);
   return text;
-}
-
-win::Icon LoadWindowIcon(int widthMetric, int heightMetric) {
-  return win::Icon(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                                   IMAGE_ICON, ::GetSystemMetrics(widthMetric),
-                                                   ::GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR)));
 }
 
 }  // namespace
@@ -81,7 +79,16 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
       win::OnMessage<CMainDlg>(WM_QUERYENDSESSION, &CMainDlg::OnQueryEndSession),
       win::OnMessage<CMainDlg>(WM_ENDSESSION, &CMainDlg::OnEndSession),
       win::OnMessage<CMainDlg>(WM_APPLYTRAYTIP, &CMainDlg::OnApplyTrayTip),
+      win::OnMessage<CMainDlg>(WM_AFTERDPICHANGE, &CMainDlg::OnAfterDpiChange),
   };
+  if (message == WM_DPICHANGED) {
+    // Icons for the new DPI now; the dialog manager then moves and resizes the window to
+    // the suggested rectangle and rescales the controls and their font; the run log's
+    // column follows once it has.
+    SetWindowIcons();
+    ::PostMessageW(window, WM_AFTERDPICHANGE, 0, 0);
+    return false;
+  }
   try {
     if (win::DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result)) return true;
     if (ProcessTrayMessage(window, message, wParam, lParam, result)) return true;
@@ -176,11 +183,20 @@ void CMainDlg::ShowStoredSites() {
   ::SetDlgItemTextW(m_hWnd, IDC_SITES, sites ? sites->c_str() : build_config::kDefaultSite);
 }
 
+// The large and small icons at the window's DPI; the old ones go once the window has the new.
 void CMainDlg::SetWindowIcons() {
-  bigIcon_ = LoadWindowIcon(SM_CXICON, SM_CYICON);
-  smallIcon_ = LoadWindowIcon(SM_CXSMICON, SM_CYSMICON);
-  ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
-  ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+  const UINT dpi = win::DpiForWindow(m_hWnd);
+  win::Icon big = LoadAppIcon(win::SystemMetricForDpi(SM_CXICON, dpi));
+  win::Icon small = LoadAppIcon(win::SystemMetricForDpi(SM_CXSMICON, dpi));
+  ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+  ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(small);
+}
+
+LRESULT CMainDlg::OnAfterDpiChange(WPARAM, LPARAM) {
+  FitRunLogColumn(log_);
+  return 0;
 }
 
 LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {

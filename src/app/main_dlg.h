@@ -92,6 +92,7 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   LRESULT OnQueryEndSession(WPARAM, LPARAM);
   LRESULT OnEndSession(WPARAM, LPARAM);
   LRESULT OnApplyTrayTip(WPARAM, LPARAM);
+  LRESULT OnAfterDpiChange(WPARAM, LPARAM);
 
   // Initialisation steps.
   void AttachButtons();

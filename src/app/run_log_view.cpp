@@ -2,20 +2,26 @@
 
 #include <commctrl.h>
 
+#include "win/dpi.h"
+
 namespace {
 
-constexpr int kColumnMargin = 30;  // room for the vertical scroll bar
+constexpr int kColumnMargin = 30;  // room for the vertical scroll bar, at 96 DPI
+
+int ColumnWidth(HWND list) {
+  RECT client{};
+  ::GetClientRect(list, &client);
+  return (client.right - client.left) - win::ScaleForDpi(kColumnMargin, win::DpiForWindow(list));
+}
 
 }  // namespace
 
 void InitRunLogColumn(HWND list) {
-  RECT client{};
-  ::GetClientRect(list, &client);
   wchar_t heading[] = L"监控日志";
   LVCOLUMNW column{};
   column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
   column.fmt = LVCFMT_LEFT;
-  column.cx = (client.right - client.left) - kColumnMargin;
+  column.cx = ColumnWidth(list);
   column.pszText = heading;
   ::SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
 }
@@ -51,3 +57,5 @@ std::vector<std::wstring> RunLogLines(HWND list) {
   }
   return lines;
 }
+
+void FitRunLogColumn(HWND list) { ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, ColumnWidth(list)); }

@@ -8,8 +8,11 @@
 #include <vector>
 
 // Makes the log's one column ("监控日志", hidden with the header), as wide as the control's
-// client area less 30 pixels.
+// client area less 30 pixels at 96 DPI (scaled with the screen).
 void InitRunLogColumn(HWND list);
+
+// Gives the column that width again, after the control was resized for a new DPI.
+void FitRunLogColumn(HWND list);
 
 // Inserts text as the first line.
 void AddLogLine(HWND list, const std::wstring& text);

@@ -12,6 +12,7 @@
 #include "build_config.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
+#include "ui/app_icon.h"
 #include "ui/text_limit.h"
 #include "win/unique_handle.h"
 
@@ -69,7 +70,9 @@ class CShellIcon : public TBase {
   void AddTrayIcon() {
     ResetIconData();
     iconData_.uCallbackMessage = WM_TRAYICON;
-    iconData_.hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    // The small icon at the taskbar's (the system's) DPI, not the large one shrunk by the shell.
+    trayIcon_ = LoadAppIcon(::GetSystemMetrics(SM_CXSMICON));
+    iconData_.hIcon = trayIcon_.Get();
     iconData_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
     iconData_.dwInfoFlags = NIIF_INFO;
     CopyIntoField(iconData_.szInfoTitle, title_);
@@ -150,7 +153,8 @@ class CShellIcon : public TBase {
   }
 
   // The menu opens at the cursor; a cursor outside every monitor has its x brought into
-  // the nearest monitor's work area.
+  // the nearest monitor's work area. The program is DPI aware, so the cursor, the monitors
+  // and the menu all use the same physical pixels: nothing here needs scaling.
   void ShowTrayMenu(HWND hwnd) {
     ::SetForegroundWindow(hwnd);
     HMENU popup = ::GetSubMenu(this->TrayMenu(), 0);
@@ -170,6 +174,7 @@ class CShellIcon : public TBase {
   }
 
   NOTIFYICONDATAW iconData_;
+  win::Icon trayIcon_;  // the icon the shell shows; kept while the icon exists
   UINT taskbarCreatedMessage_;
   std::wstring title_;
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the application icon (app.ico): a white monitor with a pulse line on the
-program's blue, at 48, 32 and 16 pixels, each in 256 colours and in 32-bit colour.
+program's blue, at 64, 48, 32, 24 and 16 pixels, each in 256 colours and in 32-bit colour
+(64 and 24 are the large and small icons at 200 % and 150 % screen scaling).
 
 Standard library only, and deterministic, so the committed app.ico can be rebuilt
 byte for byte:  python3 src/res/make_icon.py src/res/app.ico
@@ -10,7 +11,7 @@ import sys
 
 BLUE = (15, 146, 214)
 WHITE = (255, 255, 255)
-SIZES = (48, 32, 16)
+SIZES = (64, 48, 32, 24, 16)
 SUBSAMPLES = 8  # per axis, for smooth edges
 LEVELS = 64     # blue-to-white steps in the 256-colour palette
 

@@ -1,6 +1,8 @@
 #include "ui/about_dlg.h"
 
+#include "ui/app_icon.h"
 #include "ui/centre_window.h"
+#include "win/dpi.h"
 #include "win/message_map.h"
 
 namespace {
@@ -25,6 +27,10 @@ bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM l
       win::OnCommand<CAboutDlg>(IDOK, &CAboutDlg::OnCloseCommand),
       win::OnCommand<CAboutDlg>(IDCANCEL, &CAboutDlg::OnCloseCommand),
   };
+  if (message == WM_DPICHANGED) {  // the dialog manager then rescales the dialog and its text
+    ShowIconAtDpi();
+    return false;
+  }
   try {
     return win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result);
   } catch (...) {  // out of memory while building the text: leave the template's text
@@ -32,8 +38,29 @@ bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM l
   }
 }
 
+// The icon static loads the icon at the system's size; give it the image for the DPI the
+// dialog is shown at instead, keeping the icon centred where the template put it.
+void CAboutDlg::ShowIconAtDpi() noexcept {
+  HWND iconStatic = ::GetWindow(m_hWnd, GW_CHILD);  // the template's first control
+  if (!iconStatic) return;
+  RECT before{};
+  ::GetWindowRect(iconStatic, &before);
+  ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&before), 2);
+  win::Icon icon = LoadAppIcon(win::SystemMetricForDpi(SM_CXICON, win::DpiForWindow(m_hWnd)));
+  if (!icon) return;
+  ::SendMessageW(iconStatic, STM_SETICON, reinterpret_cast<WPARAM>(icon.Get()), 0);
+  icon_ = std::move(icon);
+  RECT after{};
+  ::GetWindowRect(iconStatic, &after);
+  const int width = after.right - after.left;
+  const int height = after.bottom - after.top;
+  ::SetWindowPos(iconStatic, nullptr, (before.left + before.right - width) / 2, (before.top + before.bottom - height) / 2,
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT CAboutDlg::OnInitDialog(WPARAM, LPARAM) {
   CentreWindow(m_hWnd, ::GetParent(m_hWnd));
+  ShowIconAtDpi();
   const std::wstring text = AboutText(LoadStringResource(IDS_PRODUCT_TITLE), LoadStringResource(IDS_VERSION));
   ::SetDlgItemTextW(m_hWnd, IDC_ABOUT_TEXT, text.c_str());
   return TRUE;

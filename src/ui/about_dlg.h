@@ -8,6 +8,7 @@
 
 #include "res/resource.h"
 #include "win/dialog_impl.h"
+#include "win/unique_handle.h"
 
 // "<title> v<version>", an empty line, then the copyright line.
 std::wstring AboutText(const std::wstring& title, const std::wstring& version);
@@ -22,6 +23,9 @@ class CAboutDlg : public win::DialogImpl<CAboutDlg> {
   LRESULT OnInitDialog(WPARAM, LPARAM);
   LRESULT OnLButtonDown(WPARAM, LPARAM);
   LRESULT OnCloseCommand(WPARAM, LPARAM);
+  void ShowIconAtDpi() noexcept;
+
+  win::Icon icon_;  // the application icon at the dialog's DPI, shown by the icon static
 };
 
 // Shows the About box modally over `parent` (the caller passes GetActiveWindow()).

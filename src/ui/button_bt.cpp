@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "win/dpi.h"
 #include "win/reflection.h"
 
 namespace {
@@ -109,8 +110,10 @@ void CButtonBT::Draw(const DRAWITEMSTRUCT& item) noexcept {
   HDC dc = item.hDC;
   const int saved = ::SaveDC(dc);
 
+  // The frame is one pixel wide at 96 DPI and grows with the screen's scaling.
+  const int frame = win::ScaleForDpi(1, win::DpiForWindow(item.hwndItem));
   RECT inner = item.rcItem;
-  ::InflateRect(&inner, -1, -1);
+  ::InflateRect(&inner, -frame, -frame);
   FillSolid(dc, item.rcItem, m_crFrame);
   FillSolid(dc, inner, ButtonFaceColor(Colors(), item.itemState, m_bHover));
 

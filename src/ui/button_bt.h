@@ -1,5 +1,5 @@
 // An owner-drawn flat push button that takes over a button control of a dialog template:
-// a one-pixel frame, a face whose colour follows the state (normal, under the mouse,
+// a one-pixel frame (at 96 DPI; scaled with the screen), a face whose colour follows the state (normal, under the mouse,
 // pushed, disabled) and a centred, word-wrapped caption. The dialog reflects WM_DRAWITEM
 // back to the button (message + 0x2000), which is where the button draws itself.
 #pragma once

@@ -7,6 +7,20 @@
 #include "win/message_map.h"
 #include "win/reflection.h"
 
+namespace {
+// Posted at a DPI change, so that it runs after the dialog manager has rescaled the popup.
+constexpr UINT WM_AFTERDPICHANGE = WM_APP + 1;
+}  // namespace
+
+void MoveToWorkAreaCorner(HWND popup) noexcept {
+  RECT rect{};
+  ::GetWindowRect(popup, &rect);
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  ::SetWindowPos(popup, HWND_TOPMOST, work.right - (rect.right - rect.left), work.bottom - (rect.bottom - rect.top),
+                 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 CMessageBoxDlg::CMessageBoxDlg(const std::wstring& text, const std::wstring& caption)
     : message_(LimitText(text, kMessageChars)), caption_(LimitText(caption, kCaptionChars)) {}
 
@@ -32,10 +46,15 @@ bool CMessageBoxDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wPar
       win::OnMessage<CMessageBoxDlg>(WM_TIMER, &CMessageBoxDlg::OnTimer),
       win::OnCommand<CMessageBoxDlg>(IDOK, &CMessageBoxDlg::OnOk),
       win::OnCommand<CMessageBoxDlg>(IDCANCEL, &CMessageBoxDlg::OnCancel),
+      win::OnMessage<CMessageBoxDlg>(WM_AFTERDPICHANGE, &CMessageBoxDlg::OnAfterDpiChange),
   };
   if (message == WM_TIMER && wParam != kTimerId) return false;
   if (message == WM_DESTROY) {  // clean up, and let the dialog manager do its part too
     OnDestroy(wParam, lParam);
+    return false;
+  }
+  if (message == WM_DPICHANGED) {  // the dialog manager then rescales the window and its controls
+    OnDpiChanged(wParam, lParam);
     return false;
   }
   return win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result) ||
@@ -54,8 +73,7 @@ LRESULT CMessageBoxDlg::OnInitDialog(WPARAM, LPARAM) {
   const LONG exStyle = ::GetWindowLongW(m_hWnd, GWL_EXSTYLE);
   if (!(exStyle & WS_EX_TOOLWINDOW)) ::SetWindowLongW(m_hWnd, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW);  // no taskbar button
   ShowTexts();
-  titleFont_ = CreateTitleFont();
-  ::SendDlgItemMessageW(m_hWnd, IDC_POPUP_CAPTION, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.Get()), TRUE);
+  titleFont_ = ApplyTitleFont(GetDlgItem(IDC_POPUP_CAPTION));
   timer_ = ::SetTimer(m_hWnd, kTimerId, kTimerPeriodMs, nullptr);
   // No default focus: focusing a control would activate the popup and take the
   // keyboard from the window the user is working in.
@@ -74,6 +92,20 @@ void CMessageBoxDlg::PlaceOkButton() noexcept {
   const int x = ((dialog.right - dialog.left) - width) / 2;
   const int y = static_cast<int>((dialog.bottom - dialog.top) - 1.5 * height);
   ::MoveWindow(ok, x, y, width, height, TRUE);
+}
+
+// The screen's scaling changed: a title font for the new DPI now; once the dialog manager
+// has rescaled the popup, the OK button and a shown popup go back to their places.
+LRESULT CMessageBoxDlg::OnDpiChanged(WPARAM, LPARAM) {
+  titleFont_ = ApplyTitleFont(GetDlgItem(IDC_POPUP_CAPTION));
+  ::PostMessageW(m_hWnd, WM_AFTERDPICHANGE, 0, 0);
+  return 0;
+}
+
+LRESULT CMessageBoxDlg::OnAfterDpiChange(WPARAM, LPARAM) {
+  PlaceOkButton();
+  if (::IsWindowVisible(m_hWnd)) MoveToWorkAreaCorner(m_hWnd);
+  return 0;
 }
 
 LRESULT CMessageBoxDlg::OnDestroy(WPARAM, LPARAM) {

@@ -17,6 +17,10 @@
 #include "win/dialog_impl.h"
 #include "win/unique_handle.h"
 
+// Moves the popup, keeping its size, flush into the bottom-right corner of the primary
+// monitor's work area, above all normal windows and without activating it.
+void MoveToWorkAreaCorner(HWND popup) noexcept;
+
 class CMessageBoxDlg : public win::DialogImpl<CMessageBoxDlg>,
                        public CCtrlColor<CMessageBoxDlg, 1, kBlack, kWhite>,
                        public CPaintBkgnd<CMessageBoxDlg, 0, kWhite> {
@@ -55,6 +59,8 @@ class CMessageBoxDlg : public win::DialogImpl<CMessageBoxDlg>,
   LRESULT OnTimer(WPARAM, LPARAM);
   LRESULT OnOk(WPARAM, LPARAM);
   LRESULT OnCancel(WPARAM, LPARAM);
+  LRESULT OnDpiChanged(WPARAM, LPARAM);
+  LRESULT OnAfterDpiChange(WPARAM, LPARAM);
   void PlaceOkButton() noexcept;
   void ShowTexts() noexcept;
 

@@ -44,15 +44,8 @@ void PopupHost::ShowPopup(bool show, int seconds, const std::wstring& text, cons
     if (::IsWindowVisible(window)) ::AnimateWindow(window, CMessageBoxDlg::kFadeMs, AW_HIDE | AW_BLEND);
     return;
   }
-  RECT rect{};
-  ::GetWindowRect(window, &rect);
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
   if (::IsWindowVisible(window)) ::AnimateWindow(window, CMessageBoxDlg::kFadeMs, AW_HIDE | AW_BLEND);
-
-  RECT work{};
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  ::SetWindowPos(window, HWND_TOPMOST, work.right - width, work.bottom - height, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+  MoveToWorkAreaCorner(window);
   ::AnimateWindow(window, kSlideMs, AW_SLIDE | AW_VER_NEGATIVE);
   // The animations may let other messages run; the popup may have ended meanwhile.
   if (seconds > 0 && popup_) popup_->SetCountdown(seconds);

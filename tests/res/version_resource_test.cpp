@@ -1,6 +1,6 @@
 // Reads the version information, the version string and the manifest back from the built
 // program, the way the file's properties and the system read them, and checks that they
-// all carry the build's one version.
+// all carry the build's one version (and that the manifest asks for DPI awareness).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -79,6 +79,7 @@ TEST(VersionResourceTest, FilePropertiesStringAndManifestCarryTheBuildVersion) {
   const char* manifest = static_cast<const char*>(::LockResource(::LoadResource(program, manifestInfo)));
   const std::string text(manifest, ::SizeofResource(program, manifestInfo));
   EXPECT_NE(std::string::npos, text.find("version=\"" TARN_VERSION_TEXT "\"")) << text;
+  EXPECT_NE(std::string::npos, text.find(">PerMonitorV2, System</dpiAwareness>")) << text;
   ::FreeLibrary(program);
 }
 
