@@ -15,9 +15,9 @@ for dpi in ${*:-96 144 192}; do
   TARN_WINE_DPI=$dpi "$root/scripts/wine-run.sh" --prefix "$prefix" cmd /c exit </dev/null >/dev/null 2>&1
   for window in main popup login about; do
     TARN_WINE_DPI=$dpi "$root/scripts/wine-run.sh" --prefix "$prefix" \
-      "$build/tests/app/dpi_showcase.exe" "$window" 6000 &
+      "$build/tests/app/dpi_showcase.exe" "$window" 10000 &
     showcase=$!
-    sleep 4  # a picture for people to look at, not a test: a generous wait is enough
+    sleep 7  # a picture for people to look at, not a test: a generous wait is enough
     display=":$(cut -d' ' -f2 "$prefix.display")"
     import -display "$display" -window root "$build/screenshots/$dpi-$window.png"
     wait $showcase || true
