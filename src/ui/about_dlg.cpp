@@ -2,6 +2,7 @@
 
 #include "ui/app_icon.h"
 #include "ui/centre_window.h"
+#include "version.h"
 #include "win/dpi.h"
 #include "win/message_map.h"
 
@@ -19,7 +20,7 @@ std::wstring LoadStringResource(UINT id) {
 // The copyright line keeps to characters of code page 936, so every Chinese system shows
 // it without borrowing from another font; the centred static wraps it where needed.
 std::wstring AboutText(const std::wstring& title, const std::wstring& version) {
-  return title + L" v" + version + L"\r\n\r\n版权所有 (C) 2026 禾岚软件";
+  return title + L" v" + version + L"\r\n\r\n" TARN_COPYRIGHT_WTEXT;
 }
 
 bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
