@@ -12,7 +12,7 @@
 
 #include "app/login_attempt.h"
 #include "res/resource.h"
-#include "service/service_post.h"
+#include "account/service_post.h"
 #include "storage/settings_record.h"
 #include "ui/button_bt.h"
 #include "ui/ctrl_color.h"

@@ -1,9 +1,9 @@
 #include "app/login_notices.h"
 
 #include "res/resource.h"
-#include "service/email_check.h"
-#include "service/record_text.h"
-#include "service/service_post.h"
+#include "account/email_check.h"
+#include "account/record_text.h"
+#include "account/service_post.h"
 
 std::optional<InputRefusal> CheckTypedLogin(std::wstring_view userName, std::wstring_view password) {
   switch (CheckLoginInput(userName, password)) {

@@ -19,7 +19,7 @@
 #include "app/signed_in_text.h"
 #include "local_http_server.h"
 #include "monitor/shared_flags.h"
-#include "service/account_messages.h"
+#include "account/account_messages.h"
 #include "storage/settings_fields.h"
 
 using test_support::HttpReply;

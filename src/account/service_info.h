@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "service/service_transport.h"
+#include "account/service_transport.h"
 #include "storage/settings_store.h"
 
 class ReplyDocument;

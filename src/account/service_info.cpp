@@ -1,12 +1,12 @@
-#include "service/service_info.h"
+#include "account/service_info.h"
 
 #include <thread>
 
 #include "monitor/shared_flags.h"
-#include "service/account_forms.h"
-#include "service/account_messages.h"
-#include "service/record_text.h"
-#include "service/reply_document.h"
+#include "account/account_forms.h"
+#include "account/account_messages.h"
+#include "account/record_text.h"
+#include "account/reply_document.h"
 
 namespace {
 

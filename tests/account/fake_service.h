@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "service/service_transport.h"
+#include "account/service_transport.h"
 
 namespace service_test {
 

@@ -1,4 +1,4 @@
-#include "service/reply_buffer.h"
+#include "account/reply_buffer.h"
 
 #include <algorithm>
 #include <cstring>

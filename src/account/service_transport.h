@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "service/service_post.h"
+#include "account/service_post.h"
 
 class ServiceTransport {
  public:

@@ -1,11 +1,11 @@
-#include "service/send_reminder.h"
+#include "account/send_reminder.h"
 
 #include <windows.h>
 
 #include "monitor/shared_flags.h"
-#include "service/account_forms.h"
-#include "service/record_text.h"
-#include "service/reply_document.h"
+#include "account/account_forms.h"
+#include "account/record_text.h"
+#include "account/reply_document.h"
 
 namespace {
 

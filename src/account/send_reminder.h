@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "service/service_transport.h"
+#include "account/service_transport.h"
 #include "storage/settings_store.h"
 
 // What the reminder logic waits on and talks to.

@@ -1,8 +1,8 @@
-#include "service/email_check.h"
+#include "account/email_check.h"
 
 #include <cstddef>
 
-#include "service/record_text.h"
+#include "account/record_text.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <thread>
 
 #include "fake_service.h"
-#include "service/account_forms.h"
-#include "service/account_messages.h"
-#include "service/login_request.h"
-#include "service/record_text.h"
-#include "service/send_reminder.h"
-#include "service/service_info.h"
+#include "account/account_forms.h"
+#include "account/account_messages.h"
+#include "account/login_request.h"
+#include "account/record_text.h"
+#include "account/send_reminder.h"
+#include "account/service_info.h"
 
 using service_test::FakeClock;
 using service_test::FakeTransport;

@@ -1,11 +1,11 @@
-#include "service/password.h"
+#include "account/password.h"
 
 #include <windows.h>
 
 #include <cstdint>
 
-#include "service/secure_wipe.h"
-#include "service/text_codec.h"
+#include "account/secure_wipe.h"
+#include "account/text_codec.h"
 
 namespace {
 

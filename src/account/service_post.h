@@ -5,7 +5,7 @@
 #include <string>
 
 #include "build_config.h"
-#include "service/reply_buffer.h"
+#include "account/reply_buffer.h"
 
 // Result codes of an exchange, by the stage that failed.
 enum ServicePostCode : int {

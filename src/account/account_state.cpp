@@ -1,9 +1,9 @@
-#include "service/account_state.h"
+#include "account/account_state.h"
 
 #include <cwchar>
 
-#include "service/account_forms.h"
-#include "service/account_messages.h"
+#include "account/account_forms.h"
+#include "account/account_messages.h"
 
 std::wstring CaptionLine(bool signedIn) {
   std::wstring line = kProductTitle;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "service/service_transport.h"
+#include "account/service_transport.h"
 #include "storage/settings_record.h"
 
 inline constexpr wchar_t kLoginAccepted[] = L"登录成功";

@@ -1,6 +1,6 @@
-#include "service/account_forms.h"
+#include "account/account_forms.h"
 
-#include "service/secure_wipe.h"
+#include "account/secure_wipe.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 
 #include "local_http_server.h"
 #include "message_window.h"
-#include "service/account_forms.h"
-#include "service/account_messages.h"
-#include "service/password.h"
-#include "service/reply_document.h"
-#include "service/send_reminder.h"
-#include "service/service_info.h"
-#include "service/service_post.h"
+#include "account/account_forms.h"
+#include "account/account_messages.h"
+#include "account/password.h"
+#include "account/reply_document.h"
+#include "account/send_reminder.h"
+#include "account/service_info.h"
+#include "account/service_post.h"
 
 using test_support::HttpReply;
 using test_support::HttpRequest;

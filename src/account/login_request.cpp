@@ -1,10 +1,10 @@
-#include "service/login_request.h"
+#include "account/login_request.h"
 
-#include "service/account_forms.h"
-#include "service/password.h"
-#include "service/record_text.h"
-#include "service/reply_document.h"
-#include "service/secure_wipe.h"
+#include "account/account_forms.h"
+#include "account/password.h"
+#include "account/record_text.h"
+#include "account/reply_document.h"
+#include "account/secure_wipe.h"
 
 LoginResult LoginRequest(const std::wstring& userName, const std::wstring& password,
                          const std::wstring& machineId, int32_t softType,

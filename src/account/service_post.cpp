@@ -1,4 +1,4 @@
-#include "service/service_post.h"
+#include "account/service_post.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "monitor/internet_handle.h"
-#include "service/leading_decimal.h"
-#include "service/secure_wipe.h"
-#include "service/text_codec.h"
+#include "account/leading_decimal.h"
+#include "account/secure_wipe.h"
+#include "account/text_codec.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "service/reply_document.h"
+#include "account/reply_document.h"
 
 #include <cstring>
 #include <string>
 
-#include "service/leading_decimal.h"
-#include "service/text_codec.h"
+#include "account/leading_decimal.h"
+#include "account/text_codec.h"
 
 bool ReplyDocument::Parse(const char* text) {
   error_ = kNotParsed;

@@ -1,4 +1,4 @@
-#include "service/leading_decimal.h"
+#include "account/leading_decimal.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "service/text_codec.h"
+#include "account/text_codec.h"
 
 #include <climits>
 

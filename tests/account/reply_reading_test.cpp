@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "service/leading_decimal.h"
-#include "service/reply_buffer.h"
-#include "service/reply_document.h"
+#include "account/leading_decimal.h"
+#include "account/reply_buffer.h"
+#include "account/reply_document.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "service/account_forms.h"
-#include "service/account_messages.h"
-#include "service/account_state.h"
-#include "service/email_check.h"
-#include "service/password.h"
-#include "service/record_text.h"
+#include "account/account_forms.h"
+#include "account/account_messages.h"
+#include "account/account_state.h"
+#include "account/email_check.h"
+#include "account/password.h"
+#include "account/record_text.h"
 
 namespace {
 
