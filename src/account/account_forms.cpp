@@ -45,25 +45,31 @@ std::optional<std::wstring> BuildLoginForm(std::wstring_view userName,
       .Finish(true);
 }
 
+namespace {
+
+// The fields the service-information and reminder forms begin with.
+void WriteAccountFields(FormWriter& writer, std::wstring_view userName, std::wstring_view machineId,
+                        int32_t softType) {
+  writer.Text(L"username=").Text(userName).Text(L"&id=").Text(machineId);
+  writer.Text(L"&softtype=").Number(softType).Text(L"&ver=").Text(kProgramVersion);
+}
+
+}  // namespace
+
 std::optional<std::wstring> BuildServiceInfoForm(std::wstring_view userName,
                                                  std::wstring_view machineId, int32_t softType) {
-  return FormWriter()
-      .Text(L"username=").Text(userName)
-      .Text(L"&id=").Text(machineId)
-      .Text(L"&softtype=").Number(softType)
-      .Text(L"&ver=").Text(kProgramVersion)
-      .Finish(false);
+  FormWriter writer;
+  WriteAccountFields(writer, userName, machineId, softType);
+  return writer.Finish(false);
 }
 
 std::optional<std::wstring> BuildReminderForm(std::wstring_view userName,
                                               std::wstring_view machineId, int32_t softType,
                                               int32_t templateId, int32_t statusCode,
                                               std::wstring_view siteAddress) {
-  return FormWriter()
-      .Text(L"username=").Text(userName)
-      .Text(L"&id=").Text(machineId)
-      .Text(L"&softtype=").Number(softType)
-      .Text(L"&ver=").Text(kProgramVersion)
+  FormWriter writer;
+  WriteAccountFields(writer, userName, machineId, softType);
+  return writer
       .Text(L"&tpl=").Number(templateId)
       .Text(L"&code=").Number(statusCode)
       .Text(L"&url=").Text(siteAddress)

@@ -10,7 +10,6 @@
 
 // Characters the fields hold, without their terminators.
 inline constexpr size_t kMaxUserNameLength = sizeof(SettingsRecord::userName) / sizeof(wchar_t) - 1;
-inline constexpr size_t kMaxMachineIdLength = sizeof(SettingsRecord::machineId) / sizeof(wchar_t) - 1;
 
 // The field's text up to its terminator, or the whole field when a record read from
 // disk carries none.

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "account/account_forms.h"
 #include "account/record_text.h"
 #include "account/reply_document.h"

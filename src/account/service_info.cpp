@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "account/account_forms.h"
 #include "account/account_messages.h"
 #include "account/record_text.h"
@@ -19,11 +19,13 @@ constexpr size_t kShortestNotice = 6;       // shorter notices are ignored
 // Everything the production thread uses, owned by the thread itself.
 struct ServiceInfoThreadState {
   ServiceInfoThreadState(std::shared_ptr<SettingsStore> account, std::wstring machineId,
-                         HWND mainWindow)
-      : transport({}, &g_bQuit),
+                         HWND mainWindow, std::shared_ptr<const std::atomic<bool>> quitFlag)
+      : quit(std::move(quitFlag)),
+        transport({}, quit.get()),
         sink(mainWindow),
         poller(std::move(account), std::move(machineId), transport, sink, g_bSignedIn) {}
 
+  std::shared_ptr<const std::atomic<bool>> quit;  // never null
   WinInetTransport transport;
   WindowAccountSink sink;
   ServiceInfoPoller poller;  // refers to the two members above
@@ -108,13 +110,14 @@ void ServiceInfoPoller::Apply(ReplyDocument& reply) {
 }
 
 bool StartServiceInfoThread(std::shared_ptr<SettingsStore> account, std::wstring machineId,
-                            HWND mainWindow) {
+                            HWND mainWindow, std::shared_ptr<const std::atomic<bool>> quit) {
+  if (!quit) return false;
   try {
-    auto state = std::make_shared<ServiceInfoThreadState>(std::move(account),
-                                                          std::move(machineId), mainWindow);
+    auto state = std::make_shared<ServiceInfoThreadState>(std::move(account), std::move(machineId),
+                                                          mainWindow, std::move(quit));
     std::thread([state]() noexcept {
       try {
-        state->poller.Run(SleepMilliseconds, g_bQuit);
+        state->poller.Run(SleepMilliseconds, *state->quit);
       } catch (...) {
         // Out of memory: the account information simply stops being refreshed.
       }

@@ -67,8 +67,9 @@ class ServiceInfoPoller {
 };
 
 // Starts the production poller on a thread that is never waited for: it owns the
-// transport, the sink and a copy of machineId, and shares the settings store, so it
-// never points at the main window object. It reads g_bQuit, writes g_bSignedIn and
-// reports to mainWindow. Returns false when no thread could be started.
+// transport, the sink and a copy of machineId, and shares the settings store and quit,
+// so it never points at the main window object. It ends once quit is raised (the main
+// window raises it with g_bQuit as it goes, so a window takes its poller with it), writes
+// g_bSignedIn and reports to mainWindow. Returns false when no thread could be started.
 bool StartServiceInfoThread(std::shared_ptr<SettingsStore> account, std::wstring machineId,
-                            HWND mainWindow);
+                            HWND mainWindow, std::shared_ptr<const std::atomic<bool>> quit);

@@ -10,10 +10,12 @@
 #include <new>
 #include <thread>
 
-#include "monitor/internet_handle.h"
+#include "win/internet_handle.h"
 #include "account/leading_decimal.h"
 #include "account/secure_wipe.h"
 #include "account/text_codec.h"
+
+using win::InternetHandle;
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "app/login_notices.h"
 #include "app/signed_in_text.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "account/account_messages.h"
 #include "account/secure_wipe.h"
 #include "account/service_transport.h"
@@ -40,7 +40,7 @@ CLoginDlg::~CLoginDlg() {
 }
 
 bool CLoginDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                     LRESULT& result) noexcept {
+                                     LRESULT& result) {
   static constexpr win::MessageEntry<CLoginDlg> kMap[] = {
       win::OnMessage<CLoginDlg>(WM_INITDIALOG, &CLoginDlg::OnInitDialog),
       win::OnCommand<CLoginDlg>(IDOK, &CLoginDlg::OnSignInButton),
@@ -130,18 +130,19 @@ LRESULT CLoginDlg::OnCloseButton(WPARAM, LPARAM) {
 
 LRESULT CLoginDlg::OnLoginResult(WPARAM wParam, LPARAM lParam) {
   if (!attempt_) return 0;  // nothing runs: a stale report
-  if (wParam == kLoginFinished) {
+  const LoginOutcome outcome = LoginOutcomeFromCode(wParam);
+  if (outcome == LoginOutcome::kFinished) {
     attempt_.reset();
     ::EnableWindow(GetDlgItem(IDOK), TRUE);
     return 0;
   }
-  const auto notice = LoginResultNotice(wParam, reinterpret_cast<const wchar_t*>(lParam));
+  const auto notice = LoginResultNotice(outcome, reinterpret_cast<const wchar_t*>(lParam));
   if (!notice) return 0;
   if (const auto result = attempt_->TakeResult()) ApplyLoginResult(*result, record_, g_bSignedIn);
   ShowNotice(notice->text, notice->milliseconds);
-  if (wParam == 0) {
+  if (outcome == LoginOutcome::kRefused) {
     TellParent(kAccountSignedOut);
-  } else if (wParam == 1) {
+  } else if (outcome == LoginOutcome::kAccepted) {
     ShowAccountView(true, SignedInTextNow(userName_, record_.expireTime));
     TellParent(kAccountSignedIn);
   }

@@ -5,7 +5,9 @@
 #include <memory>
 #include <mutex>
 
-#include "monitor/internet_handle.h"
+#include "win/internet_handle.h"
+
+using win::InternetHandle;
 
 namespace {
 

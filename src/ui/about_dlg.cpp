@@ -18,18 +18,15 @@ std::wstring AboutText(const std::wstring& title, const std::wstring& version) {
   return title + L" v" + version + L"\r\n\r\n© 2026 禾岚软件";
 }
 
-bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
+bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   static constexpr win::MessageEntry<CAboutDlg> kMap[] = {
       win::OnMessage<CAboutDlg>(WM_INITDIALOG, &CAboutDlg::OnInitDialog),
       win::OnMessage<CAboutDlg>(WM_LBUTTONDOWN, &CAboutDlg::OnLButtonDown),
       win::OnCommand<CAboutDlg>(IDOK, &CAboutDlg::OnCloseCommand),
       win::OnCommand<CAboutDlg>(IDCANCEL, &CAboutDlg::OnCloseCommand),
   };
-  try {
-    return win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result);
-  } catch (...) {  // out of memory while building the text: leave the template's text
-    return false;
-  }
+  // Out of memory while building the text leaves the template's text.
+  return win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result);
 }
 
 LRESULT CAboutDlg::OnInitDialog(WPARAM, LPARAM) {

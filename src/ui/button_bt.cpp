@@ -47,9 +47,10 @@ COLORREF ButtonTextColor(const ButtonColors& colors, UINT itemState) noexcept {
 bool CButtonBT::Attach(HWND button) noexcept {
   if (IsAttached()) return m_hWnd == button;
   if (!button || !SubclassWindow(button)) return false;
+  // The button type is a value in the low bits, not a flag: replace it.
   const LONG style = ::GetWindowLongW(button, GWL_STYLE);
-  if ((style | BS_OWNERDRAW) != style) {
-    ::SetWindowLongW(button, GWL_STYLE, style | BS_OWNERDRAW);
+  if ((style & BS_TYPEMASK) != BS_OWNERDRAW) {
+    ::SetWindowLongW(button, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW);
     ::InvalidateRect(button, nullptr, FALSE);
   }
   return true;
@@ -64,7 +65,7 @@ void CButtonBT::SetColors(const ButtonColors& colors) noexcept {
 }
 
 bool CButtonBT::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                     LRESULT& result) noexcept {
+                                     LRESULT& result) {
   switch (message) {
     case WM_ERASEBKGND:  // the draw covers the whole button
       result = 1;

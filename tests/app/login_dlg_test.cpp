@@ -18,7 +18,7 @@
 #include "app/sign_in_flow.h"
 #include "app/signed_in_text.h"
 #include "local_http_server.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "account/account_messages.h"
 #include "storage/settings_fields.h"
 

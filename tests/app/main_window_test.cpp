@@ -12,7 +12,7 @@
 #include "local_http_server.h"
 #include "main_window_support.h"
 #include "monitor/monitor_events.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "storage/settings_record.h"
 #include "ui/message_box_dlg.h"
 

@@ -51,7 +51,7 @@ class FakePlatform : public WorkerPlatform {
   std::vector<std::wstring> traces;
 
   bool IsNetworkUp() override { return networkUp(second); }
-  HttpCheckOutcome CheckSite(const std::wstring& url) override {
+  HttpCheckOutcome CheckSite(const std::wstring&) override {
     ++attempts;
     checkSeconds.push_back(second);
     if (attempts >= stopAfterAttempts) stop = true;
@@ -63,7 +63,7 @@ class FakePlatform : public WorkerPlatform {
   void PostEvent(int code) override { events.push_back({attempts, second, code, false}); }
   void SendEvent(int code) override { events.push_back({attempts, second, code, true}); }
   bool EmailReminderOn() override { return remindersOn(attempts); }
-  bool SendReminder(const std::wstring& url, int status, int templateId) override {
+  bool SendReminder(const std::wstring&, int status, int templateId) override {
     reminders.push_back({attempts, status, templateId});
     return reminderAccepted;
   }

@@ -1,4 +1,4 @@
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 
 std::atomic<bool> g_bStop{false};
 std::atomic<bool> g_bQuit{false};

@@ -1,4 +1,6 @@
-// Process-wide flags shared by the window thread and the background threads.
+// The process-wide flags shared by the window thread and the background threads. They are
+// reached only where a thread starts or a seam is wired (the main window, the sign-in
+// dialog, the thread entries); everything else takes the flag it needs by reference.
 #pragma once
 
 #include <atomic>
