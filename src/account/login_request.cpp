@@ -5,6 +5,7 @@
 #include "account/record_text.h"
 #include "account/reply_document.h"
 #include "account/secure_wipe.h"
+#include "storage/settings_fields.h"
 
 LoginResult LoginRequest(const std::wstring& userName, const std::wstring& password,
                          const std::wstring& machineId, int32_t softType,
@@ -55,8 +56,8 @@ void ApplyLoginResult(const LoginResult& result, SettingsRecord& record,
   } else {
     record.expireTime = 0;
   }
-  SetRecordText(record.machineId, result.machineId);
-  SetRecordText(record.userName, result.userName);
+  CopyToField(record.machineId, result.machineId, FieldFit::kTruncate);
+  CopyToField(record.userName, result.userName, FieldFit::kTruncate);
   record.loginFailed = accepted ? 0 : 1;
   signedIn = accepted;
 }

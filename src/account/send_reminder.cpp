@@ -4,8 +4,8 @@
 
 #include "flags/process_flags.h"
 #include "account/account_forms.h"
-#include "account/record_text.h"
 #include "account/reply_document.h"
+#include "storage/settings_fields.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ bool SendReminder(const SettingsStore& account, std::wstring machineId, std::wst
   // One snapshot, so a sign-in on the window thread cannot mix two accounts' fields.
   const SettingsRecord record = account.Snapshot();
   const std::optional<std::wstring> form =
-      BuildReminderForm(RecordText(record.userName), machineId, record.softType, templateId,
+      BuildReminderForm(ReadField(record.userName), machineId, record.softType, templateId,
                         statusCode, siteAddress);
   if (!form) return false;
   if (seams.quit) return false;

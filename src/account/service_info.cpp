@@ -5,8 +5,8 @@
 #include "flags/process_flags.h"
 #include "account/account_forms.h"
 #include "account/account_messages.h"
-#include "account/record_text.h"
 #include "account/reply_document.h"
+#include "storage/settings_fields.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ ServiceInfoPoller::ServiceInfoPoller(std::shared_ptr<SettingsStore> account,
                                      AccountSink& sink, std::atomic<bool>& signedIn)
     : account_(std::move(account)), transport_(transport), sink_(sink), signedIn_(signedIn) {
   const SettingsRecord record = account_->Snapshot();
-  form_ = BuildServiceInfoForm(RecordText(record.userName), machineId, record.softType);
+  form_ = BuildServiceInfoForm(ReadField(record.userName), machineId, record.softType);
 }
 
 void ServiceInfoPoller::Run(const SleepFunction& sleep, const std::atomic<bool>& quit) {

@@ -16,8 +16,12 @@ LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
   time_ = LocalTimeNow();
   const EventOutcome outcome = DescribeEvent(code, site.lastCode, index, site.url, time_);
   site.lastCode = outcome.lastCode;
+  const auto showPopup = [&] {
+    if (outcome.popup) ShowPopup(true, outcome.popup->seconds, outcome.popup->text, kEventPopupCaption);
+  };
+  if (outcome.popupFirst) showPopup();
   if (outcome.logLine) AddLogLine(*outcome.logLine);
-  if (outcome.popup) ShowPopup(true, outcome.popup->seconds, outcome.popup->text, kEventPopupCaption);
+  if (!outcome.popupFirst) showPopup();
   if (outcome.trayTip) RequestTrayTip(*outcome.trayTip);
   return 0;
 }

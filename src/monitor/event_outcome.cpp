@@ -50,6 +50,7 @@ EventOutcome DescribeEvent(int code, int previousLastCode, int index, std::wstri
       }
       outcome.logLine = PlainLine(time, status);
       outcome.popup = PopupNotice{status, kNetworkBackSeconds};
+      outcome.popupFirst = true;
       return outcome;
     case EV_NET_INIT_FAILED:
       outcome.logLine = SiteLine(time, url, status);

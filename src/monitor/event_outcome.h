@@ -21,7 +21,8 @@ struct PopupNotice {
 
 struct EventOutcome {
   std::optional<std::wstring> logLine;  // the line to put on top of the run log
-  std::optional<PopupNotice> popup;     // shown after the line is written
+  std::optional<PopupNotice> popup;     // shown after the line is written, unless popupFirst
+  bool popupFirst = false;              // the popup comes before the line
   std::optional<std::wstring> trayTip;  // the tooltip's new text
   int lastCode = 0;                     // the site's last code after this event
 };

@@ -95,8 +95,11 @@ HttpCheckOutcome CheckAddress(const std::wstring& url, unsigned long timeoutMs) 
 
   DWORD flags = INTERNET_FLAG_RELOAD;
   if (parts.secure) flags |= INTERNET_FLAG_SECURE;
+  // The same request as opening the address directly: "Accept: */*" (some servers and
+  // firewalls refuse a request without one), no user agent, redirections followed.
+  const wchar_t* acceptTypes[] = {L"*/*", nullptr};
   InternetHandle request(
-      HttpOpenRequestW(connection.Get(), L"GET", parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0));
+      HttpOpenRequestW(connection.Get(), L"GET", parts.object.c_str(), nullptr, nullptr, acceptTypes, flags, 0));
   if (!request) return openFailed;
   SetTimeouts(request.Get(), timeoutMs);
   if (!HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0)) return openFailed;
@@ -144,8 +147,12 @@ void CALLBACK RunCheck(PTP_CALLBACK_INSTANCE instance, void* context) noexcept {
 
 }  // namespace
 
+bool QueueOnThreadPool(PTP_SIMPLE_CALLBACK callback, void* context) {
+  return TrySubmitThreadpoolCallback(callback, context, nullptr) != FALSE;
+}
+
 HttpCheckOutcome RunAbandonableCheck(const std::wstring& url, unsigned long timeoutMs, const std::atomic<bool>& stop,
-                                     const std::atomic<bool>& quit) {
+                                     const std::atomic<bool>& quit, CheckQueue queue) {
   std::shared_ptr<CheckSlot> slot;
   try {
     slot = std::make_shared<CheckSlot>();
@@ -154,12 +161,15 @@ HttpCheckOutcome RunAbandonableCheck(const std::wstring& url, unsigned long time
     auto share = std::make_unique<std::shared_ptr<CheckSlot>>(slot);
     // The pool keeps its threads for a while between checks, so a check does not pay for
     // starting a thread (several milliseconds on some systems) while checks keep coming.
-    if (!TrySubmitThreadpoolCallback(RunCheck, share.get(), nullptr)) {
-      return {HttpCheckResult::kInitFailed, 0};  // no thread, no check
+    if (!queue(RunCheck, share.get())) {
+      // The pool has no room for it: the check runs here instead. It cannot be abandoned
+      // then, but it still ends at its time-out, and the network is not to blame.
+      if (stop || quit) return {HttpCheckResult::kAbandoned, 0};
+      return CheckAddress(url, timeoutMs);
     }
     share.release();  // the callback owns it now
   } catch (...) {
-    return {HttpCheckResult::kInitFailed, 0};
+    return {HttpCheckResult::kOpenFailed, 0};  // no memory for this one check
   }
 
   std::unique_lock<std::mutex> lock(slot->mutex);

@@ -2,6 +2,8 @@
 // redirections followed, of which only the final status code is read.
 #pragma once
 
+#include <windows.h>
+
 #include <atomic>
 #include <string>
 
@@ -12,9 +14,13 @@
 // connection and a server that never answers all give kOpenFailed.
 HttpCheckOutcome CheckAddress(const std::wstring& url, unsigned long timeoutMs);
 
+// Hands callback(context) to a thread; false when no thread can take it.
+using CheckQueue = bool (*)(PTP_SIMPLE_CALLBACK callback, void* context);
+bool QueueOnThreadPool(PTP_SIMPLE_CALLBACK callback, void* context);
+
 // Runs CheckAddress on a thread of the process's thread pool and waits for it, giving up
 // with kAbandoned as soon as stop or quit is raised. An abandoned request keeps its own
 // copy of the address and its own result slot, and ends by itself at its time-out.
-// kInitFailed when the pool could not take the check.
+// When the queue refuses the check, it runs on the calling thread instead.
 HttpCheckOutcome RunAbandonableCheck(const std::wstring& url, unsigned long timeoutMs, const std::atomic<bool>& stop,
-                                     const std::atomic<bool>& quit);
+                                     const std::atomic<bool>& quit, CheckQueue queue = QueueOnThreadPool);

@@ -14,8 +14,10 @@ std::wstring LoadStringResource(UINT id) {
 
 }  // namespace
 
+// The copyright line keeps to characters of code page 936, so every Chinese system shows
+// it without borrowing from another font; the centred static wraps it where needed.
 std::wstring AboutText(const std::wstring& title, const std::wstring& version) {
-  return title + L" v" + version + L"\r\n\r\n© 2026 禾岚软件";
+  return title + L" v" + version + L"\r\n\r\n版权所有 (C) 2026 禾岚软件";
 }
 
 bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

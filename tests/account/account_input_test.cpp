@@ -1,5 +1,5 @@
 // What goes out to the service: password encoding, the login input checks, the three
-// form bodies, bounded record fields, and the main window's account-state decisions.
+// form bodies, and the main window's account-state decisions.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +9,6 @@
 #include "account/account_state.h"
 #include "account/email_check.h"
 #include "account/password.h"
-#include "account/record_text.h"
 
 namespace {
 
@@ -115,25 +114,6 @@ TEST(AccountForms, RefuseBodiesLongerThan259Characters) {
   // The longest record fields with an 80-character password still fit.
   EXPECT_TRUE(BuildLoginForm(std::wstring(82, L'u'), std::string(80, 'p'), std::wstring(20, L'i'),
                              INT32_MIN));
-}
-
-TEST(RecordText, NeverRunsPastOrOverAField) {
-  SettingsRecord record{};
-  const SettingsRecord before = record;
-  SetRecordText(record.machineId, std::wstring(40, L'm'));
-  EXPECT_EQ(std::wstring(20, L'm'), RecordText(record.machineId));
-  EXPECT_EQ(L'\0', record.machineId[20]);
-  EXPECT_EQ(L'\0', record.userName[0]);  // the next field is untouched
-  SetRecordText(record.userName, std::wstring(100, L'u'));
-  EXPECT_EQ(std::wstring(82, L'u'), RecordText(record.userName));
-  SetRecordText(record.userName, L"ab");
-  EXPECT_EQ(L"ab", RecordText(record.userName));
-  EXPECT_EQ(L'\0', record.userName[3]);  // the rest is cleared
-  EXPECT_EQ(before.loginFailed, record.loginFailed);
-
-  // A field without a terminator (a damaged file) is read only to its end.
-  for (auto& c : record.machineId) c = L'x';
-  EXPECT_EQ(std::wstring(21, L'x'), RecordText(record.machineId));
 }
 
 TEST(AccountState, DecidesCaptionAndPopups) {

@@ -12,9 +12,9 @@
 #include "account/account_forms.h"
 #include "account/account_messages.h"
 #include "account/login_request.h"
-#include "account/record_text.h"
 #include "account/send_reminder.h"
 #include "account/service_info.h"
+#include "storage/settings_fields.h"
 
 using service_test::FakeClock;
 using service_test::FakeTransport;
@@ -27,7 +27,7 @@ const char kRefused[] = R"({"status":0,"info":"no"})";
 
 SettingsStore& AccountOf(SettingsStore& store, const wchar_t* userName, int32_t softType = 2) {
   store.Update([&](SettingsRecord& r) {
-    SetRecordText(r.userName, userName);
+    CopyToField(r.userName, userName, FieldFit::kRefuse);
     r.softType = softType;
   });
   return store;
@@ -356,8 +356,8 @@ TEST(LoginRequest, AcceptedReplyFillsTheRecord) {
   EXPECT_EQ(100, record.serviceTime);
   EXPECT_EQ(200, record.expireTime);
   EXPECT_EQ(0, record.loginFailed);
-  EXPECT_EQ(L"me@x.cn", RecordText(record.userName));
-  EXPECT_EQ(L"MID", RecordText(record.machineId));
+  EXPECT_EQ(L"me@x.cn", ReadField(record.userName));
+  EXPECT_EQ(L"MID", ReadField(record.machineId));
   EXPECT_EQ(60, record.intervalSeconds);
 }
 
@@ -376,7 +376,7 @@ TEST(LoginRequest, RefusedReplyKeepsTheNameAndSignsOut) {
   EXPECT_EQ(0, record.expireTime);
   EXPECT_EQ(5, record.serviceTime);
   EXPECT_EQ(1, record.loginFailed);
-  EXPECT_EQ(L"me@x.cn", RecordText(record.userName));
+  EXPECT_EQ(L"me@x.cn", ReadField(record.userName));
 
   FakeTransport silent({Reply(kPostOk, R"({"status":"no"})")});
   const LoginResult noInfo = LoginRequest(L"me@x.cn", L"wrong", L"MID", 2, silent);
@@ -417,14 +417,16 @@ TEST(LoginRequest, RefusesANameTheRecordCannotHold) {
   EXPECT_EQ(kPostRequestFailed, result.code);
   EXPECT_TRUE(transport.posts.empty());
 
-  // A machine identifier longer than its field is cut when stored.
+  // A machine identifier longer than its field is cut when stored, never inside a
+  // surrogate pair (U+20000 straddles the cut here).
   FakeTransport ok({Reply(kPostOk, kAccepted)});
-  const LoginResult accepted = LoginRequest(L"a@b.c", L"pass", std::wstring(30, L'm'), 2, ok);
+  const LoginResult accepted =
+      LoginRequest(L"a@b.c", L"pass", std::wstring(19, L'm') + L"\xD840\xDC00" + L"mm", 2, ok);
   SettingsRecord record{};
   std::atomic<bool> signedIn{false};
   ApplyLoginResult(accepted, record, signedIn);
-  EXPECT_EQ(std::wstring(20, L'm'), RecordText(record.machineId));
-  EXPECT_EQ(L"a@b.c", RecordText(record.userName));
+  EXPECT_EQ(std::wstring(19, L'm'), ReadField(record.machineId));
+  EXPECT_EQ(L"a@b.c", ReadField(record.userName));
 }
 
 }  // namespace

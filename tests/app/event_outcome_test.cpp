@@ -97,6 +97,8 @@ TEST(DescribeEvent, EveryRowOfTheEventTable) {
     EXPECT_EQ(outcome.popup, popup);
     EXPECT_EQ(outcome.trayTip, row.tip);
     EXPECT_EQ(outcome.lastCode, row.lastCode);
+    // Only the network's return is announced before its line is written.
+    EXPECT_EQ(outcome.popupFirst, row.code == 11 && row.previous == 10);
   }
 }
 

@@ -87,6 +87,12 @@ TEST(HttpCheck, SendsOneFreshGetOfPathAndQuery) {
   EXPECT_EQ("GET", requests[0].method);
   EXPECT_EQ("/a/b?x=1&y=%41", requests[0].target);
   EXPECT_EQ("127.0.0.1:" + std::to_string(server.Port()), requests[0].Header("Host"));
+  // The request as the server receives it: an accept line (servers may refuse a request
+  // without one) and no user agent.
+  const std::string head = requests[0].raw.substr(0, requests[0].raw.find("\r\n\r\n"));
+  std::printf("%s\n", head.c_str());
+  EXPECT_NE(std::string::npos, head.find("\r\nAccept: */*\r\n")) << head;
+  EXPECT_EQ("", requests[0].Header("User-Agent"));
   // The same address checked again goes to the server again: nothing is cached.
   CheckAddress(server.Url("/a/b?x=1&y=%41"), kShortTimeoutMs);
   EXPECT_EQ(2u, server.RequestCount());
@@ -110,6 +116,11 @@ TEST(AbandonableCheck, WaitsForTheResult) {
   EXPECT_EQ(404, outcome.status);
   const HttpCheckOutcome silent = RunAbandonableCheck(server.Url("/hang"), kShortTimeoutMs, stop, quit);
   EXPECT_EQ(HttpCheckResult::kOpenFailed, silent.result);
+  // A pool with no room for the check: it runs on the waiting thread instead.
+  const CheckQueue refuse = [](PTP_SIMPLE_CALLBACK, void*) { return false; };
+  const HttpCheckOutcome here = RunAbandonableCheck(server.Url("/status/503"), kShortTimeoutMs, stop, quit, refuse);
+  EXPECT_EQ(HttpCheckResult::kStatusRead, here.result);
+  EXPECT_EQ(503, here.status);
 }
 
 TEST(AbandonableCheck, GivesUpWhenStopOrQuitIsRaised) {

@@ -62,8 +62,12 @@ TEST(AboutDlgTest, ShowsTitleVersionAndCopyrightAndClosesOnClickEnterEsc) {
   for (const Case& c : cases) {
     EXPECT_EQ(c.result, RunAbout(nullptr, c.message, c.wParam)) << c.how;
     ASSERT_TRUE(g_probe.found) << c.how;
-    EXPECT_EQ(L"禾岚网站监控 v1.1.0.2\r\n\r\n© 2026 禾岚软件", g_probe.text);
+    EXPECT_EQ(L"禾岚网站监控 v1.1.0.2\r\n\r\n版权所有 (C) 2026 禾岚软件", g_probe.text);
   }
+  // Every character exists in the Chinese code page: no font fallback needed to show it.
+  BOOL lossy = FALSE;
+  ::WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, g_probe.text.c_str(), -1, nullptr, 0, nullptr, &lossy);
+  EXPECT_FALSE(lossy);
 }
 
 TEST(AboutDlgTest, CentredOverAVisibleParentElseOverTheWorkArea) {
