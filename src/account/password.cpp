@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "account/secure_wipe.h"
-#include "account/text_codec.h"
+#include "text/code_page.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ std::string Base64(const std::string& bytes) {
 }  // namespace
 
 std::string EncodePassword(std::wstring_view password) {
-  std::string utf8 = Utf16ToCodePage(password, CP_UTF8);
+  std::string utf8 = WideToCodePage(password, CP_UTF8);
   std::string encoded = Base64(utf8);
   SecureWipe(utf8);
   return encoded;

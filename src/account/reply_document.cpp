@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "account/leading_decimal.h"
-#include "account/text_codec.h"
+#include "text/code_page.h"
+#include "text/leading_decimal.h"
 
 bool ReplyDocument::Parse(const char* text) {
   error_ = kNotParsed;
@@ -47,7 +47,7 @@ const wchar_t* ReplyDocument::GetText(const char* key, const wchar_t* defaultVal
   const rapidjson::Value* value = Find(key);
   if (!value) return defaultValue;
   if (value->IsString()) {
-    texts_.push_back(Utf8ToUtf16(value->GetString(), value->GetStringLength()));
+    texts_.push_back(CodePageToWide({value->GetString(), value->GetStringLength()}, CP_UTF8));
   } else if (value->IsInt()) {
     texts_.push_back(std::to_wstring(value->GetInt()));
   } else if (value->IsBool()) {

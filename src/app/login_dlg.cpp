@@ -10,25 +10,13 @@
 #include "account/secure_wipe.h"
 #include "account/service_transport.h"
 #include "storage/settings_fields.h"
+#include "text/window_text.h"
 #include "ui/centre_window.h"
 #include "ui/client_drag.h"
 #include "ui/timed_notice.h"
 #include "ui/title_font.h"
 #include "win/message_map.h"
 #include "win/reflection.h"
-
-namespace {
-
-// The whole text of a control. The caller wipes it when it holds a password.
-std::wstring ControlText(HWND control) {
-  const int length = ::GetWindowTextLengthW(control);
-  std::wstring text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
-  const int copied = ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
-  text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-  return text;
-}
-
-}  // namespace
 
 CLoginDlg::CLoginDlg(std::wstring machineId, ServiceEndpoint endpoint)
     : machineId_(std::move(machineId)), endpoint_(std::move(endpoint)) {}
@@ -93,10 +81,10 @@ LRESULT CLoginDlg::OnDestroy(WPARAM, LPARAM) {
 }
 
 LRESULT CLoginDlg::OnSignInButton(WPARAM, LPARAM) {
-  userName_ = ControlText(GetDlgItem(IDC_LOGIN_USER));
-  std::wstring password = ControlText(GetDlgItem(IDC_LOGIN_PASSWORD));
+  userName_ = WindowText(GetDlgItem(IDC_LOGIN_USER));
+  std::wstring password = WindowText(GetDlgItem(IDC_LOGIN_PASSWORD));
 
-  if (ControlText(GetDlgItem(IDOK)) == kSignInAgainCaption) {
+  if (WindowText(GetDlgItem(IDOK)) == kSignInAgainCaption) {
     ShowAccountView(false, std::wstring());
   } else if (const auto refusal = CheckTypedLogin(userName_, password)) {
     ShowNotice(refusal->notice.text, refusal->notice.milliseconds);

@@ -23,6 +23,7 @@
 #include "account/service_info.h"
 #include "storage/settings_file.h"
 #include "storage/site_file.h"
+#include "text/window_text.h"
 #include "ui/about_dlg.h"
 #include "ui/centre_window.h"
 #include "ui/client_drag.h"
@@ -37,11 +38,6 @@ constexpr UINT WM_APPLYTRAYTIP = WM_APP + 1;
 // A stored user name longer than this counts as a signed-in account.
 constexpr size_t kSignedInNameMinLength = 6;
 
-std::wstring LoadResourceString(UINT id) {
-  wchar_t text[256] = {};
-  ::LoadStringW(::GetModuleHandleW(nullptr), id, text, 256);
-  return text;
-}
 
 win::Icon LoadWindowIcon(int widthMetric, int heightMetric) {
   return win::Icon(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
@@ -93,7 +89,7 @@ BOOL CMainDlg::OnIdle() { return FALSE; }
 
 LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   CentreWindow(m_hWnd, nullptr);
-  ::SetWindowTextW(m_hWnd, LoadResourceString(IDS_PRODUCT_TITLE).c_str());
+  ::SetWindowTextW(m_hWnd, ResourceString(IDS_PRODUCT_TITLE).c_str());
 
   AttachButtons();
   intervalList_ = GetDlgItem(IDC_INTERVAL);

@@ -1,18 +1,8 @@
 #include "ui/about_dlg.h"
 
+#include "text/window_text.h"
 #include "ui/centre_window.h"
 #include "win/message_map.h"
-
-namespace {
-
-std::wstring LoadStringResource(UINT id) {
-  const wchar_t* text = nullptr;
-  // With a zero buffer size LoadStringW hands out a read-only pointer into the resource.
-  const int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
-  return length > 0 && text ? std::wstring(text, static_cast<std::size_t>(length)) : std::wstring();
-}
-
-}  // namespace
 
 // The copyright line keeps to characters of code page 936, so every Chinese system shows
 // it without borrowing from another font; the centred static wraps it where needed.
@@ -33,7 +23,7 @@ bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM l
 
 LRESULT CAboutDlg::OnInitDialog(WPARAM, LPARAM) {
   CentreWindow(m_hWnd, ::GetParent(m_hWnd));
-  const std::wstring text = AboutText(LoadStringResource(IDS_PRODUCT_TITLE), LoadStringResource(IDS_VERSION));
+  const std::wstring text = AboutText(ResourceString(IDS_PRODUCT_TITLE), ResourceString(IDS_VERSION));
   ::SetDlgItemTextW(m_hWnd, IDC_ABOUT_TEXT, text.c_str());
   return TRUE;
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "text/window_text.h"
 #include "win/reflection.h"
 
 namespace {
@@ -21,15 +22,6 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF colour) noexcept {
   if (previous == CLR_INVALID) return;
   ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
   ::SetBkColor(dc, previous);
-}
-
-std::wstring WindowText(HWND window) {
-  const int length = ::GetWindowTextLengthW(window);
-  if (length <= 0) return {};
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const int copied = ::GetWindowTextW(window, text.data(), length + 1);
-  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return text;
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "account/leading_decimal.h"
+#include "text/leading_decimal.h"
 #include "account/reply_buffer.h"
 #include "account/reply_document.h"
 

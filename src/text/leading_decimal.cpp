@@ -1,4 +1,4 @@
-#include "account/leading_decimal.h"
+#include "text/leading_decimal.h"
 
 #include <cstdint>
 
