@@ -14,8 +14,10 @@
 #include "build_config.h"
 #include "local_http_server.h"
 #include "monitor/http_check.h"
-#include "monitor/internet_handle.h"
+#include "win/internet_handle.h"
 #include "stopwatch.h"
+
+using win::InternetHandle;
 
 namespace {
 

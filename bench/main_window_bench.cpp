@@ -19,7 +19,7 @@
 #include "build_config.h"
 #include "local_http_server.h"
 #include "monitor/monitor_events.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "monitor/site_list.h"
 #include "res/resource.h"
 #include "stopwatch.h"

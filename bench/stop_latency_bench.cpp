@@ -10,7 +10,7 @@
 
 #include "local_http_server.h"
 #include "monitor/monitor_events.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "monitor/site_check_thread.h"
 #include "monitor/site_entry.h"
 #include "monitor/worker_waiter.h"

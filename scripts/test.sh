@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds from scratch into build/ and runs every test under Wine.
+# Installs what is missing, builds into build/ and runs the tests under Wine.
+#   scripts/test.sh          every test
+#   scripts/test.sh --fast   the fast tier: every test labelled neither e2e nor slow
+# TEST_JOBS tests run at a time (default 2); CTEST_ARGS are passed on to ctest.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
+tier=()
+if [ "${1:-}" = --fast ]; then tier=(-LE '^(e2e|slow)$'); fi
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
 trap '"$root/scripts/wine-run.sh" --prefix "$build/wineprefix" --stop' EXIT
 cd "$build"
-ctest --output-on-failure --timeout 600 ${CTEST_ARGS:-}
+ctest --output-on-failure --timeout 600 -j "${TEST_JOBS:-2}" "${tier[@]}" ${CTEST_ARGS:-}

@@ -78,4 +78,16 @@ fi
 flock -u 9
 exec 9>&-
 
+# Wine processes the program starts on its way (the desktop and tray process, services)
+# inherit its Unix stdout and stderr and may outlive it, and a caller that reads them
+# through a pipe (ctest) would wait for those too. When stdout is a pipe, the program's
+# output goes through a file instead and is passed on once the program has ended.
+if [ -p /dev/stdout ]; then
+  out=$(mktemp)
+  wine "$@" >"$out" 2>&1
+  rc=$?
+  cat "$out"
+  rm -f "$out"
+  exit $rc
+fi
 exec wine "$@"

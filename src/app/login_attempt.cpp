@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "service/account_messages.h"
-#include "service/secure_wipe.h"
+#include "account/account_messages.h"
+#include "account/secure_wipe.h"
 
 LoginAttempt::LoginAttempt(HWND dialog, std::wstring userName, const std::wstring& password, std::wstring machineId,
                            int32_t softType, std::unique_ptr<ServiceTransport> transport)

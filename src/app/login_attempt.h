@@ -17,8 +17,8 @@
 #include <optional>
 #include <string>
 
-#include "service/login_request.h"
-#include "service/service_transport.h"
+#include "account/login_request.h"
+#include "account/service_transport.h"
 
 class LoginAttempt {
  public:

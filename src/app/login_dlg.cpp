@@ -5,30 +5,18 @@
 
 #include "app/login_notices.h"
 #include "app/signed_in_text.h"
-#include "monitor/shared_flags.h"
-#include "service/account_messages.h"
-#include "service/secure_wipe.h"
-#include "service/service_transport.h"
+#include "flags/process_flags.h"
+#include "account/account_messages.h"
+#include "account/secure_wipe.h"
+#include "account/service_transport.h"
 #include "storage/settings_fields.h"
+#include "text/window_text.h"
 #include "ui/centre_window.h"
 #include "ui/client_drag.h"
 #include "ui/timed_notice.h"
 #include "ui/title_font.h"
 #include "win/message_map.h"
 #include "win/reflection.h"
-
-namespace {
-
-// The whole text of a control. The caller wipes it when it holds a password.
-std::wstring ControlText(HWND control) {
-  const int length = ::GetWindowTextLengthW(control);
-  std::wstring text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
-  const int copied = ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
-  text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-  return text;
-}
-
-}  // namespace
 
 CLoginDlg::CLoginDlg(std::wstring machineId, ServiceEndpoint endpoint)
     : machineId_(std::move(machineId)), endpoint_(std::move(endpoint)) {}
@@ -40,7 +28,7 @@ CLoginDlg::~CLoginDlg() {
 }
 
 bool CLoginDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                     LRESULT& result) noexcept {
+                                     LRESULT& result) {
   static constexpr win::MessageEntry<CLoginDlg> kMap[] = {
       win::OnMessage<CLoginDlg>(WM_INITDIALOG, &CLoginDlg::OnInitDialog),
       win::OnCommand<CLoginDlg>(IDOK, &CLoginDlg::OnSignInButton),
@@ -96,10 +84,10 @@ LRESULT CLoginDlg::OnDestroy(WPARAM, LPARAM) {
 }
 
 LRESULT CLoginDlg::OnSignInButton(WPARAM, LPARAM) {
-  userName_ = ControlText(GetDlgItem(IDC_LOGIN_USER));
-  std::wstring password = ControlText(GetDlgItem(IDC_LOGIN_PASSWORD));
+  userName_ = WindowText(GetDlgItem(IDC_LOGIN_USER));
+  std::wstring password = WindowText(GetDlgItem(IDC_LOGIN_PASSWORD));
 
-  if (ControlText(GetDlgItem(IDOK)) == kSignInAgainCaption) {
+  if (WindowText(GetDlgItem(IDOK)) == kSignInAgainCaption) {
     ShowAccountView(false, std::wstring());
   } else if (const auto refusal = CheckTypedLogin(userName_, password)) {
     ShowNotice(refusal->notice.text, refusal->notice.milliseconds);
@@ -133,18 +121,19 @@ LRESULT CLoginDlg::OnCloseButton(WPARAM, LPARAM) {
 
 LRESULT CLoginDlg::OnLoginResult(WPARAM wParam, LPARAM lParam) {
   if (!attempt_) return 0;  // nothing runs: a stale report
-  if (wParam == kLoginFinished) {
+  const LoginOutcome outcome = LoginOutcomeFromCode(wParam);
+  if (outcome == LoginOutcome::kFinished) {
     attempt_.reset();
     ::EnableWindow(GetDlgItem(IDOK), TRUE);
     return 0;
   }
-  const auto notice = LoginResultNotice(wParam, reinterpret_cast<const wchar_t*>(lParam));
+  const auto notice = LoginResultNotice(outcome, reinterpret_cast<const wchar_t*>(lParam));
   if (!notice) return 0;
   if (const auto result = attempt_->TakeResult()) ApplyLoginResult(*result, record_, g_bSignedIn);
   ShowNotice(notice->text, notice->milliseconds);
-  if (wParam == 0) {
+  if (outcome == LoginOutcome::kRefused) {
     TellParent(kAccountSignedOut);
-  } else if (wParam == 1) {
+  } else if (outcome == LoginOutcome::kAccepted) {
     ShowAccountView(true, SignedInTextNow(userName_, record_.expireTime));
     TellParent(kAccountSignedIn);
   }

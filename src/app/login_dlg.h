@@ -12,7 +12,7 @@
 
 #include "app/login_attempt.h"
 #include "res/resource.h"
-#include "service/service_post.h"
+#include "account/service_post.h"
 #include "storage/settings_record.h"
 #include "ui/button_bt.h"
 #include "ui/ctrl_color.h"
@@ -25,7 +25,7 @@ inline constexpr wchar_t kSignInCaption[] = L"登录";
 inline constexpr wchar_t kSignInAgainCaption[] = L"重新登录";
 
 class CLoginDlg : public win::DialogImpl<CLoginDlg>,
-                  public CPaintBkgnd<CLoginDlg, 0, kWhite>,
+                  public CPaintBkgnd<CLoginDlg, kWhite>,
                   public CCtrlColor<CLoginDlg, 1, kBlack, kWhite> {
  public:
   enum { IDD = IDD_LOGIN };
@@ -43,7 +43,7 @@ class CLoginDlg : public win::DialogImpl<CLoginDlg>,
   // The status line (1013) and the signed-in text (1016) have colours of their own.
   HBRUSH ControlColorOverride(HDC dc, HWND control);
 
-  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept;
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
  private:
   LRESULT OnDestroy(WPARAM, LPARAM);

@@ -1,9 +1,10 @@
 #include "app/login_notices.h"
 
 #include "res/resource.h"
-#include "service/email_check.h"
-#include "service/record_text.h"
-#include "service/service_post.h"
+#include "account/email_check.h"
+#include "account/record_text.h"
+#include "account/account_messages.h"
+#include "account/service_post.h"
 
 std::optional<InputRefusal> CheckTypedLogin(std::wstring_view userName, std::wstring_view password) {
   switch (CheckLoginInput(userName, password)) {
@@ -22,22 +23,44 @@ std::optional<InputRefusal> CheckTypedLogin(std::wstring_view userName, std::wst
   return std::nullopt;
 }
 
-std::optional<LoginNotice> LoginResultNotice(WPARAM code, const wchar_t* text) {
+LoginOutcome LoginOutcomeFromCode(WPARAM code) {
+  if (code == kLoginFinished) return LoginOutcome::kFinished;
   switch (static_cast<INT_PTR>(code)) {  // the thread sends the codes as signed values
     case kPostSessionFailed:
-      return LoginNotice{L"初始化失败，请重试！", 2000};
+      return LoginOutcome::kSessionFailed;
     case kPostConnectFailed:
-      return LoginNotice{L"连接服务器失败！", 2000};
+      return LoginOutcome::kConnectFailed;
     case kPostRequestFailed:
     case kPostSendFailed:
-      return LoginNotice{L"与服务器中断，请重试", 2000};
+      return LoginOutcome::kInterrupted;
     case kPostBadStatus:
-      return LoginNotice{L"登录失败，请重试", 2000};
-    case 0:  // refused: the service's own words, which may be none
-      return LoginNotice{text ? text : L"", 5000};
+      return LoginOutcome::kBadStatus;
+    case 0:
+      return LoginOutcome::kRefused;
     case 1:
-      return LoginNotice{text ? text : L"", 1000};
+      return LoginOutcome::kAccepted;
     default:
-      return std::nullopt;
+      return LoginOutcome::kUnknown;
   }
+}
+
+std::optional<LoginNotice> LoginResultNotice(LoginOutcome outcome, const wchar_t* text) {
+  switch (outcome) {
+    case LoginOutcome::kSessionFailed:
+      return LoginNotice{L"初始化失败，请重试！", 2000};
+    case LoginOutcome::kConnectFailed:
+      return LoginNotice{L"连接服务器失败！", 2000};
+    case LoginOutcome::kInterrupted:
+      return LoginNotice{L"与服务器中断，请重试", 2000};
+    case LoginOutcome::kBadStatus:
+      return LoginNotice{L"登录失败，请重试", 2000};
+    case LoginOutcome::kRefused:  // the service's own words, which may be none
+      return LoginNotice{text ? text : L"", 5000};
+    case LoginOutcome::kAccepted:
+      return LoginNotice{text ? text : L"", 1000};
+    case LoginOutcome::kFinished:
+    case LoginOutcome::kUnknown:
+      break;
+  }
+  return std::nullopt;
 }

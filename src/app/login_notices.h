@@ -30,6 +30,20 @@ struct InputRefusal {
 };
 std::optional<InputRefusal> CheckTypedLogin(std::wstring_view userName, std::wstring_view password);
 
-// The status line for a WM_LOGINRESULT code (-5..1) with its text (lParam, may be null);
-// nothing for the finish code and unknown codes.
-std::optional<LoginNotice> LoginResultNotice(WPARAM code, const wchar_t* text);
+// What a WM_LOGINRESULT code says (the codes on the message are those of the exchange,
+// -5..1, and kLoginFinished).
+enum class LoginOutcome {
+  kSessionFailed,  // the HTTP session could not be opened
+  kConnectFailed,  // the service could not be reached
+  kInterrupted,    // the request could not be opened, sent or answered
+  kBadStatus,      // an answer with a failing status
+  kRefused,        // the service refused the sign-in (its words in the text)
+  kAccepted,       // signed in (the service's words in the text)
+  kFinished,       // the sign-in thread has ended
+  kUnknown,        // any other code: ignored
+};
+LoginOutcome LoginOutcomeFromCode(WPARAM code);
+
+// The status line for an outcome with its text (lParam, may be null); nothing for the
+// finish and unknown codes.
+std::optional<LoginNotice> LoginResultNotice(LoginOutcome outcome, const wchar_t* text);

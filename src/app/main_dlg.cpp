@@ -16,13 +16,14 @@
 #include "build_config.h"
 #include "monitor/monitor_events.h"
 #include "monitor/run_log_lines.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "monitor/trace_log.h"
-#include "service/account_messages.h"
-#include "service/account_state.h"
-#include "service/service_info.h"
+#include "account/account_messages.h"
+#include "account/account_state.h"
+#include "account/service_info.h"
 #include "storage/settings_file.h"
 #include "storage/site_file.h"
+#include "text/window_text.h"
 #include "ui/about_dlg.h"
 #include "ui/app_icon.h"
 #include "ui/centre_window.h"
@@ -41,25 +42,17 @@ constexpr UINT WM_AFTERDPICHANGE = WM_APP + 2;
 // A stored user name longer than this counts as a signed-in account.
 constexpr size_t kSignedInNameMinLength = 6;
 
-std::wstring LoadResourceString(UINT id) {
-  wchar_t text[256] = {};
-  ::LoadStringW(::GetModuleHandleW(nullptr), id, text, 256);
-  return text;
-}
-
 }  // namespace
 
-CMainDlg::CMainDlg() : CMainDlg(AppDataFolder()) {}
+CMainDlg::CMainDlg() : CMainDlg(DefaultDataBaseFolder()) {}
 
 CMainDlg::CMainDlg(const std::wstring& dataBaseFolder)
-    : settings_(std::make_shared<SettingsStore>()), paths_(MakeDataPaths(dataBaseFolder)) {
-  SetTraceLogFolder(paths_.logFolder);
-}
+    : settings_(std::make_shared<SettingsStore>()), paths_(MakeDataPaths(dataBaseFolder)) {}
 
 CMainDlg::~CMainDlg() = default;
 
 bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                    LRESULT& result) noexcept {
+                                    LRESULT& result) {
   // Tried in this order; the first entry that matches handles the message.
   static const win::MessageEntry<CMainDlg> kMessageMap[] = {
       win::OnMessage<CMainDlg>(WM_INITDIALOG, &CMainDlg::OnInitDialog),
@@ -89,17 +82,11 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
     ::PostMessageW(window, WM_AFTERDPICHANGE, 0, 0);
     return false;
   }
-  try {
-    if (win::DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result)) return true;
-    if (ProcessTrayMessage(window, message, wParam, lParam, result)) return true;
-    if (ProcessPaintBkgnd(window, message, wParam, lParam, result)) return true;
-    if (ProcessCtrlColor(window, message, wParam, lParam, result)) return true;
-    return win::ReflectNotifications(window, message, wParam, lParam, result);
-  } catch (...) {
-    // Out of memory while building a text: the message gets the default processing.
-    result = 0;
-    return false;
-  }
+  if (win::DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result)) return true;
+  if (ProcessTrayMessage(window, message, wParam, lParam, result)) return true;
+  if (ProcessPaintBkgnd(window, message, wParam, lParam, result)) return true;
+  if (ProcessCtrlColor(window, message, wParam, lParam, result)) return true;
+  return win::ReflectNotifications(window, message, wParam, lParam, result);
 }
 
 BOOL CMainDlg::PreTranslateMessage(MSG* msg) { return m_hWnd && ::IsDialogMessageW(m_hWnd, msg); }
@@ -108,7 +95,7 @@ BOOL CMainDlg::OnIdle() { return FALSE; }
 
 LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   CentreWindow(m_hWnd, nullptr);
-  ::SetWindowTextW(m_hWnd, LoadResourceString(IDS_PRODUCT_TITLE).c_str());
+  ::SetWindowTextW(m_hWnd, ResourceString(IDS_PRODUCT_TITLE).c_str());
 
   AttachButtons();
   intervalList_ = GetDlgItem(IDC_INTERVAL);
@@ -149,7 +136,7 @@ LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
 
   // The service-information thread shares the record and knows only the window's handle,
   // so it may outlive this object harmlessly; it is never waited for.
-  StartServiceInfoThread(settings_, machineId_, m_hWnd);
+  StartServiceInfoThread(settings_, machineId_, m_hWnd, pollerQuit_);
   return TRUE;  // the dialog manager gives the focus to the first tab stop, Start
 }
 
@@ -170,8 +157,6 @@ void CMainDlg::RestoreSettingLists(SettingsRecord& record) {
   FillSettingList(retryCountList_, kRetryCountChoices, restored.retryCountIndex);
   FillSettingList(retryIntervalList_, kRetryIntervalChoices, restored.retryIntervalIndex);
   FillSettingList(emailReminderList_, kEmailReminderChoices, restored.emailReminderIndex);
-  selections_ = {restored.intervalIndex, restored.retryCountIndex, restored.retryIntervalIndex,
-                 restored.emailReminderIndex};
   record.intervalSeconds = restored.settings.intervalSeconds;
   record.retryCount = restored.settings.retryCount;
   record.retryIntervalSeconds = restored.settings.retryIntervalSeconds;
@@ -201,6 +186,7 @@ LRESULT CMainDlg::OnAfterDpiChange(WPARAM, LPARAM) {
 
 LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
   g_bQuit = true;
+  *pollerQuit_ = true;
   g_bStop = true;
   SaveSettings();
   WaitForWorkers();
@@ -213,7 +199,12 @@ LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
   return 0;
 }
 
-void CMainDlg::SaveSettings() { WriteSettingsFile(paths_.settingsFile, settings_->Snapshot()); }
+void CMainDlg::SaveSettings() {
+  // The old file stays as it was when the write fails; a developer hears of it in the trace.
+  if (!WriteSettingsFile(paths_.settingsFile, settings_->Snapshot())) {
+    TraceLog(L"保存设置失败: " + paths_.settingsFile);
+  }
+}
 
 LRESULT CMainDlg::OnAbout(WPARAM, LPARAM) {
   ShowAboutBox(::GetActiveWindow());

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <deque>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,7 +36,7 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
                  public CIdleHandler,
                  public SiteOwner,
                  public CShellIcon<CMainDlg, CAppIconMenu<CMainDlg, IDR_TRAYMENU>, IDR_TRAYMENU>,
-                 public CPaintBkgnd<CMainDlg, 0, kMainBackground>,
+                 public CPaintBkgnd<CMainDlg, kMainBackground>,
                  public CCtrlColor<CMainDlg, 0, kWhite, kMainBackground> {
  public:
   enum { IDD = IDD_MAINDLG };
@@ -46,7 +47,7 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   explicit CMainDlg(const std::wstring& dataBaseFolder);
   ~CMainDlg() override;
 
-  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept;
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   // The message loop's filter: the dialog's keyboard handling for the main window.
   BOOL PreTranslateMessage(MSG* msg) override;
@@ -131,9 +132,10 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   HWND retryCountList_ = nullptr;
   HWND retryIntervalList_ = nullptr;
   HWND emailReminderList_ = nullptr;
-  std::array<int, 4> selections_{};     // the four lists' selections taken at the last Start
   std::wstring machineId_;
   std::shared_ptr<SettingsStore> settings_;  // shared with the account threads
+  // Raised when the window goes: ends this window's service-information poller.
+  std::shared_ptr<std::atomic<bool>> pollerQuit_ = std::make_shared<std::atomic<bool>>(false);
   DataPaths paths_;
   std::optional<std::wstring> requestedTrayTip_;
   bool trayTipPosted_ = false;          // a WM_APPLYTRAYTIP is in the queue

@@ -4,7 +4,7 @@
 
 #include "monitor/event_outcome.h"
 #include "monitor/run_log_lines.h"
-#include "service/send_reminder.h"
+#include "account/send_reminder.h"
 
 LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
   // Events of a run whose records are gone (or of no site at all) are dropped.

@@ -6,7 +6,7 @@
 #include "app/setting_lists.h"
 #include "monitor/event_outcome.h"
 #include "monitor/run_log_lines.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "monitor/site_check_thread.h"
 #include "storage/site_file.h"
 
@@ -29,7 +29,6 @@ LRESULT CMainDlg::OnStart(WPARAM, LPARAM) {
   const ChosenSetting retryCount = ReadSettingList(retryCountList_, kRetryCountChoices);
   const ChosenSetting retryInterval = ReadSettingList(retryIntervalList_, kRetryIntervalChoices);
   const ChosenSetting emailReminder = ReadSettingList(emailReminderList_, kEmailReminderChoices);
-  selections_ = {interval.index, retryCount.index, retryInterval.index, emailReminder.index};
 
   wchar_t box[kSiteBoxBuffer] = {};
   ::GetDlgItemTextW(m_hWnd, IDC_SITES, box, kSiteBoxBuffer);

@@ -1,20 +1,22 @@
 #include "app/setting_lists.h"
 
+#include <windowsx.h>
+
 void FillSettingList(HWND combo, const SettingChoices& choices, int selected) {
-  ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  ComboBox_ResetContent(combo);
   for (size_t i = 0; i < choices.entries.size(); ++i) {
     const auto& entry = choices.entries[i];
-    const LRESULT at = ::SendMessageW(combo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(entry.text));
-    if (at >= 0) ::SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), entry.value);
+    const int at = ComboBox_InsertString(combo, static_cast<int>(i), entry.text);
+    if (at >= 0) ComboBox_SetItemData(combo, at, entry.value);
   }
-  ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+  ComboBox_SetCurSel(combo, selected);
 }
 
 ChosenSetting ReadSettingList(HWND combo, const SettingChoices& choices) {
-  const LRESULT index = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  const int index = ComboBox_GetCurSel(combo);
   if (index < 0 || static_cast<size_t>(index) >= choices.entries.size()) {
     return {choices.defaultIndex, choices.entries[static_cast<size_t>(choices.defaultIndex)].value};
   }
-  const LRESULT data = ::SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
-  return {static_cast<int>(index), static_cast<int32_t>(data)};
+  const LRESULT data = ComboBox_GetItemData(combo, index);
+  return {index, static_cast<int32_t>(data)};
 }

@@ -11,6 +11,7 @@
 
 #include "build_config.h"
 #include "res/resource.h"
+#include "text/window_text.h"
 #include "ui/about_dlg.h"
 #include "ui/app_icon.h"
 #include "ui/text_limit.h"
@@ -60,9 +61,7 @@ class CShellIcon : public TBase {
  public:
   CShellIcon()
       : iconData_{}, taskbarCreatedMessage_(::RegisterWindowMessageW(L"TaskbarCreated")) {
-    wchar_t title[128] = {};
-    ::LoadStringW(::GetModuleHandleW(nullptr), IDS_TRAY_TITLE, title, 128);
-    title_ = title;
+    title_ = ResourceString(IDS_TRAY_TITLE);
   }
   ~CShellIcon() { RemoveTrayIcon(); }
 

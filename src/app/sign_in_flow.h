@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "service/service_post.h"
+#include "account/service_post.h"
 #include "storage/settings_record.h"
 
 // Runs the sign-in dialog modally, owned by `owner` (the active window, which is the main

@@ -4,7 +4,7 @@
 #include "monitor/http_check.h"
 #include "monitor/monitor_events.h"
 #include "monitor/network_state.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "monitor/site_check_worker.h"
 #include "monitor/site_entry.h"
 #include "monitor/trace_log.h"
@@ -21,7 +21,7 @@ class WinInetWorkerPlatform final : public WorkerPlatform {
     return RunAbandonableCheck(url, build_config::kRequestTimeoutMs, g_bStop, g_bQuit);
   }
 
-  void SleepTick() override { Sleep(1000); }
+  void SleepTick() override { Sleep(WorkerTickMilliseconds()); }
 
   void PostEvent(int code) override {
     PostMessageW(entry_.window, WM_MONITOREVENT, static_cast<WPARAM>(entry_.index), static_cast<LPARAM>(code));
@@ -37,7 +37,7 @@ class WinInetWorkerPlatform final : public WorkerPlatform {
     return entry_.owner && entry_.owner->SendReminder(url, status, templateId);
   }
 
-  void Trace(const std::wstring& text) override { TraceLog(TraceLogFolder(), ToTraceText(text)); }
+  void Trace(const std::wstring& text) override { TraceLog(text); }
 
  private:
   const SiteEntry& entry_;

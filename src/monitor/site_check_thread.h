@@ -8,3 +8,8 @@
 // the thread has ended. Ends after g_bStop or g_bQuit is raised, with EV_THREAD_EXIT sent
 // (synchronously) to the entry's window as its last act. Returns 0.
 DWORD WINAPI SiteCheckThread(LPVOID param) noexcept;
+
+// The length of the workers' one-second tick: 1000 in the program
+// (worker_tick_default.cpp); tests and the test build of the program link their own, so a
+// run of 30-second intervals passes in a few seconds.
+unsigned long WorkerTickMilliseconds();

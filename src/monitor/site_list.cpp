@@ -10,10 +10,6 @@ bool IsTrimmed(wchar_t c) { return c == L' ' || c == L'\u3000'; }
 
 }  // namespace
 
-std::wstring CutToSiteBoxLimit(std::wstring_view text) {
-  return std::wstring(text.substr(0, std::min(text.size(), kSiteBoxReadLimit)));
-}
-
 SiteList::SiteList(std::wstring_view text) {
   if (text.empty()) return;
   size_t start = 0;

@@ -9,9 +9,6 @@
 // 1024 wide characters including the terminator, the rest is cut.
 inline constexpr size_t kSiteBoxReadLimit = 1023;
 
-// The first kSiteBoxReadLimit characters of text (all of it when shorter).
-std::wstring CutToSiteBoxLimit(std::wstring_view text);
-
 class SiteList {
  public:
   SiteList() = default;

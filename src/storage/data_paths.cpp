@@ -30,12 +30,6 @@ void EnsureFolder(const std::wstring& folder) {
 
 }  // namespace
 
-std::wstring AppDataFolder() {
-  wchar_t folder[MAX_PATH] = {};
-  if (!SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, FALSE)) return {};
-  return folder;
-}
-
 std::wstring MakeDataPath(const std::wstring& baseFolder, std::wstring_view subfolder,
                           std::wstring_view file) {
   std::wstring path = baseFolder;
@@ -47,10 +41,6 @@ std::wstring MakeDataPath(const std::wstring& baseFolder, std::wstring_view subf
   return path;
 }
 
-std::wstring MakeDataPath(std::wstring_view subfolder, std::wstring_view file) {
-  return MakeDataPath(AppDataFolder(), subfolder, file);
-}
-
 DataPaths MakeDataPaths(const std::wstring& baseFolder) {
   DataPaths paths;
   paths.siteFile = MakeDataPath(baseFolder, L"TarnSiteMonitor", L"site.txt");
@@ -58,5 +48,3 @@ DataPaths MakeDataPaths(const std::wstring& baseFolder) {
   paths.logFolder = MakeDataPath(baseFolder, L"TarnSiteMonitor\\GetLog", L"");
   return paths;
 }
-
-DataPaths MakeDataPaths() { return MakeDataPaths(AppDataFolder()); }

@@ -12,18 +12,18 @@ struct DataPaths {
   std::wstring logFolder;     // ...\TarnSiteMonitor\GetLog
 };
 
-// The user's roaming application-data folder, without asking the shell to create it;
-// empty when it cannot be determined (paths then start at the root of the current drive).
-std::wstring AppDataFolder();
+// The folder the program's data folder goes in: the user's roaming application-data
+// folder, without asking the shell to create it; empty when it cannot be determined (paths
+// then start at the root of the current drive). Kept in a file of its own
+// (data_folder_default.cpp), so that tests and the test build of the program link a
+// folder of their own in its place and never touch the user's files.
+std::wstring DefaultDataBaseFolder();
 
 // `baseFolder`, then "\subfolder" when given (the folder is created with every missing
 // parent when it is not a directory yet), then "\file" when given.
 std::wstring MakeDataPath(const std::wstring& baseFolder, std::wstring_view subfolder,
                           std::wstring_view file);
-// The same under the application-data folder.
-std::wstring MakeDataPath(std::wstring_view subfolder, std::wstring_view file);
 
 // The three paths, made (and the folders created) in the order site file, settings file,
 // log folder.
 DataPaths MakeDataPaths(const std::wstring& baseFolder);
-DataPaths MakeDataPaths();

@@ -1,21 +1,11 @@
 #include "ui/about_dlg.h"
 
 #include "ui/app_icon.h"
+#include "text/window_text.h"
 #include "ui/centre_window.h"
 #include "version.h"
 #include "win/dpi.h"
 #include "win/message_map.h"
-
-namespace {
-
-std::wstring LoadStringResource(UINT id) {
-  const wchar_t* text = nullptr;
-  // With a zero buffer size LoadStringW hands out a read-only pointer into the resource.
-  const int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
-  return length > 0 && text ? std::wstring(text, static_cast<std::size_t>(length)) : std::wstring();
-}
-
-}  // namespace
 
 // The copyright line keeps to characters of code page 936, so every Chinese system shows
 // it without borrowing from another font; the centred static wraps it where needed.
@@ -23,7 +13,7 @@ std::wstring AboutText(const std::wstring& title, const std::wstring& version) {
   return title + L" v" + version + L"\r\n\r\n" TARN_COPYRIGHT_WTEXT;
 }
 
-bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
+bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   static constexpr win::MessageEntry<CAboutDlg> kMap[] = {
       win::OnMessage<CAboutDlg>(WM_INITDIALOG, &CAboutDlg::OnInitDialog),
       win::OnMessage<CAboutDlg>(WM_LBUTTONDOWN, &CAboutDlg::OnLButtonDown),
@@ -34,11 +24,8 @@ bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM l
     ShowIconAtDpi();
     return false;
   }
-  try {
-    return win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result);
-  } catch (...) {  // out of memory while building the text: leave the template's text
-    return false;
-  }
+  // Out of memory while building the text leaves the template's text.
+  return win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result);
 }
 
 // The icon static loads the icon at the system's size; give it the image for the DPI the
@@ -64,7 +51,7 @@ void CAboutDlg::ShowIconAtDpi() noexcept {
 LRESULT CAboutDlg::OnInitDialog(WPARAM, LPARAM) {
   CentreWindow(m_hWnd, ::GetParent(m_hWnd));
   ShowIconAtDpi();
-  const std::wstring text = AboutText(LoadStringResource(IDS_PRODUCT_TITLE), LoadStringResource(IDS_VERSION));
+  const std::wstring text = AboutText(ResourceString(IDS_PRODUCT_TITLE), ResourceString(IDS_VERSION));
   ::SetDlgItemTextW(m_hWnd, IDC_ABOUT_TEXT, text.c_str());
   return TRUE;
 }

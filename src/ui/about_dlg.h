@@ -17,7 +17,7 @@ class CAboutDlg : public win::DialogImpl<CAboutDlg> {
  public:
   enum { IDD = IDD_ABOUTBOX };
 
-  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept;
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
  private:
   LRESULT OnInitDialog(WPARAM, LPARAM);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "text/window_text.h"
 #include "win/dpi.h"
 #include "win/reflection.h"
 
@@ -24,15 +25,6 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF colour) noexcept {
   ::SetBkColor(dc, previous);
 }
 
-std::wstring WindowText(HWND window) {
-  const int length = ::GetWindowTextLengthW(window);
-  if (length <= 0) return {};
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const int copied = ::GetWindowTextW(window, text.data(), length + 1);
-  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return text;
-}
-
 }  // namespace
 
 COLORREF ButtonFaceColor(const ButtonColors& colors, UINT itemState, bool hover) noexcept {
@@ -48,9 +40,10 @@ COLORREF ButtonTextColor(const ButtonColors& colors, UINT itemState) noexcept {
 bool CButtonBT::Attach(HWND button) noexcept {
   if (IsAttached()) return m_hWnd == button;
   if (!button || !SubclassWindow(button)) return false;
+  // The button type is a value in the low bits, not a flag: replace it.
   const LONG style = ::GetWindowLongW(button, GWL_STYLE);
-  if ((style | BS_OWNERDRAW) != style) {
-    ::SetWindowLongW(button, GWL_STYLE, style | BS_OWNERDRAW);
+  if ((style & BS_TYPEMASK) != BS_OWNERDRAW) {
+    ::SetWindowLongW(button, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW);
     ::InvalidateRect(button, nullptr, FALSE);
   }
   return true;
@@ -65,7 +58,7 @@ void CButtonBT::SetColors(const ButtonColors& colors) noexcept {
 }
 
 bool CButtonBT::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                     LRESULT& result) noexcept {
+                                     LRESULT& result) {
   switch (message) {
     case WM_ERASEBKGND:  // the draw covers the whole button
       result = 1;

@@ -26,7 +26,7 @@ class CButtonBT : public win::SubclassedWindow<CButtonBT> {
   void SetColors(const ButtonColors& colors) noexcept;
   ButtonColors Colors() const noexcept { return {m_crNormal, m_crHover, m_crPressed, m_crFrame, m_crText}; }
 
-  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept;
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   // Read at every draw; the owner may change them at any time.
   bool m_bHover = false;  // the mouse is inside and leave-tracking is armed

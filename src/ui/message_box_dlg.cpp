@@ -40,7 +40,7 @@ void CMessageBoxDlg::ShowTexts() noexcept {
 }
 
 bool CMessageBoxDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                          LRESULT& result) noexcept {
+                                          LRESULT& result) {
   static constexpr win::MessageEntry<CMessageBoxDlg> kMap[] = {
       win::OnMessage<CMessageBoxDlg>(WM_INITDIALOG, &CMessageBoxDlg::OnInitDialog),
       win::OnMessage<CMessageBoxDlg>(WM_TIMER, &CMessageBoxDlg::OnTimer),

@@ -23,7 +23,7 @@ void MoveToWorkAreaCorner(HWND popup) noexcept;
 
 class CMessageBoxDlg : public win::DialogImpl<CMessageBoxDlg>,
                        public CCtrlColor<CMessageBoxDlg, 1, kBlack, kWhite>,
-                       public CPaintBkgnd<CMessageBoxDlg, 0, kWhite> {
+                       public CPaintBkgnd<CMessageBoxDlg, kWhite> {
  public:
   enum { IDD = IDD_MESSAGEBOX };
 
@@ -48,7 +48,7 @@ class CMessageBoxDlg : public win::DialogImpl<CMessageBoxDlg>,
   // whoever holds a pointer to it can forget it.
   void SetOnGone(std::function<void()> onGone) { onGone_ = std::move(onGone); }
 
-  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept;
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
  protected:
   void OnFinalMessage(HWND) override;

@@ -1,5 +1,5 @@
 // Mix-in that paints a dialog's whole client area in one colour on WM_ERASEBKGND.
-// T is the dialog class; the second argument is unused (0 everywhere). The dialog calls
+// T is the dialog class, Background the colour. The dialog calls
 // ProcessPaintBkgnd from its ProcessWindowMessage among its own handlers.
 #pragma once
 
@@ -11,7 +11,7 @@
 // visible DC is written once (no flicker under the controls).
 void PaintBackgroundOffscreen(HWND window, HDC dc, HBRUSH brush) noexcept;
 
-template <class T, int Unused, COLORREF Background>
+template <class T, COLORREF Background>
 class CPaintBkgnd {
  public:
   CPaintBkgnd() : brush_(::CreateSolidBrush(Background)) {}

@@ -1,7 +1,10 @@
 // Base for dialog classes made from a dialog template (T::IDD). The class T supplies
-//   bool ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT& result) noexcept;
+//   bool ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT& result);
 // which reports whether it handled a message and its result; unhandled messages get the
 // default dialog processing. The object is bound to its window at WM_INITDIALOG.
+// The dialog procedure is the error boundary: a handler that throws (out of memory while
+// building a text) leaves its message to the default processing, so no handler needs a
+// try of its own and nothing crosses into the system.
 #pragma once
 
 #include <windows.h>
@@ -55,7 +58,13 @@ class DialogImpl {
     T* self = FromWindow(hwnd);
     if (!self) return FALSE;  // messages before WM_INITDIALOG (WM_SETFONT): default processing
     LRESULT result = 0;
-    bool handled = self->ProcessWindowMessage(hwnd, message, wParam, lParam, result);
+    bool handled = false;
+    try {
+      handled = self->ProcessWindowMessage(hwnd, message, wParam, lParam, result);
+    } catch (...) {
+      handled = false;
+      result = 0;
+    }
     if (message == WM_NCDESTROY) {
       ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
       self->m_hWnd = nullptr;

@@ -1,10 +1,14 @@
-// Base for classes that take over an existing control (a button of a dialog template):
-// the control's window procedure is replaced by the object's, and what the object does
-// not handle goes to the control's own procedure. T supplies
-//   bool ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT& result) noexcept;
+// Base for classes that take over an existing control (a button of a dialog template)
+// through the system's subclassing (SetWindowSubclass), which chains safely with other
+// subclasses: what the object does not handle goes on to the control's own procedure.
+// T supplies
+//   bool ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT& result);
+// The subclass procedure is the error boundary: a handler that throws leaves its message
+// to the control's own procedure.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 namespace win {
 
@@ -16,17 +20,10 @@ class SubclassedWindow {
   SubclassedWindow& operator=(const SubclassedWindow&) = delete;
   virtual ~SubclassedWindow() { UnsubclassWindow(); }
 
-  // Returns false when the window procedure could not be replaced.
+  // Returns false when the control could not be subclassed.
   bool SubclassWindow(HWND hwnd) {
     if (m_hWnd || !hwnd) return false;
-    ::SetPropW(hwnd, kObjectProperty, this);
-    auto previous = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
-    if (!previous) {
-      ::RemovePropW(hwnd, kObjectProperty);
-      return false;
-    }
-    previous_ = previous;
+    if (!::SetWindowSubclass(hwnd, &SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;
     m_hWnd = hwnd;
     return true;
   }
@@ -35,10 +32,8 @@ class SubclassedWindow {
   HWND UnsubclassWindow() {
     HWND hwnd = m_hWnd;
     if (!hwnd) return nullptr;
-    ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
-    ::RemovePropW(hwnd, kObjectProperty);
+    ::RemoveWindowSubclass(hwnd, &SubclassProc, kSubclassId);
     m_hWnd = nullptr;
-    previous_ = nullptr;
     return hwnd;
   }
 
@@ -47,27 +42,28 @@ class SubclassedWindow {
   HWND m_hWnd = nullptr;
 
  protected:
+  // The control's own processing of a message, from inside a handler.
   LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::CallWindowProcW(previous_, m_hWnd, message, wParam, lParam);
+    return ::DefSubclassProc(m_hWnd, message, wParam, lParam);
   }
 
  private:
-  static constexpr wchar_t kObjectProperty[] = L"TarnSubclassedWindow";
+  static constexpr UINT_PTR kSubclassId = 1;
 
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    auto* base = static_cast<SubclassedWindow*>(::GetPropW(hwnd, kObjectProperty));
-    if (!base) return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    WNDPROC previous = base->previous_;
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR object) noexcept {
+    auto* base = reinterpret_cast<SubclassedWindow*>(object);
     if (message == WM_NCDESTROY) {
       base->UnsubclassWindow();
-      return ::CallWindowProcW(previous, hwnd, message, wParam, lParam);
+      return ::DefSubclassProc(hwnd, message, wParam, lParam);
     }
     LRESULT result = 0;
-    if (static_cast<T*>(base)->ProcessWindowMessage(hwnd, message, wParam, lParam, result)) return result;
-    return ::CallWindowProcW(previous, hwnd, message, wParam, lParam);
+    try {
+      if (static_cast<T*>(base)->ProcessWindowMessage(hwnd, message, wParam, lParam, result)) return result;
+    } catch (...) {
+    }
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
   }
-
-  WNDPROC previous_ = nullptr;
 };
 
 }  // namespace win

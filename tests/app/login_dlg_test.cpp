@@ -1,155 +1,20 @@
 // The sign-in dialog on real windows, signing in against the local test service: input
-// refusals, accepted and refused replies, transport failures, the signed-in view, the
-// request on the wire, and closing the dialog while a slow sign-in runs.
+// refusals, accepted and refused replies, transport failures, the signed-in view and the
+// request on the wire.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "app/login_dlg.h"
-#include "app/sign_in_flow.h"
 #include "app/signed_in_text.h"
-#include "local_http_server.h"
-#include "monitor/shared_flags.h"
-#include "service/account_messages.h"
-#include "storage/settings_fields.h"
-
-using test_support::HttpReply;
-using test_support::HttpRequest;
-using test_support::LocalHttpServer;
+#include "login_dlg_fixture.h"
 
 namespace {
 
-// The main window's part: it records every WM_ACCOUNTSTATE it is sent.
-std::vector<WPARAM> g_accountStates;
-
-LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_ACCOUNTSTATE) g_accountStates.push_back(wParam);
-  return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND MakeParent() {
-  static const ATOM kClass = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = ParentProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"TarnLoginTestParent";
-    return ::RegisterClassW(&wc);
-  }();
-  return ::CreateWindowExW(0, MAKEINTATOM(kClass), L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 500,
-                           400, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
-  const DWORD start = ::GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    if (::GetTickCount() - start > timeoutMs) return false;
-    ::Sleep(5);
-  }
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t buffer[512] = {};
-  ::GetWindowTextW(window, buffer, 512);
-  return buffer;
-}
-
-SettingsRecord StartingRecord() {
-  SettingsRecord record{};
-  record.intervalSeconds = 300;
-  record.retryCount = 2;
-  record.retryIntervalSeconds = 60;
-  record.emailReminder = 1;
-  record.lastNoticeId = 4;
-  record.softType = 2;
-  record.serviceTime = 11;
-  record.expireTime = 123;
-  CopyToField(record.machineId, L"OLD-ID", FieldFit::kRefuse);
-  CopyToField(record.userName, L"old@x.cn", FieldFit::kRefuse);
-  return record;
-}
-
-class LoginDialogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    g_bSignedIn = false;
-    g_accountStates.clear();
-    parent_ = MakeParent();
-    endpoint_.host = L"127.0.0.1";
-    endpoint_.port = server_.Port();
-    endpoint_.timeoutMs = 5000;
-  }
-  void TearDown() override {
-    if (dialog_) ::DestroyWindow(dialog_->m_hWnd);
-    dialog_.reset();
-    ::DestroyWindow(parent_);
-    server_.Stop();
-    g_bSignedIn = false;
-  }
-
-  void Reply(HttpReply reply) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    reply_ = std::move(reply);
-  }
-  static HttpReply Json(const std::string& body, int delayMs = 0) {
-    HttpReply reply;
-    reply.body = body;
-    reply.delayMs = delayMs;
-    return reply;
-  }
-
-  // The dialog modeless, through the same class the modal run uses.
-  void Open(const SettingsRecord& record = StartingRecord()) {
-    dialog_ = std::make_unique<CLoginDlg>(L"MID-1", endpoint_);
-    dialog_->SetRecord(record);
-    ASSERT_TRUE(dialog_->Create(parent_));
-    ::ShowWindow(Dialog(), SW_SHOW);
-    PumpUntil([] { return false; }, 20);
-  }
-  HWND Dialog() const { return dialog_->m_hWnd; }
-  HWND Item(int id) const { return ::GetDlgItem(Dialog(), id); }
-  std::wstring Text(int id) const { return TextOf(Item(id)); }
-  bool Shown(int id) const { return ::IsWindowVisible(Item(id)) != FALSE; }
-  void Type(const std::wstring& name, const std::wstring& password) const {
-    ::SetDlgItemTextW(Dialog(), IDC_LOGIN_USER, name.c_str());
-    ::SetDlgItemTextW(Dialog(), IDC_LOGIN_PASSWORD, password.c_str());
-  }
-  void Press(int id) const {
-    ::SendMessageW(Dialog(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
-  }
-  // Signs in and waits for the thread's last report, which enables button 1 again.
-  void SignIn(const std::wstring& name, const std::wstring& password) {
-    Type(name, password);
-    Press(IDOK);
-    EXPECT_EQ(L"登录中...", Text(IDC_LOGIN_STATUS));
-    EXPECT_FALSE(::IsWindowEnabled(Item(IDOK)));
-    ASSERT_TRUE(PumpUntil([this] { return ::IsWindowEnabled(Item(IDOK)) != FALSE; }));
-  }
-
-  std::mutex mutex_;
-  HttpReply reply_;
-  LocalHttpServer server_{[this](const HttpRequest&) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return reply_;
-  }};
-  ServiceEndpoint endpoint_;
-  HWND parent_ = nullptr;
-  std::unique_ptr<CLoginDlg> dialog_;
-};
+using namespace login_test;
 
 TEST_F(LoginDialogTest, OpensInTheInputViewWithTheStoredUserName) {
   Open();
@@ -301,95 +166,6 @@ TEST_F(LoginDialogTest, OpensSignedInWithTodayAndTheStoredExpiry) {
   EXPECT_TRUE(Shown(IDC_LOGIN_SIGNED_IN));
   EXPECT_FALSE(Shown(IDC_LOGIN_USER));
   EXPECT_EQ(SignedInText(L"old@x.cn", LocalToday(), *LocalDateOf(123)), Text(IDC_LOGIN_SIGNED_IN));
-}
-
-// The modal run as the main window uses it, driven from a second thread.
-class SignInFlowTest : public LoginDialogTest {
- protected:
-  // Runs the dialog on this thread while `drive` works it from another one.
-  SettingsRecord Run(const SettingsRecord& current, const std::function<void(HWND)>& drive) {
-    const DWORD uiThread = ::GetCurrentThreadId();
-    std::thread driver([this, &drive, uiThread] {
-      HWND dialog = nullptr;
-      for (int i = 0; i < 1000 && !dialog; ++i) {
-        dialog = OwnedDialog(uiThread);
-        if (!dialog) ::Sleep(10);
-      }
-      if (dialog) drive(dialog);
-    });
-    const SettingsRecord result = RunSignInDialog(parent_, current, L"MID-1", endpoint_);
-    closedAt_ = std::chrono::steady_clock::now();
-    driver.join();
-    return result;
-  }
-  // The visible window of the UI thread that parent_ owns: the modal dialog.
-  HWND OwnedDialog(DWORD uiThread) const {
-    struct Search {
-      HWND owner;
-      HWND found;
-    } search{parent_, nullptr};
-    ::EnumThreadWindows(
-        uiThread,
-        [](HWND window, LPARAM param) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(param);
-          if (::GetWindow(window, GW_OWNER) != s->owner || !::IsWindowVisible(window)) return TRUE;
-          s->found = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
-  static void Type(HWND dialog, const wchar_t* name, const wchar_t* password) {
-    ::SetDlgItemTextW(dialog, IDC_LOGIN_USER, name);
-    ::SetDlgItemTextW(dialog, IDC_LOGIN_PASSWORD, password);
-  }
-  std::chrono::steady_clock::time_point closedAt_;
-};
-
-TEST_F(SignInFlowTest, ClosingDuringASlowSignInReturnsAtOnceAndDropsTheLateResult) {
-  Reply(Json(R"({"status":1,"time":7,"expire":2000000000})", 1500));
-  const SettingsRecord current = StartingRecord();
-  std::chrono::steady_clock::time_point closing;
-  const SettingsRecord result = Run(current, [&](HWND dialog) {
-    Type(dialog, L"u@x.cn", L"pass1234");
-    ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 500 && server_.RequestCount() == 0; ++i) ::Sleep(10);
-    closing = std::chrono::steady_clock::now();
-    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-  });
-  ASSERT_EQ(1u, server_.RequestCount());
-  // Back well before the service answers: closing does not wait for the sign-in.
-  EXPECT_LT(std::chrono::duration<double>(closedAt_ - closing).count(), 1.0);
-  EXPECT_EQ(0, std::memcmp(&current, &result, sizeof(SettingsRecord)));
-
-  // The reply comes in after the dialog has gone: nothing changes.
-  PumpUntil([] { return false; }, 2500);
-  EXPECT_FALSE(g_bSignedIn);
-  EXPECT_TRUE(g_accountStates.empty());
-}
-
-TEST_F(SignInFlowTest, KeepsTheMonitoringSettingsAndTakesTheAccountFields) {
-  Reply(Json(R"({"status":0,"info":"no"})"));
-  SettingsRecord current = StartingRecord();
-  std::atomic<bool> closedByEscape{false};
-  const SettingsRecord result = Run(current, [&](HWND dialog) {
-    Type(dialog, L"typed@x.cn", L"pass1234");
-    ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 1000 && !::IsWindowEnabled(::GetDlgItem(dialog, IDOK)); ++i) ::Sleep(10);
-    ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);  // Esc closes, like button 2
-    for (int i = 0; i < 200 && ::IsWindow(dialog); ++i) ::Sleep(10);
-    closedByEscape = !::IsWindow(dialog);
-    if (!closedByEscape) ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-  });
-  EXPECT_TRUE(closedByEscape);
-  EXPECT_EQ(std::vector<WPARAM>{kAccountSignedOut}, g_accountStates);
-  EXPECT_EQ(L"typed@x.cn", ReadField(result.userName));
-  EXPECT_EQ(1, result.loginFailed);
-  EXPECT_EQ(0, result.expireTime);
-  EXPECT_EQ(current.intervalSeconds, result.intervalSeconds);
-  EXPECT_EQ(current.retryCount, result.retryCount);
-  EXPECT_EQ(current.retryIntervalSeconds, result.retryIntervalSeconds);
-  EXPECT_EQ(current.lastNoticeId, result.lastNoticeId);
 }
 
 }  // namespace

@@ -50,10 +50,10 @@ TEST(LoginInput, RefusesWithTheNoticeAndTheEditToFix) {
 
 // The thread sends the codes as signed values; other codes leave the status line alone.
 TEST(LoginResultNotice, OnlyResultCodesChangeTheStatusLine) {
-  EXPECT_EQ(L"初始化失败，请重试！", LoginResultNotice(static_cast<WPARAM>(INT_PTR{-5}), nullptr)->text);
-  EXPECT_EQ(L"", LoginResultNotice(0, nullptr)->text);  // a refusal without "info"
+  EXPECT_EQ(L"初始化失败，请重试！", LoginResultNotice(LoginOutcomeFromCode(static_cast<WPARAM>(INT_PTR{-5})), nullptr)->text);
+  EXPECT_EQ(L"", LoginResultNotice(LoginOutcomeFromCode(0), nullptr)->text);  // a refusal without "info"
   for (INT_PTR code : {INT_PTR{-6}, INT_PTR{2}, INT_PTR{9}, INT_PTR{1} << 32})
-    EXPECT_FALSE(LoginResultNotice(static_cast<WPARAM>(code), L"x").has_value()) << code;
+    EXPECT_FALSE(LoginResultNotice(LoginOutcomeFromCode(static_cast<WPARAM>(code)), L"x").has_value()) << code;
 }
 
 TEST(SignedInText, ExpireTimeIsSignedAndLocal) {

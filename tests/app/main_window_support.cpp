@@ -4,7 +4,7 @@
 
 #include "app/app_module.h"
 #include "app/run_log_view.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 
 MainWindowHarness::MainWindowHarness() {
   static const bool initialised = [] {

@@ -10,9 +10,10 @@
 
 #include "build_config.h"
 #include "local_http_server.h"
+#include "main_window_run.h"
 #include "main_window_support.h"
 #include "monitor/monitor_events.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "storage/settings_record.h"
 #include "ui/message_box_dlg.h"
 
@@ -20,9 +21,6 @@ namespace {
 
 using test_support::LocalHttpServer;
 using test_support::StatusReply;
-
-constexpr wchar_t kCaption[] = L"禾岚网站监控 1.1.0.2";
-constexpr wchar_t kNotSignedIn[] = L"(未登录)";
 
 bool StartsWithTimeStamp(const std::wstring& line, const std::wstring& rest) {
   const std::wregex shape(L"^[ \\d]{4}-\\d{1,2}-\\d{1,2} \\d{2}:\\d{2}:\\d{2} (.*)$");
@@ -36,23 +34,11 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-SettingsRecord StoredRecord(const MainWindowHarness& harness) {
-  SettingsRecord record{};
-  const auto bytes = ReadAllBytes(harness.DataFile(L"Config.dat"));
-  EXPECT_TRUE(bytes.has_value());
-  if (bytes) {
-    EXPECT_EQ(bytes->size(), sizeof record);
-    std::memcpy(&record, bytes->data(), std::min(bytes->size(), sizeof record));
-  }
-  return record;
-}
-
 void StoreRecord(const MainWindowHarness& harness, const SettingsRecord& record) {
   ASSERT_TRUE(WriteAllBytes(harness.DataFile(L"Config.dat"),
                             std::string_view(reinterpret_cast<const char*>(&record), sizeof record)));
 }
 
-CMessageBoxDlg* Popup(MainWindowHarness& harness) { return harness.Dialog().Popup().Popup(); }
 bool PopupShown(MainWindowHarness& harness) {
   return ::IsWindowVisible(harness.Dialog().Popup().Window()) != FALSE;
 }
@@ -124,15 +110,6 @@ TEST(MainWindow, StoredSettingsAreRestoredAndRepaired) {
   }
 }
 
-class MainWindowRun : public testing::Test {
- protected:
-  MainWindowRun() : server_([](const test_support::HttpRequest&) { return StatusReply(200); }) {}
-
-  std::wstring Url(int n) const { return server_.Url("/site" + std::to_string(n)); }
-
-  LocalHttpServer server_;
-  MainWindowHarness harness_;
-};
 
 TEST_F(MainWindowRun, StartLogsTheThreadsAndStoresTheCleanedList) {
   ASSERT_TRUE(harness_.Open());
@@ -272,104 +249,6 @@ TEST_F(MainWindowRun, SeventyWorkersStartAndStop) {
   for (const auto& line : harness_.Log()) exits += line.find(L"]线程退出") != std::wstring::npos ? 1 : 0;
   EXPECT_EQ(exits, 70);
   EXPECT_TRUE(StartsWithTimeStamp(harness_.Log()[0], L"监控停止!"));
-}
-
-TEST_F(MainWindowRun, EscEndsTheProgramWithCode2AfterSavingTheSettings) {
-  ASSERT_TRUE(harness_.Open());
-  ::SendMessageW(harness_.Control(IDC_INTERVAL), CB_SETCURSEL, 3, 0);  // "5分钟"
-  harness_.SetSites(Url(1));
-  harness_.Click(IDC_START);
-  ::PostMessageW(harness_.Control(IDC_STOP), WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(harness_.RunLoop(), 2);
-  EXPECT_TRUE(harness_.WindowGone());
-  EXPECT_TRUE(g_bQuit);
-  const SettingsRecord saved = StoredRecord(harness_);
-  EXPECT_EQ(saved.intervalSeconds, 300);
-  EXPECT_EQ(saved.retryCount, 3);
-  EXPECT_EQ(saved.retryIntervalSeconds, 30);
-  EXPECT_EQ(saved.emailReminder, 0);
-}
-
-TEST_F(MainWindowRun, CloseButtonDuringARunStopsTheWorkersAndEndsWithCode2) {
-  ASSERT_TRUE(harness_.Open());
-  harness_.SetSites(Url(1) + L"\r\n" + Url(2));
-  harness_.Click(IDC_START);
-  harness_.Click(IDC_CLOSE);
-  EXPECT_FALSE(::IsWindowVisible(harness_.Window()));
-  EXPECT_EQ(harness_.RunLoop(), 2);  // closing posts the cancel command
-  EXPECT_TRUE(harness_.WindowGone());
-  EXPECT_TRUE(PathExists(harness_.DataFile(L"Config.dat")));
-}
-
-TEST_F(MainWindowRun, TrayExitEndsWithCode0) {
-  ASSERT_TRUE(harness_.Open());
-  ::PostMessageW(harness_.Window(), WM_COMMAND, ID_TRAY_EXIT, 0);
-  EXPECT_EQ(harness_.RunLoop(), 0);
-  EXPECT_TRUE(harness_.WindowGone());
-  EXPECT_TRUE(PathExists(harness_.DataFile(L"Config.dat")));
-}
-
-// The window is closed while Stop is still waiting for the workers: the wait started by
-// the close finishes the run, and the Stop that was waiting leaves it alone.
-TEST_F(MainWindowRun, ClosingWhileStopWaitsEndsCleanly) {
-  ASSERT_TRUE(harness_.Open());
-  harness_.SetSites(Url(1) + L"\r\n" + Url(2) + L"\r\n" + Url(3));
-  harness_.Click(IDC_START);
-  ::PostMessageW(harness_.Window(), WM_COMMAND, IDCANCEL, 0);
-  harness_.Click(IDC_STOP);  // dispatches the cancel command while it waits
-  EXPECT_TRUE(harness_.WindowGone());
-  EXPECT_EQ(harness_.RunLoop(), 2);
-  EXPECT_TRUE(PathExists(harness_.DataFile(L"Config.dat")));
-}
-
-TEST_F(MainWindowRun, SessionEndKeepsTheSettings) {
-  ASSERT_TRUE(harness_.Open());
-  ::SendMessageW(harness_.Control(IDC_RETRY_COUNT), CB_SETCURSEL, 0, 0);  // "1次"
-  harness_.SetSites(Url(1));
-  harness_.Click(IDC_START);
-  EXPECT_EQ(::SendMessageW(harness_.Window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
-  EXPECT_EQ(StoredRecord(harness_).retryCount, 1);
-  ASSERT_TRUE(WriteAllBytes(harness_.DataFile(L"Config.dat"), ""));
-  ::SendMessageW(harness_.Window(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-  EXPECT_EQ(StoredRecord(harness_).retryCount, 1);
-  harness_.Click(IDC_STOP);
-}
-
-TEST_F(MainWindowRun, TrayIconHidesAndRestoresTheWindowAndSurvivesAShellRestart) {
-  ASSERT_TRUE(harness_.Open());
-  harness_.Click(IDC_MINIMIZE);
-  EXPECT_FALSE(::IsWindowVisible(harness_.Window()));
-  // Other icons' messages and other mouse messages do nothing.
-  ::SendMessageW(harness_.Window(), WM_USER + 180, 5, WM_LBUTTONUP);
-  ::SendMessageW(harness_.Window(), WM_USER + 180, 128, WM_LBUTTONDBLCLK);
-  EXPECT_FALSE(::IsWindowVisible(harness_.Window()));
-  ::SendMessageW(harness_.Window(), WM_USER + 180, 128, WM_LBUTTONUP);
-  EXPECT_TRUE(::IsWindowVisible(harness_.Window()));
-  EXPECT_FALSE(::IsIconic(harness_.Window()));
-
-  // A restarted shell gets the icon again, with the bare title as its tooltip.
-  harness_.SetSites(Url(1));
-  harness_.Click(IDC_START);
-  harness_.Event(1, 200);
-  ::SendMessageW(harness_.Window(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-  EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控");
-  harness_.Click(IDC_STOP);
-}
-
-TEST_F(MainWindowRun, AccountStateRewritesTheCaptionLine) {
-  ASSERT_TRUE(harness_.Open());
-  ::SendMessageW(harness_.Window(), WM_USER + 6, 1, 0);
-  EXPECT_EQ(harness_.Text(IDC_CAPTION), kCaption);
-  harness_.Dialog().Settings()->Update([](SettingsRecord& r) { r.expireTime = 12345; });
-  ::SendMessageW(harness_.Window(), WM_USER + 6, 0, 0);
-  EXPECT_EQ(harness_.Text(IDC_CAPTION), std::wstring(kCaption) + kNotSignedIn);
-  EXPECT_EQ(harness_.Dialog().Settings()->Snapshot().expireTime, 0);
-  // The new-version notice comes once per run.
-  ::SendMessageW(harness_.Window(), WM_USER + 6, 120, 0);
-  EXPECT_EQ(Popup(harness_)->MessageText(), L"发现新版本，请及时更新");
-  harness_.Dialog().ShowPopup(false, 0, L"x", L"禾岚提示");
-  ::SendMessageW(harness_.Window(), WM_USER + 6, 120, 0);
-  EXPECT_EQ(Popup(harness_)->MessageText(), L"x");
 }
 
 }  // namespace

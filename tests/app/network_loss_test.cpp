@@ -1,6 +1,6 @@
 // The local network lost and back during a run of three sites, with the real main window
-// and real workers. Wine always reports the network up, so the workers' probe is replaced
-// by one the test switches.
+// and real workers ticking every 50 ms. Wine always reports the network up, so the
+// workers' probe is replaced by one the test switches.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "local_http_server.h"
 #include "main_window_support.h"
 #include "monitor/network_probe_override.h"
+#include "test_seams.h"
 #include "res/resource.h"
 #include "ui/message_box_dlg.h"
 
@@ -72,46 +73,54 @@ class PopupTexts {
   HHOOK hook_;
 };
 
+// The workers tick every 50 ms while this lives.
+class FastTicks {
+ public:
+  FastTicks() { test_support::SetWorkerTickMilliseconds(50); }
+  ~FastTicks() { test_support::SetWorkerTickMilliseconds(0); }
+  FastTicks(const FastTicks&) = delete;
+  FastTicks& operator=(const FastTicks&) = delete;
+};
+
 size_t CountLines(const std::vector<std::wstring>& log, const std::wstring& ending) {
   return static_cast<size_t>(
       std::count_if(log.begin(), log.end(), [&](const std::wstring& line) { return line.ends_with(L" " + ending); }));
 }
 
 TEST(NetworkLoss, EachSiteReportsTheLossAndTheReturnOnceAndItsCountdownResumes) {
+  using test_support::WorkerTicks;
   LocalHttpServer server([](const test_support::HttpRequest&) { return StatusReply(200); });
   NetworkSwitch network;
+  FastTicks fastTicks;
   MainWindowHarness harness;
   ASSERT_TRUE(harness.Open());
   std::vector<std::wstring> urls;
   for (int i = 1; i <= 3; ++i) urls.push_back(server.Url("/site" + std::to_string(i)));
   harness.SetSites(urls[0] + L"\r\n" + urls[1] + L"\r\n" + urls[2]);
-  ::SendMessageW(harness.Control(IDC_INTERVAL), CB_SETCURSEL, 0, 0);  // "30秒"
+  ::SendMessageW(harness.Control(IDC_INTERVAL), CB_SETCURSEL, 0, 0);  // "30秒": 30 ticks
   PopupTexts popups;
   ASSERT_TRUE(popups.Hooked());
-  const ULONGLONG startedAt = ::GetTickCount64();
+  const unsigned long long startTicks = WorkerTicks();
   harness.Click(IDC_START);
-  harness.PumpUntil([] { return false; }, 2000);
+  ASSERT_TRUE(harness.PumpUntil([&] { return WorkerTicks() >= startTicks + 6; }, 30000));
 
-  // Down for about three seconds: one line and one popup per site, however many times
-  // each worker repeats the event meanwhile.
+  // Down for 60 ticks (about 20 of each worker): one line and one popup per site, however
+  // many times each worker repeats the event meanwhile.
   network.Set(false);
-  const ULONGLONG downAt = ::GetTickCount64();
-  EXPECT_TRUE(harness.PumpUntil([&] { return CountLines(harness.Log(), kNetDown) == 3; }, 3000));
-  const ULONGLONG downUntil = downAt + 3000;
-  if (::GetTickCount64() < downUntil) {
-    harness.PumpUntil([] { return false; }, static_cast<DWORD>(downUntil - ::GetTickCount64()));
-  }
+  const unsigned long long downTicks = WorkerTicks();
+  EXPECT_TRUE(harness.PumpUntil([&] { return CountLines(harness.Log(), kNetDown) == 3; }, 30000));
+  EXPECT_TRUE(harness.PumpUntil([&] { return WorkerTicks() >= downTicks + 60; }, 30000));
   EXPECT_EQ(CountLines(harness.Log(), kNetDown), 3u);
   EXPECT_EQ(popups.Count(kNetDown), 3u);
   EXPECT_EQ(harness.Dialog().Popup().Popup()->MessageText(), kNetDown);
   EXPECT_EQ(harness.Dialog().TrayTip(), std::wstring(L"禾岚网站监控\n状态：") + kNetDown);
   EXPECT_EQ(server.RequestCount(), 0u);
 
-  // Back up: one line and one popup per site.
+  // Back up: one line and one popup per site, and no more over the next ticks.
   network.Set(true);
-  const ULONGLONG upAt = ::GetTickCount64();
-  EXPECT_TRUE(harness.PumpUntil([&] { return CountLines(harness.Log(), kNetUp) == 3; }, 3000));
-  harness.PumpUntil([] { return false; }, 1500);
+  const unsigned long long upTicks = WorkerTicks();
+  EXPECT_TRUE(harness.PumpUntil([&] { return CountLines(harness.Log(), kNetUp) == 3; }, 30000));
+  EXPECT_TRUE(harness.PumpUntil([&] { return WorkerTicks() >= upTicks + 9; }, 30000));
   EXPECT_EQ(CountLines(harness.Log(), kNetUp), 3u);
   EXPECT_EQ(CountLines(harness.Log(), kNetDown), 3u);
   EXPECT_EQ(popups.Count(kNetUp), 3u);
@@ -119,24 +128,25 @@ TEST(NetworkLoss, EachSiteReportsTheLossAndTheReturnOnceAndItsCountdownResumes) 
   EXPECT_EQ(harness.Dialog().Popup().Popup()->MessageText(), kNetUp);
   EXPECT_EQ(harness.Dialog().TrayTip(), std::wstring(L"禾岚网站监控\n状态：") + kNetUp);
 
-  // The countdowns stood still while the network was down: each site's first check
-  // comes 29 s after Start plus about the time it was down, not at 29 s.
-  std::map<std::wstring, ULONGLONG> firstStatus;
+  // The countdowns stood still while the network was down: a worker checks 29 ticks after
+  // Start, of which it had spent at most the ticks counted before the loss, so its check
+  // comes at least the rest after the return (a countdown that ran on would check at once).
+  const unsigned long long ticksBeforeDown = downTicks - startTicks;
+  const unsigned long long leastAfterUp = ticksBeforeDown < 29 ? 29 - ticksBeforeDown : 0;
+  std::map<std::wstring, unsigned long long> firstStatus;  // worker ticks since the return
   EXPECT_TRUE(harness.PumpUntil(
       [&] {
         const auto log = harness.Log();
         for (const auto& url : urls) {
-          if (!firstStatus.count(url) && CountLines(log, url + L" 访问正常") > 0) firstStatus[url] = ::GetTickCount64();
+          if (!firstStatus.count(url) && CountLines(log, url + L" 访问正常") > 0) firstStatus[url] = WorkerTicks() - upTicks;
         }
         return firstStatus.size() == urls.size();
       },
-      45000));
-  const ULONGLONG downMs = upAt - downAt;
-  for (const auto& [url, at] : firstStatus) {
-    const ULONGLONG afterStart = at - startedAt;
-    std::printf("[measured] first status %llu ms after Start, network down for %llu ms\n", afterStart, downMs);
-    EXPECT_GE(afterStart + 2000, 29000 + downMs);
-    EXPECT_LE(afterStart, 29000 + downMs + 8000);
+      60000));
+  for (const auto& [url, ticks] : firstStatus) {
+    std::printf("[measured] first status %llu worker ticks after the return (%llu before the loss)\n", ticks,
+                ticksBeforeDown);
+    EXPECT_GE(ticks, leastAfterUp);
   }
   EXPECT_EQ(server.RequestCount(), 3u);
   EXPECT_EQ(CountLines(harness.Log(), kNetDown), 3u);

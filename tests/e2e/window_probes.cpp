@@ -1,6 +1,6 @@
 #include "window_probes.h"
 
-#include <shlobj.h>
+#include "test_seams.h"
 
 DWORD ResponseWatch::Probe() {
   const ULONGLONG start = NowMs();
@@ -30,38 +30,47 @@ void PostClick(HWND button) { ::PostMessageW(button, BM_CLICK, 0, 0); }
 
 namespace {
 
-struct OtherWindowSearch {
-  HWND except;
+struct WindowSearch {
   DWORD processId;
-  int controlId;
+  const std::function<bool(HWND)>& match;
   HWND found;
 };
 
-BOOL CALLBACK MatchOtherWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<OtherWindowSearch*>(param);
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
   DWORD owner = 0;
   ::GetWindowThreadProcessId(window, &owner);
-  if (owner == search->processId && window != search->except && ::IsWindowVisible(window) &&
-      ::GetDlgItem(window, search->controlId)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
+  if (owner != search->processId || !::IsWindowVisible(window) || !search->match(window)) return TRUE;
+  search->found = window;
+  return FALSE;
 }
 
 }  // namespace
 
-HWND FindOtherWindowWithControl(HWND window, int controlId) {
-  OtherWindowSearch search{window, 0, controlId, nullptr};
-  ::GetWindowThreadProcessId(window, &search.processId);
-  ::EnumWindows(&MatchOtherWindow, reinterpret_cast<LPARAM>(&search));
+HWND FindProcessWindow(DWORD processId, const std::function<bool(HWND)>& match) {
+  WindowSearch search{processId, match, nullptr};
+  ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
-std::wstring ProgramDataFile(const wchar_t* name) {
-  wchar_t appData[MAX_PATH] = {};
-  ::SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE);
-  return std::wstring(appData) + L"\\TarnSiteMonitor\\" + name;
+HWND FindOtherWindowWithControl(HWND window, int controlId) {
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(window, &processId);
+  return FindProcessWindow(processId, [&](HWND other) { return other != window && ::GetDlgItem(other, controlId); });
+}
+
+ProgramSurroundings::ProgramSurroundings(unsigned long workerTickMs) {
+  ::SetEnvironmentVariableW(test_support::kDataFolderVariable, base_.Path().c_str());
+  ::SetEnvironmentVariableW(test_support::kWorkerTickVariable, std::to_wstring(workerTickMs).c_str());
+}
+
+ProgramSurroundings::~ProgramSurroundings() {
+  ::SetEnvironmentVariableW(test_support::kDataFolderVariable, nullptr);
+  ::SetEnvironmentVariableW(test_support::kWorkerTickVariable, nullptr);
+}
+
+std::wstring ProgramSurroundings::DataFile(const wchar_t* name) const {
+  return base_ / (std::wstring(L"TarnSiteMonitor\\") + name);
 }
 
 std::wstring ProgramBesideTest(const wchar_t* exeName) {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "temp_folder.h"
+
 // The worst answer time of a window over many probes. A probe that gets no answer within
 // the limit counts as the limit and as a miss.
 class ResponseWatch {
@@ -39,12 +41,29 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, ResponseWatch
 // long wait): the click is queued to the button's thread.
 void PostClick(HWND button);
 
+// The first visible top-level window of the process for which match() holds, or nullptr.
+HWND FindProcessWindow(DWORD processId, const std::function<bool(HWND)>& match);
+
 // A visible top-level window of the process that owns `window`, other than `window`
 // itself, with a child control of this id; nullptr when there is none.
 HWND FindOtherWindowWithControl(HWND window, int controlId);
 
-// A file in the program's data folder of this Wine prefix (the user's AppData).
-std::wstring ProgramDataFile(const wchar_t* name);
+// The place and pace of the programs a test starts from now on: a data folder under a
+// fresh temporary folder of the test's own (never the user's profile) and the workers'
+// tick, both set in this process's environment, which the programs inherit.
+class ProgramSurroundings {
+ public:
+  explicit ProgramSurroundings(unsigned long workerTickMs);
+  ~ProgramSurroundings();
+  ProgramSurroundings(const ProgramSurroundings&) = delete;
+  ProgramSurroundings& operator=(const ProgramSurroundings&) = delete;
+
+  // A file in the programs' data folder.
+  std::wstring DataFile(const wchar_t* name) const;
+
+ private:
+  TempFolder base_;
+};
 
 // A program beside this test executable.
 std::wstring ProgramBesideTest(const wchar_t* exeName);

@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "storage/code_page_text.h"
+#include "text/code_page.h"
 #include "storage/settings_file.h"
 #include "storage/site_file.h"
 #include "temp_folder.h"
@@ -87,7 +87,7 @@ TEST(CrashSafety, DataFilesHoldOneWholeVersionAfterAKillAtAnyMoment) {
   const std::wstring settingsPath = folder / L"Config.dat";
   const std::wstring sitePath = folder / L"site.txt";
   const std::string settingsVersions[2] = {RecordBytes(Record(0)), RecordBytes(Record(1))};
-  const std::string siteVersions[2] = {WideToAnsi(SiteText(0)), WideToAnsi(SiteText(1))};
+  const std::string siteVersions[2] = {WideToCodePage(SiteText(0), CP_ACP), WideToCodePage(SiteText(1), CP_ACP)};
   ASSERT_NE(siteVersions[0], siteVersions[1]);
   ASSERT_TRUE(WriteSettingsFile(settingsPath, Record(0)));
   ASSERT_TRUE(WriteSiteFile(sitePath, SiteText(0)));

@@ -15,7 +15,7 @@
 #include <rapidjson/document.h>
 
 #include "json_reply_generator.h"
-#include "service/reply_document.h"
+#include "account/reply_document.h"
 
 using hardening::ExpectedKey;
 using hardening::GeneratedReply;

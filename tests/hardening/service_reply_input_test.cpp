@@ -10,8 +10,8 @@
 #include <string>
 
 #include "local_http_server.h"
-#include "service/reply_document.h"
-#include "service/service_post.h"
+#include "account/reply_document.h"
+#include "account/service_post.h"
 
 using test_support::HttpReply;
 using test_support::HttpRequest;

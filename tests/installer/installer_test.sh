@@ -24,7 +24,8 @@ wait_for() {
   done
 }
 windows_path_to_unix() { WINEPREFIX="$prefix" winepath -u "$1" 2>/dev/null; }
-folder_of() { windows_path_to_unix "$(run cmd /c echo "%$1%" </dev/null | tr -d '\r')"; }
+windows_folder_of() { run cmd /c echo "%$1%" </dev/null | tr -d '\r'; }
+folder_of() { windows_path_to_unix "$(windows_folder_of "$1")"; }
 
 run --stop >/dev/null 2>&1
 rm -rf "$prefix"
@@ -52,7 +53,9 @@ for value in "DisplayName.*$title" "DisplayVersion.*$version" "DisplayIcon.*Tarn
 done
 
 # The installed program starts and shows its main window; closing it saves its settings.
-run "$installed/TarnSiteMonitor.exe" </dev/null >/dev/null 2>&1 &
+# The packaged build is the test build, which keeps its data where the test says: here the
+# prefix's own application-data folder, as the program built for users does.
+TARN_TEST_DATA_FOLDER=$(windows_folder_of APPDATA) run "$installed/TarnSiteMonitor.exe" </dev/null >/dev/null 2>&1 &
 program=$!
 display=":$(cut -d' ' -f2 "$prefix.display")"
 main_window_shown() { DISPLAY=$display xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; }

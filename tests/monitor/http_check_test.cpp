@@ -117,7 +117,7 @@ TEST(AbandonableCheck, WaitsForTheResult) {
   const HttpCheckOutcome silent = RunAbandonableCheck(server.Url("/hang"), kShortTimeoutMs, stop, quit);
   EXPECT_EQ(HttpCheckResult::kOpenFailed, silent.result);
   // A pool with no room for the check: it runs on the waiting thread instead.
-  const CheckQueue refuse = [](PTP_SIMPLE_CALLBACK, void*) { return false; };
+  const PoolQueue refuse = [](PTP_SIMPLE_CALLBACK, void*) { return false; };
   const HttpCheckOutcome here = RunAbandonableCheck(server.Url("/status/503"), kShortTimeoutMs, stop, quit, refuse);
   EXPECT_EQ(HttpCheckResult::kStatusRead, here.result);
   EXPECT_EQ(503, here.status);

@@ -59,20 +59,6 @@ TEST(SiteList, LongLinesAreKeptWhole) {
   EXPECT_EQ(longUrl, list.Line(0));
 }
 
-TEST(SiteList, BoxTextIsCutTo1023Characters) {
-  EXPECT_EQ(1023u, kSiteBoxReadLimit);
-  EXPECT_EQ(L"abc", CutToSiteBoxLimit(L"abc"));
-  // The cut falls inside the second address: only its first part takes part in the run.
-  const std::wstring first = L"http://a.example/" + std::wstring(1000, L'a');
-  const std::wstring box = first + L"\r\nhttp://b.example/" + std::wstring(100, L'b');
-  const std::wstring cut = CutToSiteBoxLimit(box);
-  ASSERT_EQ(1023u, cut.size());
-  SiteList list = SiteList::Parse(cut);
-  ASSERT_EQ(2u, list.Count());
-  EXPECT_EQ(first, list.Line(0));
-  EXPECT_EQ(std::wstring(L"http://b.example/").substr(0, 1023 - first.size() - 2), list.Line(1));
-}
-
 TEST(MonitorSettings, RestoresKnownValuesAndRepairsUnknownOnes) {
   struct Case {
     MonitorSettings stored;

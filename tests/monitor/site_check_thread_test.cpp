@@ -13,7 +13,7 @@
 #include "local_http_server.h"
 #include "message_window.h"
 #include "monitor/monitor_events.h"
-#include "monitor/shared_flags.h"
+#include "flags/process_flags.h"
 #include "monitor/site_check_thread.h"
 #include "monitor/site_entry.h"
 

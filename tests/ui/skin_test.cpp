@@ -179,7 +179,7 @@ TEST(CtrlColorTest, StaticsButtonsEditsAndOverrides) {
   ::DestroyWindow(parent);
 }
 
-struct Painted : CPaintBkgnd<Painted, 0, kMainBackground> {};
+struct Painted : CPaintBkgnd<Painted, kMainBackground> {};
 
 TEST(PaintBkgndTest, FillsExactlyTheClientArea) {
   HWND window = ui_test::MakeWindow(WS_POPUP, 0, 0, 30, 20);

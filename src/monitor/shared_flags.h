@@ -1,8 +1,0 @@
-// Process-wide flags shared by the window thread and the background threads.
-#pragma once
-
-#include <atomic>
-
-extern std::atomic<bool> g_bStop;      // the current run is to end
-extern std::atomic<bool> g_bQuit;      // the main window is being destroyed: every thread ends
-extern std::atomic<bool> g_bSignedIn;  // the user counts as signed in

@@ -1,0 +1,113 @@
+// The sign-in request: the login form, the reply's effect on the settings record and the
+// signed-in flag, driven by a scripted service.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+
+#include "fake_service.h"
+#include "account/account_forms.h"
+#include "account/login_request.h"
+#include "storage/settings_fields.h"
+
+using service_test::FakeTransport;
+using service_test::Reply;
+
+namespace {
+
+const char kAccepted[] = R"({"status":1,"info":"ok"})";
+
+TEST(LoginRequest, AcceptedReplyFillsTheRecord) {
+  FakeTransport transport(
+      {Reply(kPostOk, R"({"status":1,"time":100,"expire":200,"info":"ignored"})")});
+  const LoginResult result = LoginRequest(L"me@x.cn", L"密码", L"MID", 2, transport);
+  ASSERT_EQ(1u, transport.posts.size());
+  EXPECT_EQ(kLoginPath, transport.posts[0].path);
+  EXPECT_EQ(L"username=me@x.cn&pwd=5a+G56CB&id=MID&softtype=2&ver=1.1.0.2", transport.posts[0].form);
+  EXPECT_EQ(1, result.code);
+  EXPECT_EQ(L"登录成功", result.info);
+
+  SettingsRecord record{};
+  record.loginFailed = 1;
+  record.intervalSeconds = 60;
+  std::atomic<bool> signedIn{false};
+  ApplyLoginResult(result, record, signedIn);
+  EXPECT_TRUE(signedIn);
+  EXPECT_EQ(2, record.softType);
+  EXPECT_EQ(100, record.serviceTime);
+  EXPECT_EQ(200, record.expireTime);
+  EXPECT_EQ(0, record.loginFailed);
+  EXPECT_EQ(L"me@x.cn", ReadField(record.userName));
+  EXPECT_EQ(L"MID", ReadField(record.machineId));
+  EXPECT_EQ(60, record.intervalSeconds);
+}
+
+TEST(LoginRequest, RefusedReplyKeepsTheNameAndSignsOut) {
+  FakeTransport transport({Reply(kPostOk, R"({"status":0,"time":100,"expire":200,"info":"密码错误"})")});
+  const LoginResult result = LoginRequest(L"me@x.cn", L"wrong", L"MID", 2, transport);
+  EXPECT_EQ(0, result.code);
+  EXPECT_EQ(L"密码错误", result.info);
+
+  SettingsRecord record{};
+  record.serviceTime = 5;
+  record.expireTime = 9;
+  std::atomic<bool> signedIn{true};
+  ApplyLoginResult(result, record, signedIn);
+  EXPECT_FALSE(signedIn);
+  EXPECT_EQ(0, record.expireTime);
+  EXPECT_EQ(5, record.serviceTime);
+  EXPECT_EQ(1, record.loginFailed);
+  EXPECT_EQ(L"me@x.cn", ReadField(record.userName));
+
+  FakeTransport silent({Reply(kPostOk, R"({"status":"no"})")});
+  const LoginResult noInfo = LoginRequest(L"me@x.cn", L"wrong", L"MID", 2, silent);
+  EXPECT_EQ(0, noInfo.code);
+  EXPECT_EQ(L"", noInfo.info);
+}
+
+TEST(LoginRequest, FailuresAreReportedByCodeAndChangeNothing) {
+  const struct {
+    ServiceReply reply;
+    int code;
+  } cases[] = {
+      {Reply(kPostSessionFailed), -5}, {Reply(kPostConnectFailed), -4},
+      {Reply(kPostRequestFailed), -3}, {Reply(kPostSendFailed), -2},
+      {Reply(kPostBadStatus), -1},     {Reply(kPostOk, ""), -1},
+      {Reply(kPostOk, "null"), -1},
+  };
+  for (const auto& c : cases) {
+    std::vector<ServiceReply> script;
+    script.push_back(Reply(c.reply.code, c.reply.body.Text()));
+    FakeTransport transport(std::move(script));
+    const LoginResult result = LoginRequest(L"me@x.cn", L"pass", L"MID", 2, transport);
+    EXPECT_EQ(c.code, result.code);
+    SettingsRecord record{};
+    record.expireTime = 9;
+    std::atomic<bool> signedIn{true};
+    ApplyLoginResult(result, record, signedIn);
+    EXPECT_TRUE(signedIn);
+    EXPECT_EQ(9, record.expireTime);
+    EXPECT_EQ(0, record.softType);
+  }
+}
+
+TEST(LoginRequest, RefusesANameTheRecordCannotHold) {
+  FakeTransport transport({Reply(kPostOk, kAccepted)});
+  const LoginResult result =
+      LoginRequest(std::wstring(79, L'a') + L"@b.c", L"pass", L"MID", 2, transport);
+  EXPECT_EQ(kPostRequestFailed, result.code);
+  EXPECT_TRUE(transport.posts.empty());
+
+  // A machine identifier longer than its field is cut when stored, never inside a
+  // surrogate pair (U+20000 straddles the cut here).
+  FakeTransport ok({Reply(kPostOk, kAccepted)});
+  const LoginResult accepted =
+      LoginRequest(L"a@b.c", L"pass", std::wstring(19, L'm') + L"\xD840\xDC00" + L"mm", 2, ok);
+  SettingsRecord record{};
+  std::atomic<bool> signedIn{false};
+  ApplyLoginResult(accepted, record, signedIn);
+  EXPECT_EQ(std::wstring(19, L'm'), ReadField(record.machineId));
+  EXPECT_EQ(L"a@b.c", ReadField(record.userName));
+}
+
+}  // namespace
