@@ -11,10 +11,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/app_module.h"
 #include "app/main_dlg.h"
+#include "app/run_log_view.h"
 #include "app/message_loop.h"
 #include "build_config.h"
 #include "local_http_server.h"
@@ -160,6 +162,55 @@ void MeasureEventRate(BenchTable& table, InProcessMainWindow& main) {
   main.Click(IDC_STOP);
   table.AddInfo("main window: Stop of a run of " + std::to_string(sites) + " idle sites",
                 Fixed(stopping.Milliseconds(), 0) + " ms");
+  main.Pump();
+}
+
+// Events through the window during a run of the most sites the box takes, posted in
+// batches as workers post them, with the window hidden in the tray and then shown. A
+// fiftieth of the events are failures or recoveries that also show the popup. The log is
+// full after 10 000 lines; from then on its memory must stay flat.
+void MeasureSoak(BenchTable& table, InProcessMainWindow& main, int events) {
+  test_support::LocalHttpServer server([](const test_support::HttpRequest&) { return test_support::StatusReply(200); });
+  int sites = 0;
+  SetDlgItemTextW(main.Window(), IDC_SITES, SiteLines(server, sites).c_str());
+  main.Click(IDC_START);
+  main.Pump();
+  for (const bool shown : {false, true}) {
+    ShowWindow(main.Window(), shown ? SW_SHOWNORMAL : SW_HIDE);
+    main.Click(IDC_CLEAR_LOG);
+    main.Pump();
+    std::vector<std::pair<int, double>> marks;  // events handled, working set in MB
+    for (int mark : {kRunLogMaxLines, 100000}) {
+      if (mark < events) marks.emplace_back(mark, 0.0);
+    }
+    marks.emplace_back(events, 0.0);
+    int posted = 0;
+    Stopwatch watch;
+    for (auto& [mark, workingSetMb] : marks) {
+      while (posted < mark) {
+        for (const int end = std::min(mark, posted + 1000); posted < end; ++posted) {
+          const int round = posted / sites;
+          PostMessageW(main.Window(), WM_MONITOREVENT, static_cast<WPARAM>(1 + posted % sites),
+                       round % 100 == 99 ? 404 : 200);
+        }
+        main.Pump();
+      }
+      workingSetMb = MemoryOf(GetCurrentProcess()).workingSetMb;
+    }
+    const double seconds = watch.Milliseconds() / 1000;
+    const std::string name = std::string("main window soak, ") + (shown ? "shown" : "hidden in the tray") + ": ";
+    std::string workingSets;
+    for (const auto& [mark, workingSetMb] : marks) {
+      workingSets += (workingSets.empty() ? "" : ", ") + Fixed(workingSetMb, 1) + " MB after " + std::to_string(mark);
+    }
+    const double rate = posted / seconds;
+    table.Add({name + std::to_string(posted) + " events",
+               Fixed(rate, 0) + " events/s (" + Fixed(seconds, 1) + " s; working set " + workingSets + ")",
+               shown ? "" : ">= 500 events/s", shown ? "" : (rate >= 500 ? "met" : "MISSED")});
+    table.AddBounded(name + "working set, full log to the end", marks.back().second - marks.front().second, "MB", 8);
+  }
+  ShowWindow(main.Window(), SW_SHOWNORMAL);
+  main.Click(IDC_STOP);
   main.Pump();
 }
 
@@ -323,7 +374,7 @@ double Median(std::vector<double> values) {
 
 }  // namespace
 
-void BenchMainWindow(BenchTable& table) {
+void BenchMainWindow(BenchTable& table, int soakEvents) {
   if (SkippedUnlessServiceIsLocal(table, "main window: events handled, run log")) return;
   InProcessMainWindow main;
   if (!main.Opened()) {
@@ -332,6 +383,7 @@ void BenchMainWindow(BenchTable& table) {
   }
   MeasureEventRate(table, main);
   MeasureRunLog(table, main);
+  MeasureSoak(table, main, soakEvents);
 }
 
 void BenchStartUp(BenchTable& table) {
@@ -372,6 +424,55 @@ void BenchStartUp(BenchTable& table) {
   table.AddInfo(measurement, Fixed(Median(shown), 0) + " ms, median of " + std::to_string(shown.size()) +
                                  " (waiting for input after " + Fixed(Median(idle), 0) +
                                  " ms; a process that ends at once: " + Fixed(Median(empty), 0) + " ms)");
+}
+
+// Exit as the user asks for it (the window closed), timed from outside until the process
+// has ended: with its only site's check hanging on a server that never answers, beside
+// the same exit with no run.
+void BenchExit(BenchTable& table) {
+  const char* const measurement = "program: exit until the process has ended";
+  if (SkippedUnlessServiceIsLocal(table, measurement)) return;
+  const std::optional<std::wstring> exe = ProgramPath();
+  if (!exe) {
+    table.AddInfo(measurement, "skipped: TarnSiteMonitor.exe is not built beside the benchmark");
+    return;
+  }
+  test_support::LocalHttpServer server([](const test_support::HttpRequest&) {
+    test_support::HttpReply reply;
+    reply.mode = test_support::HttpReply::Mode::kHang;
+    return reply;
+  });
+  const std::wstring folder = ProgramDataFolder();
+  FileRestorer settings(folder + L"\\Config.dat");
+  FileRestorer sites(folder + L"\\site.txt");
+  WriteSiteFile(folder + L"\\site.txt", server.Url());
+
+  std::vector<double> idle, hanging;
+  for (int run = 0; run < 5; ++run) {
+    ProgramProcess program;
+    if (!program.Start(*exe)) continue;
+    Stopwatch watch;
+    program.Close();
+    idle.push_back(watch.Milliseconds());
+
+    if (!program.Start(*exe)) continue;
+    const size_t before = server.RequestCount();
+    PostMessageW(program.Window(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(program.Window(), IDC_START)));
+    for (Stopwatch waiting; server.RequestCount() == before && waiting.Milliseconds() < 10000;) Sleep(5);
+    if (server.RequestCount() == before) continue;
+    Sleep(200);  // the check is inside its request
+    watch.Restart();
+    program.Close();
+    hanging.push_back(watch.Milliseconds());
+  }
+  if (hanging.empty() || idle.empty()) {
+    table.AddInfo(measurement, "the program's window never appeared or its check never reached the server");
+    return;
+  }
+  table.AddBounded("program: exit with a check hanging, median of " + std::to_string(hanging.size()),
+                   Median(hanging), "ms", 1000, 0);
+  table.AddInfo("program: exit with no run, median of " + std::to_string(idle.size()), Fixed(Median(idle), 0) + " ms");
 }
 
 void BenchLongRun(BenchTable& table, int minutes) {

@@ -10,7 +10,6 @@
 
 #include "app/app_module.h"
 #include "app/machine_id.h"
-#include "app/run_log_view.h"
 #include "app/setting_lists.h"
 #include "app/sign_in_flow.h"
 #include "build_config.h"
@@ -108,7 +107,6 @@ LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   retryCountList_ = GetDlgItem(IDC_RETRY_COUNT);
   retryIntervalList_ = GetDlgItem(IDC_RETRY_INTERVAL);
   emailReminderList_ = GetDlgItem(IDC_EMAIL_REMINDER);
-  log_ = GetDlgItem(IDC_RUN_LOG);
 
   machineId_ = ComputeMachineId();
 
@@ -132,7 +130,7 @@ LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   buttons_[6].SetColors(kClearLogButtonColors);
 
   time_ = LocalTimeNow();
-  InitRunLogColumn(log_);
+  log_.Attach(GetDlgItem(IDC_RUN_LOG));
   AddLogLine(PlainLine(time_, kStartupText));
 
   if (CMessageLoop* loop = _Module.GetMessageLoop()) {
@@ -247,7 +245,7 @@ LRESULT CMainDlg::OnHomePage(WPARAM, LPARAM) {
 }
 
 LRESULT CMainDlg::OnClearLog(WPARAM, LPARAM) {
-  ClearRunLog(log_);
+  log_.Clear();
   return 0;
 }
 
@@ -307,4 +305,4 @@ LRESULT CMainDlg::OnApplyTrayTip(WPARAM, LPARAM) {
   return 0;
 }
 
-void CMainDlg::AddLogLine(const std::wstring& text) { ::AddLogLine(log_, text); }
+void CMainDlg::AddLogLine(const std::wstring& text) { log_.Add(text); }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/message_loop.h"
+#include "app/run_log_view.h"
 #include "app/shell_icon.h"
 #include "monitor/site_entry.h"
 #include "monitor/site_list.h"
@@ -122,7 +123,7 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   std::unique_ptr<SiteList> siteList_;  // the list of the last Start
   bool newVersionShown_ = false;        // the new-version notice has been shown this run
   std::array<CButtonBT, kButtonIds.size()> buttons_;
-  HWND log_ = nullptr;
+  RunLogView log_;
   SYSTEMTIME time_{};                   // the time of the latest log line
   std::deque<SiteEntry> records_;       // the current run's sites; never moves while workers run
   WorkerWaiter workers_;                // the current run's worker threads

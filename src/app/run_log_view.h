@@ -1,21 +1,26 @@
 // The run log on screen: a report-style list view with one column and no header, newest
-// line on top. User-interface thread only.
+// line on top, holding at most kRunLogMaxLines lines. User-interface thread only.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
-// Makes the log's one column ("监控日志", hidden with the header), as wide as the control's
-// client area less 30 pixels.
-void InitRunLogColumn(HWND list);
+// The most lines the log keeps; when a line arrives at a full log, the oldest one goes.
+// A week of watching many sites would otherwise fill the memory.
+inline constexpr int kRunLogMaxLines = 10000;
 
-// Inserts text as the first line.
-void AddLogLine(HWND list, const std::wstring& text);
+class RunLogView {
+ public:
+  // Takes the list view and makes its one column ("监控日志", hidden with the header), as
+  // wide as the control's client area less 30 pixels.
+  void Attach(HWND list);
 
-// Empties the log.
-void ClearRunLog(HWND list);
+  // Puts text on top as the newest line.
+  void Add(const std::wstring& text);
+  // Empties the log.
+  void Clear();
 
-// The lines from the top (newest) down.
-std::vector<std::wstring> RunLogLines(HWND list);
+ private:
+  HWND list_ = nullptr;
+};
