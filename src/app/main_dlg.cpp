@@ -32,6 +32,8 @@ namespace {
 
 // Applies the latest requested tray tooltip.
 constexpr UINT WM_APPLYTRAYTIP = WM_APP + 1;
+// Shows the run-log lines added since the log last showed new lines.
+constexpr UINT WM_SHOWLOGLINES = WM_APP + 2;
 
 // A stored user name longer than this counts as a signed-in account.
 constexpr size_t kSignedInNameMinLength = 6;
@@ -80,9 +82,14 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
       win::OnMessage<CMainDlg>(WM_QUERYENDSESSION, &CMainDlg::OnQueryEndSession),
       win::OnMessage<CMainDlg>(WM_ENDSESSION, &CMainDlg::OnEndSession),
       win::OnMessage<CMainDlg>(WM_APPLYTRAYTIP, &CMainDlg::OnApplyTrayTip),
+      win::OnMessage<CMainDlg>(WM_SHOWLOGLINES, &CMainDlg::OnShowLogLines),
   };
   try {
     if (win::DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result)) return true;
+    if (message == WM_NOTIFY && log_.AnswerTextRequest(lParam)) {
+      result = 0;
+      return true;
+    }
     if (ProcessTrayMessage(window, message, wParam, lParam, result)) return true;
     if (ProcessPaintBkgnd(window, message, wParam, lParam, result)) return true;
     if (ProcessCtrlColor(window, message, wParam, lParam, result)) return true;
@@ -130,7 +137,7 @@ LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   buttons_[6].SetColors(kClearLogButtonColors);
 
   time_ = LocalTimeNow();
-  log_.Attach(GetDlgItem(IDC_RUN_LOG));
+  log_.Attach(GetDlgItem(IDC_RUN_LOG), WM_SHOWLOGLINES);
   AddLogLine(PlainLine(time_, kStartupText));
 
   if (CMessageLoop* loop = _Module.GetMessageLoop()) {
@@ -302,6 +309,11 @@ void CMainDlg::SetTrayTipNow(const std::wstring& tip) {
 LRESULT CMainDlg::OnApplyTrayTip(WPARAM, LPARAM) {
   trayTipPosted_ = false;
   if (requestedTrayTip_) SetTrayTipNow(std::wstring(*requestedTrayTip_));
+  return 0;
+}
+
+LRESULT CMainDlg::OnShowLogLines(WPARAM, LPARAM) {
+  log_.ShowNewLines();
   return 0;
 }
 

@@ -93,6 +93,7 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   LRESULT OnQueryEndSession(WPARAM, LPARAM);
   LRESULT OnEndSession(WPARAM, LPARAM);
   LRESULT OnApplyTrayTip(WPARAM, LPARAM);
+  LRESULT OnShowLogLines(WPARAM, LPARAM);
 
   // Initialisation steps.
   void AttachButtons();

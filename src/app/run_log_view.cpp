@@ -2,14 +2,19 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
 namespace {
 
 constexpr int kColumnMargin = 30;  // room for the vertical scroll bar
 
 }  // namespace
 
-void RunLogView::Attach(HWND list) {
+void RunLogView::Attach(HWND list, UINT showMessage) {
   list_ = list;
+  showMessage_ = showMessage;
   RECT client{};
   ::GetClientRect(list, &client);
   wchar_t heading[] = L"监控日志";
@@ -21,14 +26,68 @@ void RunLogView::Attach(HWND list) {
   ::SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
 }
 
-void RunLogView::Add(const std::wstring& text) {
-  LVITEMW item{};
-  item.mask = LVIF_TEXT;
-  item.iItem = 0;
-  item.pszText = const_cast<wchar_t*>(text.c_str());
-  ::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  const auto count = static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
-  if (count > kRunLogMaxLines) ::SendMessageW(list_, LVM_DELETEITEM, count - 1, 0);
+void RunLogView::Add(std::wstring text) {
+  lines_.push_front(std::move(text));
+  ++unshown_;
+  if (!showPosted_ && unshown_ < kRunLogMaxLines) {
+    showPosted_ = ::PostMessageW(::GetParent(list_), showMessage_, 0, 0) != FALSE;
+  }
+  if (!showPosted_) ShowNewLines();  // the queue is full, or so many lines wait: show them now
 }
 
-void RunLogView::Clear() { ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0); }
+void RunLogView::Clear() {
+  lines_.clear();
+  unshown_ = 0;
+  ::SendMessageW(list_, LVM_SETITEMCOUNT, 0, 0);
+}
+
+// The list view numbers its lines from the top, so new lines on top move every line's
+// number: selected lines follow their text (the focus goes with the first of them). The
+// list view finds selected lines by walking its lines, so that walk is taken only when
+// something is selected, and stops at the last selected line.
+void RunLogView::ShowNewLines() {
+  showPosted_ = false;
+  const int shift = unshown_;
+  unshown_ = 0;
+  std::vector<int> selected;
+  auto remaining = static_cast<int>(::SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0));
+  for (int i = -1; remaining-- > 0;) {
+    i = static_cast<int>(::SendMessageW(list_, LVM_GETNEXTITEM, i, LVNI_SELECTED));
+    if (i < 0) break;
+    selected.push_back(i);
+  }
+  // The oldest lines go only now: until the list view learns of the new ones it may still
+  // ask for them.
+  if (lines_.size() > static_cast<size_t>(kRunLogMaxLines)) lines_.resize(kRunLogMaxLines);
+  const int count = static_cast<int>(lines_.size());
+  ::SendMessageW(list_, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
+  if (selected.empty() || shift == 0) return;
+  LVITEMW state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  for (const int i : selected) {
+    if (i + shift >= count) continue;
+    state.state = i == selected.front() ? LVIS_SELECTED | LVIS_FOCUSED : LVIS_SELECTED;
+    ::SendMessageW(list_, LVM_SETITEMSTATE, i + shift, reinterpret_cast<LPARAM>(&state));
+  }
+}
+
+bool RunLogView::AnswerTextRequest(LPARAM notification) const {
+  auto* info = reinterpret_cast<NMLVDISPINFOW*>(notification);
+  if (!info || !list_ || info->hdr.hwndFrom != list_ || info->hdr.code != LVN_GETDISPINFOW) return false;
+  LVITEMW& item = info->item;
+  if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return true;
+  // The list view's line i is the i-th below the lines it has not been told of yet.
+  const auto index = static_cast<size_t>(item.iItem) + static_cast<size_t>(unshown_);
+  if (item.iItem < 0 || index >= lines_.size() || item.iSubItem != 0) {
+    item.pszText[0] = L'\0';
+    return true;
+  }
+  // Copied into the caller's buffer, cut to its size: the request may come from another
+  // program, which reads back only its own buffer.
+  const std::wstring& line = lines_[index];
+  const size_t length = std::min(line.size(), static_cast<size_t>(item.cchTextMax) - 1);
+  std::wmemcpy(item.pszText, line.data(), length);
+  item.pszText[length] = L'\0';
+  return true;
+}

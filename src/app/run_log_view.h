@@ -4,23 +4,44 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <string>
 
 // The most lines the log keeps; when a line arrives at a full log, the oldest one goes.
 // A week of watching many sites would otherwise fill the memory.
 inline constexpr int kRunLogMaxLines = 10000;
 
+// The lines live here; the list view (an owner-data one) holds only their number and asks
+// its parent for the text of each line it draws or is asked for, so other programs still
+// read the log with LVM_GETITEMCOUNT and LVM_GETITEMTEXTW.
+//
+// Telling the list view a new number of lines makes it update its scroll bar and redraw,
+// which under some systems costs milliseconds. So a new line only posts the parent one
+// message (while none is pending), and its handler calls ShowNewLines: a burst of lines
+// costs one update, drawn once. Until then the list view keeps showing the lines it knows.
 class RunLogView {
  public:
   // Takes the list view and makes its one column ("监控日志", hidden with the header), as
-  // wide as the control's client area less 30 pixels.
-  void Attach(HWND list);
+  // wide as the control's client area less 30 pixels. showMessage is posted to the list
+  // view's parent when new lines wait to be shown.
+  void Attach(HWND list, UINT showMessage);
 
   // Puts text on top as the newest line.
-  void Add(const std::wstring& text);
-  // Empties the log.
+  void Add(std::wstring text);
+  // Empties the log at once.
   void Clear();
+  // Tells the list view about the lines added since it last heard; the selected lines
+  // keep their texts.
+  void ShowNewLines();
+
+  // Answers the list view's request for a line's text (the parent's WM_NOTIFY); false
+  // when the notification is not such a request from this log.
+  bool AnswerTextRequest(LPARAM notification) const;
 
  private:
   HWND list_ = nullptr;
+  UINT showMessage_ = 0;
+  bool showPosted_ = false;
+  int unshown_ = 0;                 // lines on top that the list view does not know yet
+  std::deque<std::wstring> lines_;  // newest first; the oldest go when the list view is told
 };

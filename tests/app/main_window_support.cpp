@@ -53,7 +53,8 @@ std::wstring MainWindowHarness::ComboText(int id) const {
 
 // Reads the log the way other programs (screen readers, test tools) do: the item count, then
 // each item's text, asking again with more room when a text was cut.
-std::vector<std::wstring> MainWindowHarness::Log() const {
+std::vector<std::wstring> MainWindowHarness::Log() {
+  Pump();  // the window shows new lines once it handles its queue
   const HWND list = Control(IDC_RUN_LOG);
   std::vector<std::wstring> lines;
   const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
