@@ -344,6 +344,15 @@ std::optional<std::wstring> ProgramPath() {
   return exe;
 }
 
+// The program to start for a measurement, or nothing (with a row that says why) when this
+// build may not start it or it is not built.
+std::optional<std::wstring> ProgramToMeasure(BenchTable& table, const std::string& measurement) {
+  if (SkippedUnlessServiceIsLocal(table, measurement)) return std::nullopt;
+  std::optional<std::wstring> exe = ProgramPath();
+  if (!exe) table.AddInfo(measurement, "skipped: TarnSiteMonitor.exe is not built beside the benchmark");
+  return exe;
+}
+
 // The program's data folder in this user's profile, as the program computes it.
 std::wstring ProgramDataFolder() {
   wchar_t appData[MAX_PATH] = {};
@@ -393,12 +402,8 @@ void BenchMainWindow(BenchTable& table, int soakEvents) {
 
 void BenchStartUp(BenchTable& table) {
   const char* const measurement = "program: start-up until its window waits for input";
-  if (SkippedUnlessServiceIsLocal(table, measurement)) return;
-  const std::optional<std::wstring> exe = ProgramPath();
-  if (!exe) {
-    table.AddInfo(measurement, "skipped: TarnSiteMonitor.exe is not built beside the benchmark");
-    return;
-  }
+  const std::optional<std::wstring> exe = ProgramToMeasure(table, measurement);
+  if (!exe) return;
   const std::wstring folder = ProgramDataFolder();
   FileRestorer settings(folder + L"\\Config.dat");
   FileRestorer sites(folder + L"\\site.txt");
@@ -436,12 +441,8 @@ void BenchStartUp(BenchTable& table) {
 // the same exit with no run.
 void BenchExit(BenchTable& table) {
   const char* const measurement = "program: exit until the process has ended";
-  if (SkippedUnlessServiceIsLocal(table, measurement)) return;
-  const std::optional<std::wstring> exe = ProgramPath();
-  if (!exe) {
-    table.AddInfo(measurement, "skipped: TarnSiteMonitor.exe is not built beside the benchmark");
-    return;
-  }
+  const std::optional<std::wstring> exe = ProgramToMeasure(table, measurement);
+  if (!exe) return;
   test_support::LocalHttpServer server([](const test_support::HttpRequest&) {
     test_support::HttpReply reply;
     reply.mode = test_support::HttpReply::Mode::kHang;
@@ -486,12 +487,8 @@ void BenchLongRun(BenchTable& table, int minutes) {
     table.AddInfo(measurement + " (CPU, memory)", "skipped: tarn_bench --long [minutes] runs it (10 minutes)");
     return;
   }
-  if (SkippedUnlessServiceIsLocal(table, measurement)) return;
-  const std::optional<std::wstring> exe = ProgramPath();
-  if (!exe) {
-    table.AddInfo(measurement, "skipped: TarnSiteMonitor.exe is not built beside the benchmark");
-    return;
-  }
+  const std::optional<std::wstring> exe = ProgramToMeasure(table, measurement);
+  if (!exe) return;
   test_support::LocalHttpServer server([](const test_support::HttpRequest&) { return test_support::StatusReply(200); });
   const std::wstring folder = ProgramDataFolder();
   FileRestorer settingsBackup(folder + L"\\Config.dat");
