@@ -217,8 +217,8 @@ void MeasureSoak(BenchTable& table, InProcessMainWindow& main, int events) {
   main.Pump();
 }
 
-// Adds `lines` log lines, each handled to the end (shown and drawn) before the next, and
-// returns the milliseconds it took.
+// Adds `lines` log lines, each shown and drawn before the next (as lines that come further
+// apart than the log's delay for showing event lines), and returns the milliseconds it took.
 double AddLogLines(InProcessMainWindow& main, int lines) {
   Stopwatch watch;
   for (int i = 0; i < lines; ++i) {

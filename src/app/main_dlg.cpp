@@ -32,8 +32,6 @@ namespace {
 
 // Applies the latest requested tray tooltip.
 constexpr UINT WM_APPLYTRAYTIP = WM_APP + 1;
-// Shows the run-log lines added since the log last showed new lines.
-constexpr UINT WM_SHOWLOGLINES = WM_APP + 2;
 
 // A stored user name longer than this counts as a signed-in account.
 constexpr size_t kSignedInNameMinLength = 6;
@@ -82,7 +80,6 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
       win::OnMessage<CMainDlg>(WM_QUERYENDSESSION, &CMainDlg::OnQueryEndSession),
       win::OnMessage<CMainDlg>(WM_ENDSESSION, &CMainDlg::OnEndSession),
       win::OnMessage<CMainDlg>(WM_APPLYTRAYTIP, &CMainDlg::OnApplyTrayTip),
-      win::OnMessage<CMainDlg>(WM_SHOWLOGLINES, &CMainDlg::OnShowLogLines),
   };
   try {
     if (win::DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result)) return true;
@@ -137,7 +134,7 @@ LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   buttons_[6].SetColors(kClearLogButtonColors);
 
   time_ = LocalTimeNow();
-  log_.Attach(GetDlgItem(IDC_RUN_LOG), WM_SHOWLOGLINES);
+  log_.Attach(GetDlgItem(IDC_RUN_LOG));
   AddLogLine(PlainLine(time_, kStartupText));
 
   if (CMessageLoop* loop = _Module.GetMessageLoop()) {
@@ -312,9 +309,7 @@ LRESULT CMainDlg::OnApplyTrayTip(WPARAM, LPARAM) {
   return 0;
 }
 
-LRESULT CMainDlg::OnShowLogLines(WPARAM, LPARAM) {
+void CMainDlg::AddLogLine(const std::wstring& text) {
+  log_.Add(text);
   log_.ShowNewLines();
-  return 0;
 }
-
-void CMainDlg::AddLogLine(const std::wstring& text) { log_.Add(text); }

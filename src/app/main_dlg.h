@@ -68,8 +68,10 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   void ShowPopup(bool show, int seconds, const std::wstring& text, const std::wstring& caption);
   PopupHost& Popup() { return popup_; }
 
-  // Puts text on top of the run log.
+  // Puts text on top of the run log and shows it at once, with any line still waiting.
+  // (The lines of the workers' events are shown a moment later, together.)
   void AddLogLine(const std::wstring& text);
+  RunLogView& RunLog() { return log_; }
 
   // Stores the settings record in Config.dat.
   void SaveSettings();
@@ -93,7 +95,6 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   LRESULT OnQueryEndSession(WPARAM, LPARAM);
   LRESULT OnEndSession(WPARAM, LPARAM);
   LRESULT OnApplyTrayTip(WPARAM, LPARAM);
-  LRESULT OnShowLogLines(WPARAM, LPARAM);
 
   // Initialisation steps.
   void AttachButtons();

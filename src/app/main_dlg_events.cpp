@@ -16,7 +16,7 @@ LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
   time_ = LocalTimeNow();
   const EventOutcome outcome = DescribeEvent(code, site.lastCode, index, site.url, time_);
   site.lastCode = outcome.lastCode;
-  if (outcome.logLine) AddLogLine(*outcome.logLine);
+  if (outcome.logLine) log_.Add(*outcome.logLine);  // shown with the rest of its burst
   if (outcome.popup) ShowPopup(true, outcome.popup->seconds, outcome.popup->text, kEventPopupCaption);
   if (outcome.trayTip) RequestTrayTip(*outcome.trayTip);
   return 0;

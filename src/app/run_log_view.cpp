@@ -12,9 +12,10 @@ constexpr int kColumnMargin = 30;  // room for the vertical scroll bar
 
 }  // namespace
 
-void RunLogView::Attach(HWND list, UINT showMessage) {
+RunLogView::~RunLogView() { StopShowTimer(); }
+
+void RunLogView::Attach(HWND list) {
   list_ = list;
-  showMessage_ = showMessage;
   RECT client{};
   ::GetClientRect(list, &client);
   wchar_t heading[] = L"监控日志";
@@ -29,13 +30,28 @@ void RunLogView::Attach(HWND list, UINT showMessage) {
 void RunLogView::Add(std::wstring text) {
   lines_.push_front(std::move(text));
   ++unshown_;
-  if (!showPosted_ && unshown_ < kRunLogMaxLines) {
-    showPosted_ = ::PostMessageW(::GetParent(list_), showMessage_, 0, 0) != FALSE;
+  // The timer's id is this object, which its callback gets back.
+  if (!showTimer_ && unshown_ < kRunLogMaxLines) {
+    showTimer_ = ::SetTimer(list_, reinterpret_cast<UINT_PTR>(this), kShowDelayMs, &RunLogView::OnShowTimer) != 0;
   }
-  if (!showPosted_) ShowNewLines();  // the queue is full, or so many lines wait: show them now
+  if (!showTimer_) ShowNewLines();  // no timer, or so many lines wait: show them now
+}
+
+void CALLBACK RunLogView::OnShowTimer(HWND, UINT, UINT_PTR self, DWORD) noexcept {
+  try {
+    reinterpret_cast<RunLogView*>(self)->ShowNewLines();
+  } catch (...) {
+    // Out of memory noting the selection: the lines are shown with the next one.
+  }
+}
+
+void RunLogView::StopShowTimer() {
+  if (showTimer_ && ::IsWindow(list_)) ::KillTimer(list_, reinterpret_cast<UINT_PTR>(this));
+  showTimer_ = false;
 }
 
 void RunLogView::Clear() {
+  StopShowTimer();
   lines_.clear();
   unshown_ = 0;
   ::SendMessageW(list_, LVM_SETITEMCOUNT, 0, 0);
@@ -46,7 +62,7 @@ void RunLogView::Clear() {
 // list view finds selected lines by walking its lines, so that walk is taken only when
 // something is selected, and stops at the last selected line.
 void RunLogView::ShowNewLines() {
-  showPosted_ = false;
+  StopShowTimer();
   const int shift = unshown_;
   unshown_ = 0;
   std::vector<int> selected;

@@ -15,22 +15,29 @@ inline constexpr int kRunLogMaxLines = 10000;
 // its parent for the text of each line it draws or is asked for, so other programs still
 // read the log with LVM_GETITEMCOUNT and LVM_GETITEMTEXTW.
 //
-// Telling the list view a new number of lines makes it update its scroll bar and redraw,
-// which under some systems costs milliseconds. So a new line only posts the parent one
-// message (while none is pending), and its handler calls ShowNewLines: a burst of lines
-// costs one update, drawn once. Until then the list view keeps showing the lines it knows.
+// Telling the list view a new number of lines makes it update its scroll bar and draw its
+// lines again, which costs milliseconds. The sites' checks end in bursts, so Add shows new
+// lines together a moment after the first of them (kShowDelayMs): a burst of lines costs
+// one update and one drawing. Until then the list view keeps showing the lines it knows.
+// Lines a user's action writes are shown at once with ShowNewLines.
 class RunLogView {
  public:
+  static constexpr UINT kShowDelayMs = 500;
+
+  RunLogView() = default;
+  ~RunLogView();
+  RunLogView(const RunLogView&) = delete;
+  RunLogView& operator=(const RunLogView&) = delete;
+
   // Takes the list view and makes its one column ("监控日志", hidden with the header), as
-  // wide as the control's client area less 30 pixels. showMessage is posted to the list
-  // view's parent when new lines wait to be shown.
-  void Attach(HWND list, UINT showMessage);
+  // wide as the control's client area less 30 pixels.
+  void Attach(HWND list);
 
   // Puts text on top as the newest line.
   void Add(std::wstring text);
   // Empties the log at once.
   void Clear();
-  // Tells the list view about the lines added since it last heard; the selected lines
+  // Tells the list view now about the lines added since it last heard; the selected lines
   // keep their texts.
   void ShowNewLines();
 
@@ -39,9 +46,11 @@ class RunLogView {
   bool AnswerTextRequest(LPARAM notification) const;
 
  private:
+  static void CALLBACK OnShowTimer(HWND list, UINT message, UINT_PTR self, DWORD time) noexcept;
+  void StopShowTimer();
+
   HWND list_ = nullptr;
-  UINT showMessage_ = 0;
-  bool showPosted_ = false;
+  bool showTimer_ = false;          // the timer that shows new lines runs
   int unshown_ = 0;                 // lines on top that the list view does not know yet
   std::deque<std::wstring> lines_;  // newest first; the oldest go when the list view is told
 };

@@ -54,10 +54,7 @@ std::wstring MainWindowHarness::ComboText(int id) const {
 // Reads the log the way other programs (screen readers, test tools) do: the item count, then
 // each item's text, asking again with more room when a text was cut.
 std::vector<std::wstring> MainWindowHarness::Log() {
-  // The window shows new lines when it handles a private message it posts itself; only
-  // those messages are handled here, so no timer (a popup's countdown) runs meanwhile.
-  MSG msg{};
-  while (::PeekMessageW(&msg, window_, WM_APP, 0xBFFF, PM_REMOVE)) ::DispatchMessageW(&msg);
+  dialog_->RunLog().ShowNewLines();  // rather than wait for the moment the window shows them
   const HWND list = Control(IDC_RUN_LOG);
   std::vector<std::wstring> lines;
   const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
