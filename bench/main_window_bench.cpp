@@ -523,6 +523,7 @@ void BenchLongRun(BenchTable& table, int minutes) {
   const double cpuStart = CpuSeconds(program.Process());
   const size_t requestsStart = server.RequestCount();
   Memory peak = start;
+  double idleCpuPercent = -1;  // before the first check, which comes 30 s after Start
   Stopwatch watch;
   const double totalMs = minutes * 60000.0;
   while (watch.Milliseconds() < totalMs) {
@@ -530,6 +531,9 @@ void BenchLongRun(BenchTable& table, int minutes) {
     const Memory now = MemoryOf(program.Process());
     peak.workingSetMb = std::max(peak.workingSetMb, now.workingSetMb);
     peak.privateMb = std::max(peak.privateMb, now.privateMb);
+    if (idleCpuPercent < 0 && server.RequestCount() == requestsStart && watch.Milliseconds() >= 15000) {
+      idleCpuPercent = 100 * (CpuSeconds(program.Process()) - cpuStart) / (watch.Milliseconds() / 1000);
+    }
     std::printf("  %3.0f s: %zu checks, working set %.1f MB\n", watch.Milliseconds() / 1000,
                 server.RequestCount() - requestsStart, now.workingSetMb);
     std::fflush(stdout);
@@ -544,6 +548,9 @@ void BenchLongRun(BenchTable& table, int minutes) {
       "program: " + std::to_string(sites) + " sites at 30 s for " + std::to_string(minutes) + " min";
   table.AddInfo(span + ": CPU", Fixed(100 * cpu / seconds, 2) + " % of one core (" + Fixed(cpu, 1) + " s in " +
                                     Fixed(seconds, 0) + " s)");
+  if (idleCpuPercent >= 0) {
+    table.AddInfo(span + ": CPU before the first check", Fixed(idleCpuPercent, 2) + " % of one core (workers waiting)");
+  }
   table.AddInfo(span + ": working set", Fixed(start.workingSetMb, 1) + " MB -> " + Fixed(end.workingSetMb, 1) +
                                             " MB (peak " + Fixed(peak.workingSetMb, 1) + " MB)");
   if (end.privateMb > 0) {
