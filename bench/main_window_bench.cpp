@@ -11,10 +11,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/app_module.h"
 #include "app/main_dlg.h"
+#include "app/run_log_view.h"
 #include "app/message_loop.h"
 #include "build_config.h"
 #include "local_http_server.h"
@@ -163,12 +165,66 @@ void MeasureEventRate(BenchTable& table, InProcessMainWindow& main) {
   main.Pump();
 }
 
-// Adds `lines` log lines and returns the milliseconds it took.
+// Events through the window during a run of the most sites the box takes, posted in
+// batches as workers post them, with the window hidden in the tray and then shown. A
+// fiftieth of the events are failures or recoveries that also show the popup. The log is
+// full after 10 000 lines; from then on its memory must stay flat.
+void MeasureSoak(BenchTable& table, InProcessMainWindow& main, int events) {
+  test_support::LocalHttpServer server([](const test_support::HttpRequest&) { return test_support::StatusReply(200); });
+  int sites = 0;
+  SetDlgItemTextW(main.Window(), IDC_SITES, SiteLines(server, sites).c_str());
+  main.Click(IDC_START);
+  main.Pump();
+  for (const bool shown : {false, true}) {
+    ShowWindow(main.Window(), shown ? SW_SHOWNORMAL : SW_HIDE);
+    main.Click(IDC_CLEAR_LOG);
+    main.Pump();
+    std::vector<std::pair<int, double>> marks;  // events handled, working set in MB
+    for (int mark : {kRunLogMaxLines, 100000}) {
+      if (mark < events) marks.emplace_back(mark, 0.0);
+    }
+    marks.emplace_back(events, 0.0);
+    int posted = 0;
+    const double cpuStart = CpuSeconds(GetCurrentProcess());
+    Stopwatch watch;
+    for (auto& [mark, workingSetMb] : marks) {
+      while (posted < mark) {
+        for (const int end = std::min(mark, posted + 1000); posted < end; ++posted) {
+          const int round = posted / sites;
+          PostMessageW(main.Window(), WM_MONITOREVENT, static_cast<WPARAM>(1 + posted % sites),
+                       round % 100 == 99 ? 404 : 200);
+        }
+        main.Pump();
+      }
+      workingSetMb = MemoryOf(GetCurrentProcess()).workingSetMb;
+    }
+    const double seconds = watch.Milliseconds() / 1000;
+    const double cpu = CpuSeconds(GetCurrentProcess()) - cpuStart;
+    const std::string name = std::string("main window soak, ") + (shown ? "shown" : "hidden in the tray") + ": ";
+    std::string workingSets;
+    for (const auto& [mark, workingSetMb] : marks) {
+      workingSets += (workingSets.empty() ? "" : ", ") + Fixed(workingSetMb, 1) + " MB after " + std::to_string(mark);
+    }
+    const double rate = posted / seconds;
+    table.Add({name + std::to_string(posted) + " events",
+               Fixed(rate, 0) + " events/s (" + Fixed(seconds, 1) + " s, " + Fixed(cpu, 1) +
+                   " s of CPU in this process; working set " + workingSets + ")",
+               shown ? "" : ">= 500 events/s", shown ? "" : (rate >= 500 ? "met" : "MISSED")});
+    table.AddBounded(name + "working set, full log to the end", marks.back().second - marks.front().second, "MB", 8);
+  }
+  ShowWindow(main.Window(), SW_SHOWNORMAL);
+  main.Click(IDC_STOP);
+  main.Pump();
+}
+
+// Adds `lines` log lines, each shown and drawn before the next (as lines that come further
+// apart than the log's delay for showing event lines), and returns the milliseconds it took.
 double AddLogLines(InProcessMainWindow& main, int lines) {
   Stopwatch watch;
   for (int i = 0; i < lines; ++i) {
     main.Dialog().AddLogLine(L"2025-3-7 09:05:02 http://127.0.0.1:8080/site/" + std::to_wstring(i % kSites + 1) +
                              L" 网站访问正常");
+    main.Pump();
   }
   return watch.Milliseconds();
 }
@@ -185,7 +241,7 @@ void MeasureRunLog(BenchTable& table, InProcessMainWindow& main) {
   const double hiddenMs = AddLogLines(main, kSample);
   ShowWindow(main.Window(), SW_SHOWNORMAL);
   main.Pump();
-  table.AddInfo("main window: run log, one line added", Fixed(shownMs / kSample, 2) + " ms shown, " +
+  table.AddInfo("main window: run log, one line added and drawn", Fixed(shownMs / kSample, 2) + " ms shown, " +
                                                             Fixed(hiddenMs / kSample, 2) + " ms hidden (" +
                                                             std::to_string(kSample) + " lines each)");
 
@@ -204,10 +260,10 @@ void MeasureRunLog(BenchTable& table, InProcessMainWindow& main) {
   Stopwatch clearing;
   main.Click(IDC_CLEAR_LOG);
   const double clearMs = clearing.Milliseconds();
-  table.AddInfo("main window: run log, 100 000 lines, drawing held",
+  table.AddInfo("main window: run log, 100 000 lines, drawing held (10 000 kept)",
                 Fixed(ms, 0) + " ms (" + Fixed(1000 * ms / kLines, 1) + " us/line; 1000 more on top: " +
                     Fixed(1000 * lastMs / kSample, 1) + " us/line; clearing: " + Fixed(clearMs, 0) + " ms)");
-  table.AddInfo("main window: run log, memory of 101 000 lines",
+  table.AddInfo("main window: run log, memory after 101 000 lines (10 000 kept)",
                 Fixed(after.workingSetMb - before.workingSetMb, 1) + " MB more working set" +
                     PrivateMemoryNote(after.privateMb - before.privateMb, after.privateMb));
 }
@@ -288,6 +344,15 @@ std::optional<std::wstring> ProgramPath() {
   return exe;
 }
 
+// The program to start for a measurement, or nothing (with a row that says why) when this
+// build may not start it or it is not built.
+std::optional<std::wstring> ProgramToMeasure(BenchTable& table, const std::string& measurement) {
+  if (SkippedUnlessServiceIsLocal(table, measurement)) return std::nullopt;
+  std::optional<std::wstring> exe = ProgramPath();
+  if (!exe) table.AddInfo(measurement, "skipped: TarnSiteMonitor.exe is not built beside the benchmark");
+  return exe;
+}
+
 // The program's data folder in this user's profile, as the program computes it.
 std::wstring ProgramDataFolder() {
   wchar_t appData[MAX_PATH] = {};
@@ -295,6 +360,16 @@ std::wstring ProgramDataFolder() {
   const std::wstring folder = std::wstring(appData) + L"\\TarnSiteMonitor";
   SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
   return folder;
+}
+
+// Settings that check every 30 s, the shortest interval the program offers.
+SettingsRecord ThirtySecondSettings() {
+  SettingsRecord record{};
+  record.intervalSeconds = 30;
+  record.retryCount = 3;
+  record.retryIntervalSeconds = 30;
+  record.softType = 2;
+  return record;
 }
 
 // Puts a data file back as it was before the measurement.
@@ -323,7 +398,7 @@ double Median(std::vector<double> values) {
 
 }  // namespace
 
-void BenchMainWindow(BenchTable& table) {
+void BenchMainWindow(BenchTable& table, int soakEvents) {
   if (SkippedUnlessServiceIsLocal(table, "main window: events handled, run log")) return;
   InProcessMainWindow main;
   if (!main.Opened()) {
@@ -332,16 +407,13 @@ void BenchMainWindow(BenchTable& table) {
   }
   MeasureEventRate(table, main);
   MeasureRunLog(table, main);
+  MeasureSoak(table, main, soakEvents);
 }
 
 void BenchStartUp(BenchTable& table) {
   const char* const measurement = "program: start-up until its window waits for input";
-  if (SkippedUnlessServiceIsLocal(table, measurement)) return;
-  const std::optional<std::wstring> exe = ProgramPath();
-  if (!exe) {
-    table.AddInfo(measurement, "skipped: TarnSiteMonitor.exe is not built beside the benchmark");
-    return;
-  }
+  const std::optional<std::wstring> exe = ProgramToMeasure(table, measurement);
+  if (!exe) return;
   const std::wstring folder = ProgramDataFolder();
   FileRestorer settings(folder + L"\\Config.dat");
   FileRestorer sites(folder + L"\\site.txt");
@@ -374,28 +446,68 @@ void BenchStartUp(BenchTable& table) {
                                  " ms; a process that ends at once: " + Fixed(Median(empty), 0) + " ms)");
 }
 
+// Exit as the user asks for it (the window closed), timed from outside until the process
+// has ended: with no run, and with its only site's check hanging on a server that never
+// answers.
+void BenchExit(BenchTable& table) {
+  const char* const measurement = "program: exit until the process has ended";
+  const std::optional<std::wstring> exe = ProgramToMeasure(table, measurement);
+  if (!exe) return;
+  test_support::LocalHttpServer server([](const test_support::HttpRequest&) {
+    test_support::HttpReply reply;
+    reply.mode = test_support::HttpReply::Mode::kHang;
+    return reply;
+  });
+  const std::wstring folder = ProgramDataFolder();
+  FileRestorer settings(folder + L"\\Config.dat");
+  FileRestorer sites(folder + L"\\site.txt");
+  WriteSettingsFile(folder + L"\\Config.dat", ThirtySecondSettings());
+  WriteSiteFile(folder + L"\\site.txt", server.Url());
+
+  std::vector<double> idle, hanging;
+  for (int run = 0; run < 5; ++run) {
+    ProgramProcess program;
+    if (!program.Start(*exe)) continue;
+    Stopwatch watch;
+    program.Close();
+    idle.push_back(watch.Milliseconds());
+  }
+  // A worker checks its site first a whole interval (30 s) after Start.
+  for (int run = 0; run < 3; ++run) {
+    ProgramProcess program;
+    if (!program.Start(*exe)) continue;
+    const size_t before = server.RequestCount();
+    PostMessageW(program.Window(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(program.Window(), IDC_START)));
+    for (Stopwatch waiting; server.RequestCount() == before && waiting.Milliseconds() < 60000;) Sleep(5);
+    if (server.RequestCount() == before) continue;
+    Sleep(200);  // the check is inside its request
+    Stopwatch watch;
+    program.Close();
+    hanging.push_back(watch.Milliseconds());
+  }
+  if (hanging.empty() || idle.empty()) {
+    table.AddInfo(measurement, "the program's window never appeared or its check never reached the server");
+    return;
+  }
+  table.AddBounded("program: exit with a check hanging, median of " + std::to_string(hanging.size()),
+                   Median(hanging), "ms", 1000, 0);
+  table.AddInfo("program: exit with no run, median of " + std::to_string(idle.size()), Fixed(Median(idle), 0) + " ms");
+}
+
 void BenchLongRun(BenchTable& table, int minutes) {
   const std::string measurement = "program: the most sites the box takes, at 30 s";
   if (minutes <= 0) {
     table.AddInfo(measurement + " (CPU, memory)", "skipped: tarn_bench --long [minutes] runs it (10 minutes)");
     return;
   }
-  if (SkippedUnlessServiceIsLocal(table, measurement)) return;
-  const std::optional<std::wstring> exe = ProgramPath();
-  if (!exe) {
-    table.AddInfo(measurement, "skipped: TarnSiteMonitor.exe is not built beside the benchmark");
-    return;
-  }
+  const std::optional<std::wstring> exe = ProgramToMeasure(table, measurement);
+  if (!exe) return;
   test_support::LocalHttpServer server([](const test_support::HttpRequest&) { return test_support::StatusReply(200); });
   const std::wstring folder = ProgramDataFolder();
   FileRestorer settingsBackup(folder + L"\\Config.dat");
   FileRestorer sitesBackup(folder + L"\\site.txt");
-  SettingsRecord record{};
-  record.intervalSeconds = 30;
-  record.retryCount = 3;
-  record.retryIntervalSeconds = 30;
-  record.softType = 2;
-  WriteSettingsFile(folder + L"\\Config.dat", record);
+  WriteSettingsFile(folder + L"\\Config.dat", ThirtySecondSettings());
   int sites = 0;
   WriteSiteFile(folder + L"\\site.txt", SiteLines(server, sites));
 
@@ -411,6 +523,7 @@ void BenchLongRun(BenchTable& table, int minutes) {
   const double cpuStart = CpuSeconds(program.Process());
   const size_t requestsStart = server.RequestCount();
   Memory peak = start;
+  double idleCpuPercent = -1;  // before the first check, which comes 30 s after Start
   Stopwatch watch;
   const double totalMs = minutes * 60000.0;
   while (watch.Milliseconds() < totalMs) {
@@ -418,6 +531,9 @@ void BenchLongRun(BenchTable& table, int minutes) {
     const Memory now = MemoryOf(program.Process());
     peak.workingSetMb = std::max(peak.workingSetMb, now.workingSetMb);
     peak.privateMb = std::max(peak.privateMb, now.privateMb);
+    if (idleCpuPercent < 0 && server.RequestCount() == requestsStart && watch.Milliseconds() >= 15000) {
+      idleCpuPercent = 100 * (CpuSeconds(program.Process()) - cpuStart) / (watch.Milliseconds() / 1000);
+    }
     std::printf("  %3.0f s: %zu checks, working set %.1f MB\n", watch.Milliseconds() / 1000,
                 server.RequestCount() - requestsStart, now.workingSetMb);
     std::fflush(stdout);
@@ -432,6 +548,9 @@ void BenchLongRun(BenchTable& table, int minutes) {
       "program: " + std::to_string(sites) + " sites at 30 s for " + std::to_string(minutes) + " min";
   table.AddInfo(span + ": CPU", Fixed(100 * cpu / seconds, 2) + " % of one core (" + Fixed(cpu, 1) + " s in " +
                                     Fixed(seconds, 0) + " s)");
+  if (idleCpuPercent >= 0) {
+    table.AddInfo(span + ": CPU before the first check", Fixed(idleCpuPercent, 2) + " % of one core (workers waiting)");
+  }
   table.AddInfo(span + ": working set", Fixed(start.workingSetMb, 1) + " MB -> " + Fixed(end.workingSetMb, 1) +
                                             " MB (peak " + Fixed(peak.workingSetMb, 1) + " MB)");
   if (end.privateMb > 0) {

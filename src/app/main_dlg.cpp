@@ -10,7 +10,6 @@
 
 #include "app/app_module.h"
 #include "app/machine_id.h"
-#include "app/run_log_view.h"
 #include "app/setting_lists.h"
 #include "app/sign_in_flow.h"
 #include "build_config.h"
@@ -83,6 +82,10 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
     return false;
   }
   if (win::DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result)) return true;
+  if (message == WM_NOTIFY && log_.AnswerTextRequest(lParam)) {
+    result = 0;
+    return true;
+  }
   if (ProcessTrayMessage(window, message, wParam, lParam, result)) return true;
   if (ProcessPaintBkgnd(window, message, wParam, lParam, result)) return true;
   if (ProcessCtrlColor(window, message, wParam, lParam, result)) return true;
@@ -102,7 +105,6 @@ LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   retryCountList_ = GetDlgItem(IDC_RETRY_COUNT);
   retryIntervalList_ = GetDlgItem(IDC_RETRY_INTERVAL);
   emailReminderList_ = GetDlgItem(IDC_EMAIL_REMINDER);
-  log_ = GetDlgItem(IDC_RUN_LOG);
 
   machineId_ = ComputeMachineId();
 
@@ -126,7 +128,7 @@ LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   buttons_[6].SetColors(kClearLogButtonColors);
 
   time_ = LocalTimeNow();
-  InitRunLogColumn(log_);
+  log_.Attach(GetDlgItem(IDC_RUN_LOG));
   AddLogLine(PlainLine(time_, kStartupText));
 
   if (CMessageLoop* loop = _Module.GetMessageLoop()) {
@@ -180,7 +182,7 @@ void CMainDlg::SetWindowIcons() {
 }
 
 LRESULT CMainDlg::OnAfterDpiChange(WPARAM, LPARAM) {
-  FitRunLogColumn(log_);
+  log_.FitColumn();
   return 0;
 }
 
@@ -254,7 +256,7 @@ LRESULT CMainDlg::OnHomePage(WPARAM, LPARAM) {
 }
 
 LRESULT CMainDlg::OnClearLog(WPARAM, LPARAM) {
-  ClearRunLog(log_);
+  log_.Clear();
   return 0;
 }
 
@@ -314,4 +316,7 @@ LRESULT CMainDlg::OnApplyTrayTip(WPARAM, LPARAM) {
   return 0;
 }
 
-void CMainDlg::AddLogLine(const std::wstring& text) { ::AddLogLine(log_, text); }
+void CMainDlg::AddLogLine(const std::wstring& text) {
+  log_.Add(text);
+  log_.ShowNewLines();
+}

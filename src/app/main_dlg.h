@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/message_loop.h"
+#include "app/run_log_view.h"
 #include "app/shell_icon.h"
 #include "monitor/site_entry.h"
 #include "monitor/site_list.h"
@@ -68,8 +69,10 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   void ShowPopup(bool show, int seconds, const std::wstring& text, const std::wstring& caption);
   PopupHost& Popup() { return popup_; }
 
-  // Puts text on top of the run log.
+  // Puts text on top of the run log and shows it at once, with any line still waiting.
+  // (The lines of the workers' events are shown a moment later, together.)
   void AddLogLine(const std::wstring& text);
+  RunLogView& RunLog() { return log_; }
 
   // Stores the settings record in Config.dat.
   void SaveSettings();
@@ -124,7 +127,7 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   std::unique_ptr<SiteList> siteList_;  // the list of the last Start
   bool newVersionShown_ = false;        // the new-version notice has been shown this run
   std::array<CButtonBT, kButtonIds.size()> buttons_;
-  HWND log_ = nullptr;
+  RunLogView log_;
   SYSTEMTIME time_{};                   // the time of the latest log line
   std::deque<SiteEntry> records_;       // the current run's sites; never moves while workers run
   WorkerWaiter workers_;                // the current run's worker threads

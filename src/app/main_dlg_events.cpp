@@ -20,7 +20,7 @@ LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
     if (outcome.popup) ShowPopup(true, outcome.popup->seconds, outcome.popup->text, kEventPopupCaption);
   };
   if (outcome.popupFirst) showPopup();
-  if (outcome.logLine) AddLogLine(*outcome.logLine);
+  if (outcome.logLine) log_.Add(*outcome.logLine);  // shown with the rest of its burst
   if (!outcome.popupFirst) showPopup();
   if (outcome.trayTip) RequestTrayTip(*outcome.trayTip);
   return 0;

@@ -52,7 +52,31 @@ std::wstring MainWindowHarness::ComboText(int id) const {
   return text;
 }
 
-std::vector<std::wstring> MainWindowHarness::Log() const { return RunLogLines(Control(IDC_RUN_LOG)); }
+// Reads the log the way other programs (screen readers, test tools) do: the item count, then
+// each item's text, asking again with more room when a text was cut.
+std::vector<std::wstring> MainWindowHarness::Log() {
+  dialog_->RunLog().ShowNewLines();  // rather than wait for the moment the window shows them
+  const HWND list = Control(IDC_RUN_LOG);
+  std::vector<std::wstring> lines;
+  const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    std::wstring text(512, L'\0');
+    for (;;) {
+      LVITEMW item{};
+      item.iSubItem = 0;
+      item.pszText = text.data();
+      item.cchTextMax = static_cast<int>(text.size());
+      const auto length = static_cast<size_t>(::SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item)));
+      if (length + 1 < text.size()) {
+        text.resize(length);
+        break;
+      }
+      text.assign(text.size() * 2, L'\0');
+    }
+    lines.push_back(std::move(text));
+  }
+  return lines;
+}
 
 void MainWindowHarness::Event(int index, int code) {
   ::SendMessageW(window_, WM_MONITOREVENT, index, code);

@@ -32,7 +32,8 @@ class MainWindowHarness {
 
   std::wstring Text(int id) const;
   std::wstring ComboText(int id) const;
-  std::vector<std::wstring> Log() const;  // newest first
+  // The log's lines, newest first, once the window has shown the lines it was given.
+  std::vector<std::wstring> Log();
   bool Enabled(int id) const { return ::IsWindowEnabled(Control(id)) != FALSE; }
   void Click(int id) const { ::SendMessageW(Control(id), BM_CLICK, 0, 0); }
   void SetSites(const std::wstring& text) const { ::SetDlgItemTextW(window_, IDC_SITES, text.c_str()); }

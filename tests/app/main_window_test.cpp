@@ -2,12 +2,16 @@
 // start-up, stored settings, Start and Stop with real workers, events, the log, the tray
 // tooltip and the ways the window ends.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <regex>
 
+#include "app/run_log_view.h"
 #include "build_config.h"
 #include "local_http_server.h"
 #include "main_window_run.h"
@@ -204,8 +208,42 @@ TEST_F(MainWindowRun, StopWaitsForEveryWorkerAndDropsLaterEvents) {
   EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控");
 }
 
-TEST_F(MainWindowRun, ClearingTheLogDuringARunLeavesTheRunAlone) {
+// The log keeps its newest lines up to its limit and its styles, reads back as other
+// programs read it (whole, or cut to the reader's buffer), keeps the selected line under
+// the selection as lines arrive, and clearing it during a run leaves the run alone.
+TEST_F(MainWindowRun, RunLogKeepsTheNewestLinesAndClearsDuringARun) {
   ASSERT_TRUE(harness_.Open());
+  const HWND list = harness_.Control(IDC_RUN_LOG);
+  const LONG style = ::GetWindowLongW(list, GWL_STYLE);
+  EXPECT_EQ(style & (LVS_TYPEMASK | LVS_NOCOLUMNHEADER | LVS_ALIGNMASK | WS_TABSTOP),
+            LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_ALIGNLEFT | WS_TABSTOP);
+  // As the workers' events add them: shown together, not one by one.
+  for (int i = 1; i <= kRunLogMaxLines + 1; ++i) harness_.Dialog().RunLog().Add(L"line " + std::to_wstring(i));
+  auto log = harness_.Log();  // the start-up line and line 1 went
+  ASSERT_EQ(log.size(), static_cast<size_t>(kRunLogMaxLines));
+  EXPECT_EQ(log.front(), L"line " + std::to_wstring(kRunLogMaxLines + 1));
+  EXPECT_EQ(log.back(), L"line 2");
+
+  const std::wstring longLine(1500, L'长');
+  harness_.Dialog().AddLogLine(longLine);
+  EXPECT_EQ(harness_.Log().front(), longLine);
+  wchar_t cut[8];
+  std::fill(std::begin(cut), std::end(cut), L'#');
+  LVITEMW item{};
+  item.pszText = cut;
+  item.cchTextMax = 4;
+  EXPECT_EQ(::SendMessageW(list, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item)), 3);
+  EXPECT_STREQ(cut, L"lin");
+  EXPECT_EQ(cut[4], L'#');
+
+  LVITEMW selected{};
+  selected.stateMask = selected.state = LVIS_SELECTED;
+  ::SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&selected));
+  harness_.Dialog().AddLogLine(L"newest");
+  log = harness_.Log();
+  const auto at = static_cast<size_t>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  EXPECT_EQ(log.at(at), L"line " + std::to_wstring(kRunLogMaxLines + 1));
+
   harness_.SetSites(Url(1));
   harness_.Click(IDC_START);
   harness_.Click(IDC_CLEAR_LOG);
