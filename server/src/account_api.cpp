@@ -87,7 +87,8 @@ AccountApi::AccountApi(AccountStore& accounts, MailStore& mails, const ServiceCo
       clock_(std::move(clock)),
       mailQueued_(std::move(mailQueued)),
       accountFailures_(static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
-      addressAttempts_(static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds) {}
+      addressAttempts_(static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
+      passwordChecks_(config.loginHashesAtOnce) {}
 
 ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddress) {
   const auto form = ReadForm(body, kLoginFields);
@@ -105,7 +106,10 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
   addressAttempts_.Record(clientAddress, now);
 
   const auto account = accounts_.Find(username);
-  if (!VerifyEncodedPassword((*form)[1], account ? account->passwordHash : std::string())) {
+  const auto verified = passwordChecks_.Run(
+      [&] { return VerifyEncodedPassword((*form)[1], account ? account->passwordHash : std::string()); });
+  if (!verified) return Refusal(reply_info::kBusy, username);
+  if (!*verified) {
     accountFailures_.Record(AccountKey(username), now);
     return Refusal(reply_info::kWrongPassword, username);
   }

@@ -11,6 +11,7 @@
 #include "account_store.h"
 #include "attempt_throttle.h"
 #include "mail_store.h"
+#include "password_check_pool.h"
 #include "service_config.h"
 
 struct ApiReply {
@@ -43,6 +44,7 @@ class AccountApi {
   const MailQueued mailQueued_;
   AttemptThrottle accountFailures_;
   AttemptThrottle addressAttempts_;
+  PasswordCheckPool passwordChecks_;
 };
 
 // The short texts of refusals (the program shows the sign-in ones to the user).
@@ -59,6 +61,7 @@ inline constexpr const char* kTooManyMails = "提醒邮件过多，请稍后再�
 inline constexpr const char* kSignedIn = "登录成功";
 inline constexpr const char* kMailQueued = "提醒邮件已接收";
 inline constexpr const char* kServerError = "服务器内部错误";
+inline constexpr const char* kBusy = "服务器繁忙，请稍后再试";
 }  // namespace reply_info
 
 // A reply holding only "status" and "info".

@@ -52,6 +52,8 @@ const Setting kSettings[] = {
      [](ServiceConfig& c, long long v) { c.retry.maxAttempts = static_cast<int>(v); }},
     {"login_failures_per_account", nullptr, nullptr, 1, 100000,
      [](ServiceConfig& c, long long v) { c.loginFailuresPerAccount = static_cast<int>(v); }},
+    {"login_hashes_at_once", nullptr, nullptr, 1, 1024,
+     [](ServiceConfig& c, long long v) { c.loginHashesAtOnce = static_cast<int>(v); }},
     {"login_attempts_per_address", nullptr, nullptr, 1, 1000000,
      [](ServiceConfig& c, long long v) { c.loginAttemptsPerAddress = static_cast<int>(v); }},
 };

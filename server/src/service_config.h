@@ -19,6 +19,7 @@ struct ServiceConfig {
   RetrySchedule retry;
   int loginFailuresPerAccount = 5;   // failed sign-ins per account in 15 minutes
   int loginAttemptsPerAddress = 20;  // sign-in attempts per client address in a minute
+  int loginHashesAtOnce = 2;         // password checks running at the same time
 };
 
 // Applies one setting; false with `error` set for an unknown key or a bad value.
