@@ -1,20 +1,11 @@
 #include "reminder_mail.h"
 
-#include <sodium.h>
-
 #include <ctime>
-#include <vector>
 
+#include "base64_text.h"
 #include "status_text.h"
 
 namespace {
-
-std::string Base64(const std::string& bytes) {
-  std::vector<char> out(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL));
-  sodium_bin2base64(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                    sodium_base64_VARIANT_ORIGINAL);
-  return out.data();
-}
 
 // A header value in UTF-8 that stays ASCII on the wire.
 std::string EncodedWord(const std::string& text) { return "=?UTF-8?B?" + Base64(text) + "?="; }

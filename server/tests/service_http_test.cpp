@@ -10,6 +10,7 @@
 #include <set>
 #include <thread>
 
+#include "base64_text.h"
 #include "raw_http.h"
 #include "service_process.h"
 #include "smtp_sink.h"
@@ -17,12 +18,6 @@
 
 namespace {
 
-std::string Base64(const std::string& bytes) {
-  std::vector<char> out(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL));
-  sodium_bin2base64(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                    sodium_base64_VARIANT_ORIGINAL);
-  return out.data();
-}
 
 struct Reply {
   int http = 0;
