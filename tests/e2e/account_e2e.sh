@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the account end-to-end test: starts a mail sink and the real account service on
-# the program's test port with a fresh database (one account, one notice), runs the
-# Windows test under Wine, and stops everything it started.
+# Runs the account end-to-end test: starts a mail sink and the real account service, with
+# a fresh database (one account, one notice), on the port the test build of the program
+# talks to; runs the Windows test under Wine, and stops everything it started.
 #
 #   account_e2e.sh SERVICE_BUILD_DIR TEST_EXE WINE_PREFIX PORT
 set -eu
@@ -21,7 +21,7 @@ cleanup() {
 trap cleanup EXIT
 
 wait_for_port() {
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
     sleep 0.05
   done
@@ -45,11 +45,18 @@ wait_for_port "$smtp_port"
 export TARN_E2E_USER=owner@site.test TARN_E2E_PASSWORD='pass+word=1' TARN_E2E_NOTICE='本周六凌晨服务器维护两小时'
 printf '%s\n' "$TARN_E2E_PASSWORD" | "$server/tarn-account-admin" add "$TARN_E2E_USER" >/dev/null
 "$server/tarn-account-admin" notice "$TARN_E2E_NOTICE" >/dev/null
-"$server/tarn-account-service" 2>"$work/service.log" &
-service=$!
-pids+=($service)
-wait_for_port "$port"
-kill -0 "$service" || { cat "$work/service.log" >&2; exit 1; }
+# A test that ran just before may leave connections on the port for a while, and the
+# service cannot bind it until they are gone: start it again until it listens.
+service=""
+for _ in $(seq 60); do
+  "$server/tarn-account-service" 2>>"$work/service.log" &
+  service=$!
+  pids+=($service)
+  while kill -0 "$service" 2>/dev/null && ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do sleep 0.05; done
+  kill -0 "$service" 2>/dev/null && break
+  sleep 1
+done
+kill -0 "$service" 2>/dev/null || { cat "$work/service.log" >&2; exit 1; }
 
 export TARN_E2E_MAIL_DIR="Z:$(echo "$work/mail/new" | tr / '\\')"
 status=0

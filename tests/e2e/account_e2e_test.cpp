@@ -1,5 +1,5 @@
 // The real program against the real account service (started by account_e2e.sh on the
-// program's test port, with an account, a notice and a mail sink): a notice in the popup,
+// port this test build of the program talks to, with an account, a notice and a mail sink): a notice in the popup,
 // a sign-in through the dialog, and a site that fails and recovers producing both reminder
 // mails in the sink.
 #include <windows.h>
@@ -92,7 +92,7 @@ TEST(AccountEndToEnd, NoticeSignInAndBothRemindersArrive) {
   const std::wstring url = flaky.Url("/shop?id=7&from=e2e");
 
   ProgramDriver program;
-  ASSERT_TRUE(program.Start(ProgramBesideTest(L"TarnSiteMonitorLoopback.exe"))) << "no main window";
+  ASSERT_TRUE(program.Start(ProgramBesideTest(L"TarnSiteMonitorAccountE2E.exe"))) << "no main window";
 
   // Service information comes nine seconds after the start, with the operator's notice.
   HWND popup = nullptr;
