@@ -1,0 +1,111 @@
+// tarn-account-load: a load generator for the account service that behaves like the
+// program: one new TCP connection per request, the program's request bytes, the whole
+// reply read until the service closes the connection.
+//
+//   tarn-account-load PORT getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE
+// Prints requests per second, answers with status 1, failures and latency percentiles.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Tally {
+  long accepted = 0;  // answered with "status":1
+  long refused = 0;   // answered with another status
+  long failed = 0;    // no complete answer
+  std::vector<double> latencyMs;
+};
+
+// One exchange; 1 for status 1, 0 for another status, -1 for a transport failure.
+int Exchange(const sockaddr_in& address, const std::string& request) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+    close(fd);
+    return -1;
+  }
+  std::string answer;
+  char buffer[2048];
+  for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, static_cast<size_t>(n));
+  close(fd);
+  if (answer.find("\r\n\r\n") == std::string::npos) return -1;
+  return answer.find("\"status\":1") != std::string::npos ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 8) {
+    std::fprintf(stderr, "usage: %s PORT getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE\n", argv[0]);
+    return 2;
+  }
+  const int port = std::atoi(argv[1]);
+  const std::string action = argv[2];
+  const double seconds = std::atof(argv[3]);
+  const int connections = std::atoi(argv[4]);
+  const std::string user = argv[5], password = argv[6], machine = argv[7];
+  const std::string body = action == "login"
+                               ? "username=" + user + "&pwd=" + password + "&id=" + machine + "&softtype=2&ver=1.1.0.2"
+                               : "username=" + user + "&id=" + machine + "&softtype=2&ver=1.1.0.2";
+  const std::string request = "POST /index.php?g=Api&m=Client&a=" + action + " HTTP/1.0\r\nAccept:  */*\r\n" +
+                              "Host: 127.0.0.1:" + std::to_string(port) + "\r\nContent-Length: " +
+                              std::to_string(body.size()) +
+                              "\r\nUser-Agent: Lumacorn\r\nCache-Control: no-cache\r\n"
+                              "Content-Type: application/x-www-form-urlencoded\r\n\r\n" + body;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+
+  std::vector<Tally> tallies(static_cast<size_t>(connections));
+  std::vector<std::thread> workers;
+  const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+  const auto start = Clock::now();
+  for (auto& tally : tallies) {
+    workers.emplace_back([&, t = &tally] {
+      while (Clock::now() < end) {
+        const auto before = Clock::now();
+        const int result = Exchange(address, request);
+        t->latencyMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - before).count());
+        (result == 1 ? t->accepted : result == 0 ? t->refused : t->failed)++;
+      }
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+
+  Tally total;
+  for (auto& t : tallies) {
+    total.accepted += t.accepted;
+    total.refused += t.refused;
+    total.failed += t.failed;
+    total.latencyMs.insert(total.latencyMs.end(), t.latencyMs.begin(), t.latencyMs.end());
+  }
+  std::sort(total.latencyMs.begin(), total.latencyMs.end());
+  auto percentile = [&](double p) {
+    return total.latencyMs.empty() ? 0.0 : total.latencyMs[static_cast<size_t>(p * (total.latencyMs.size() - 1))];
+  };
+  const long all = total.accepted + total.refused + total.failed;
+  std::printf("%s: %ld requests in %.1f s = %.0f/s (status 1: %ld, other status: %ld, failed: %ld), "
+              "latency p50 %.2f ms, p99 %.2f ms\n",
+              action.c_str(), all, elapsed, all / elapsed, total.accepted, total.refused, total.failed,
+              percentile(0.5), percentile(0.99));
+  return total.failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,19 @@
+// The reminder mail the service sends for the program: Simplified Chinese, UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct ReminderFacts {
+  std::string recipient;  // the account's address
+  std::string sender;     // the From address
+  int templateId = 1;     // 1 = the site is failing, 2 = it is back up
+  int statusCode = 0;     // as the program reported it
+  std::string site;       // the address the program watches, UTF-8
+  int64_t time = 0;       // when the program reported it, Unix seconds
+  std::string messageId;  // unique, without angle brackets
+};
+
+// The whole message, headers and body, lines ending in CRLF. The site address is shown in
+// the body only (control characters replaced), so nothing the program sends can add a header.
+std::string ComposeReminderMail(const ReminderFacts& facts);

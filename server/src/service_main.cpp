@@ -1,0 +1,97 @@
+// tarn-account-service: the account service the program signs in to, asks for service
+// information and asks to send reminder mails.
+//
+//   tarn-account-service [--config FILE]
+// Settings come from the file and TARN_* environment variables (see service_config.h).
+#include <curl/curl.h>
+#include <httplib.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <pthread.h>
+#include <unistd.h>
+#include <thread>
+
+#include "account_api.h"
+#include "account_store.h"
+#include "database.h"
+#include "http_frontend.h"
+#include "mail_sender.h"
+#include "mail_store.h"
+#include "password_hash.h"
+#include "service_config.h"
+#include "smtp_client.h"
+
+int main(int argc, char** argv) {
+  std::string configPath;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--config") == 0 && i + 1 < argc) {
+      configPath = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: %s [--config FILE]\n", argv[0]);
+      return 2;
+    }
+  }
+  ServiceConfig config;
+  std::string error;
+  if (!LoadServiceConfig(configPath, config, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  if (!InitPasswordHashing() || curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+    std::fprintf(stderr, "cannot initialise libsodium or libcurl\n");
+    return 1;
+  }
+
+  // Termination signals are taken by a thread of their own, which stops the server.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  try {
+    Database db(config.database);
+    AccountStore accounts(db);
+    MailStore mails(db);
+    MailSender sender(mails, config.retry, [&config](const std::string& recipient, const std::string& message) {
+      return SendMail(config.smtp, recipient, message);
+    });
+    sender.Start();
+    AccountApi api(accounts, mails, config, [] { return static_cast<int64_t>(std::time(nullptr)); },
+                   [&sender] { sender.Wake(); });
+
+    httplib::Server server;
+    const int threads = config.threads;
+    server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+    server.set_payload_max_length(64 * 1024);
+    server.set_read_timeout(10, 0);
+    server.set_write_timeout(10, 0);
+    InstallRoutes(server, api, config);
+
+    std::thread stopper([&server, signals] {
+      int received = 0;
+      sigwait(&signals, &received);
+      server.stop();
+    });
+    if (!server.bind_to_port(config.listen.c_str(), config.port)) {
+      std::fprintf(stderr, "cannot listen on %s:%d\n", config.listen.c_str(), config.port);
+      kill(getpid(), SIGTERM);  // ends the signal thread
+      stopper.join();
+      return 1;
+    }
+    std::fprintf(stderr, "listening on %s:%d, database %s, mail via %s:%d\n", config.listen.c_str(), config.port,
+                 config.database.c_str(), config.smtp.host.c_str(), config.smtp.port);
+    server.listen_after_bind();
+    kill(getpid(), SIGTERM);  // ends the signal thread if the server ended by itself
+    stopper.join();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  curl_global_cleanup();
+  return 0;
+}

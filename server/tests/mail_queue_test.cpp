@@ -1,0 +1,85 @@
+// The mail queue in a real SQLite file delivering to a real SMTP server: queued mails
+// arrive once each, an outage is retried on the schedule, and a mail is given up in the end.
+#include <gtest/gtest.h>
+
+#include "database.h"
+#include "mail_sender.h"
+#include "mail_store.h"
+#include "reminder_mail.h"
+#include "smtp_sink.h"
+#include "test_folder.h"
+
+namespace {
+
+std::string Reminder(int templateId, int code, const std::string& site) {
+  return ComposeReminderMail({"me@x.cn", "monitor@service.test", templateId, code, site, 1796724192, "id1@service.test"});
+}
+
+}  // namespace
+
+TEST(MailQueue, DeliversEachMailOnceAndRetriesAfterAnOutage) {
+  TestFolder folder;
+  Database db(folder.Path() + "/accounts.db");
+  MailStore store(db);
+  const int port = FreePort();
+  SmtpSettings smtp;
+  smtp.port = port;
+  smtp.timeoutSeconds = 10;
+  MailSender sender(store, RetrySchedule{30, 3600, 2},
+                    [&](const std::string& to, const std::string& message) { return SendMail(smtp, to, message); });
+
+  ASSERT_TRUE(store.Enqueue(7, "me@x.cn", Reminder(1, 404, "http://a.cn/?b=1&c=2"), 1000, 30));
+  ASSERT_TRUE(store.Enqueue(7, "me@x.cn", Reminder(2, 200, "http://a.cn/?b=1&c=2"), 1000, 30));
+
+  // The mail server is down: both attempts fail and wait for the schedule.
+  EXPECT_EQ(0, sender.DeliverDue(1000));
+  for (const QueuedMail& mail : store.List("queued", 10)) {
+    EXPECT_EQ(1, mail.attempts);
+    EXPECT_EQ(1030, mail.nextAttempt);
+    EXPECT_FALSE(mail.lastError.empty());
+  }
+  EXPECT_EQ(0, sender.DeliverDue(1029)) << "not due yet";
+
+  SmtpSink sink(port, folder.Path() + "/mail");
+  ASSERT_TRUE(sink.Running());
+  EXPECT_EQ(2, sender.DeliverDue(1030));
+  EXPECT_EQ(0, sender.DeliverDue(5000)) << "a delivered mail is never sent again";
+  const auto mails = sink.Mails();
+  ASSERT_EQ(2u, mails.size());
+  EXPECT_EQ(2u, store.List("sent", 10).size());
+  for (const char* expected : {"To: me@x.cn", "X-RcptTo: me@x.cn", "网站：http://a.cn/?b=1&c=2",
+                                      "状态码：404（网页不存在）", "网站访问异常", "Content-Type: text/plain; charset=UTF-8"}) {
+    EXPECT_NE(std::string::npos, mails[0].find(expected)) << expected << "\n" << mails[0];
+  }
+  EXPECT_NE(std::string::npos, mails[1].find("状态码：200（访问正常）")) << mails[1];
+  EXPECT_NE(std::string::npos, mails[1].find("网站已恢复正常")) << mails[1];
+}
+
+TEST(MailQueue, GivesUpAfterTheLastAttempt) {
+  TestFolder folder;
+  Database db(folder.Path() + "/accounts.db");
+  MailStore store(db);
+  MailSender sender(store, RetrySchedule{30, 3600, 2}, [](const std::string&, const std::string&) {
+    return std::string("451 try later");
+  });
+  ASSERT_TRUE(store.Enqueue(7, "me@x.cn", Reminder(1, 600, "http://a.cn"), 1000, 30));
+  EXPECT_EQ(0, sender.DeliverDue(1000));
+  EXPECT_EQ(0, sender.DeliverDue(1030));
+  const auto failed = store.List("failed", 10);
+  ASSERT_EQ(1u, failed.size());
+  EXPECT_EQ(2, failed[0].attempts);
+  EXPECT_EQ("451 try later", failed[0].lastError);
+  EXPECT_TRUE(store.Due(100000, 10).empty());
+  EXPECT_FALSE(store.NextDue().has_value());
+}
+
+TEST(MailQueue, LimitsMailsPerAccountAndHour) {
+  TestFolder folder;
+  Database db(folder.Path() + "/accounts.db");
+  MailStore store(db);
+  EXPECT_TRUE(store.Enqueue(1, "a@x.cn", "m", 1000, 2));
+  EXPECT_TRUE(store.Enqueue(1, "a@x.cn", "m", 1500, 2));
+  EXPECT_FALSE(store.Enqueue(1, "a@x.cn", "m", 2000, 2));
+  EXPECT_TRUE(store.Enqueue(2, "b@x.cn", "m", 2000, 2)) << "another account has its own share";
+  EXPECT_TRUE(store.Enqueue(1, "a@x.cn", "m", 4600, 2)) << "the first mail has left the hour";
+}

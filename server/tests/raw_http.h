@@ -1,0 +1,16 @@
+// Sends bytes exactly as given to 127.0.0.1:port and reads the answer until the server
+// closes the connection: the service sees the program's request byte for byte.
+#pragma once
+
+#include <string>
+
+struct RawReply {
+  int status = 0;    // HTTP status, 0 when no answer came
+  std::string body;  // after the blank line
+};
+
+RawReply RawExchange(int port, const std::string& request);
+
+// The request the program sends for `action` with `body` (code page 936), head and all,
+// as its own wire test records it.
+std::string ProgramRequest(int port, const std::string& action, const std::string& body);

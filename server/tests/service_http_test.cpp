@@ -1,0 +1,220 @@
+// The real service over real HTTP: requests byte for byte as the program sends them, a
+// real SQLite file, accounts made with the operator tool, and a real SMTP server that
+// receives the reminder mails.
+#include <gtest/gtest.h>
+#include <rapidjson/document.h>
+#include <signal.h>
+#include <sodium.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
+
+#include "base64_text.h"
+#include "raw_http.h"
+#include "service_process.h"
+#include "smtp_sink.h"
+#include "test_folder.h"
+
+namespace {
+
+
+struct Reply {
+  int http = 0;
+  int status = -1;
+  std::string info;
+  rapidjson::Document json;
+  bool Has(const char* key) const { return json.IsObject() && json.HasMember(key); }
+  int64_t Int(const char* key) const { return Has(key) && json[key].IsInt64() ? json[key].GetInt64() : -1; }
+  std::string Text(const char* key) const { return Has(key) && json[key].IsString() ? json[key].GetString() : ""; }
+};
+
+// "密码ab" in UTF-8, whose Base64 holds a plus and padding: "5a+G56CBYWI=".
+const std::string kPassword = "\xE5\xAF\x86\xE7\xA0\x81" "ab";
+
+class ServiceTest : public ::testing::Test {
+ protected:
+  ServiceTest() {
+    settings_ = {{"TARN_DATABASE", folder_.Path() + "/accounts.db"},
+                 {"TARN_SMTP_PORT", std::to_string(smtpPort_)},
+                 {"TARN_SMTP_SENDER", "monitor@service.test"},
+                 {"TARN_MAIL_RETRY_FIRST_SECONDS", "1"},
+                 {"TARN_MAIL_HOURLY_LIMIT", "3"},
+                 {"TARN_LOGIN_FAILURES_PER_ACCOUNT", "3"}};
+  }
+
+  void StartService() {
+    service_ = std::make_unique<ServiceProcess>(SERVICE_BINARY, port_, settings_, folder_.Path() + "/service.log");
+    ASSERT_TRUE(service_->Running());
+  }
+  void StartSink() {
+    sink_ = std::make_unique<SmtpSink>(smtpPort_, folder_.Path() + "/mail");
+    ASSERT_TRUE(sink_->Running());
+  }
+
+  std::pair<int, std::string> Admin(std::vector<std::string> args, const std::string& input = "") {
+    args.insert(args.begin(), ADMIN_BINARY);
+    return RunTool(args, settings_, input);
+  }
+  void AddAccount(const std::string& email) { ASSERT_EQ(0, Admin({"add", email}, kPassword + "\n").first); }
+
+  Reply Post(const std::string& action, const std::string& body) {
+    const RawReply raw = RawExchange(port_, ProgramRequest(port_, action, body));
+    Reply reply;
+    reply.http = raw.status;
+    reply.json.Parse(raw.body.c_str());
+    reply.status = static_cast<int>(reply.Int("status"));
+    reply.info = reply.Text("info");
+    return reply;
+  }
+  Reply Login(const std::string& email, const std::string& password, const std::string& machine = "MID") {
+    return Post("login", "username=" + email + "&pwd=" + Base64(password) + "&id=" + machine +
+                             "&softtype=2&ver=1.1.0.2");
+  }
+  Reply Info(const std::string& email, const std::string& machine = "MID") {
+    return Post("getInfo", "username=" + email + "&id=" + machine + "&softtype=2&ver=1.1.0.2");
+  }
+  Reply Remind(const std::string& email, int tpl, int code, const std::string& url, const std::string& machine = "MID") {
+    return Post("sendMsg", "username=" + email + "&id=" + machine + "&softtype=2&ver=1.1.0.2&tpl=" +
+                               std::to_string(tpl) + "&code=" + std::to_string(code) + "&url=" + url);
+  }
+  size_t MailsInState(const std::string& state) {
+    const std::string listing = Admin({"mails", state}).second;
+    return static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n'));
+  }
+
+  TestFolder folder_;
+  const int port_ = FreePort();
+  const int smtpPort_ = FreePort();
+  Settings settings_;
+  std::unique_ptr<ServiceProcess> service_;
+  std::unique_ptr<SmtpSink> sink_;
+};
+
+}  // namespace
+
+TEST_F(ServiceTest, SignsInOnlyActiveAccountsWithTheirPassword) {
+  AddAccount("me@x.cn");
+  AddAccount("off@x.cn");
+  AddAccount("old@x.cn");
+  ASSERT_EQ(0, Admin({"disable", "off@x.cn"}).first);
+  ASSERT_EQ(0, Admin({"expire", "old@x.cn", "1000"}).first);
+  StartService();
+
+  const struct {
+    const char* name;
+    std::string body;
+    int status;
+    const char* info;
+  } cases[] = {
+      {"right password", "username=me@x.cn&pwd=5a+G56CBYWI=&id=MID&softtype=2&ver=1.1.0.2", 1, "登录成功"},
+      {"name in other case", "username=ME@x.cn&pwd=5a+G56CBYWI=&id=MID&softtype=2&ver=1.1.0.2", 1, "登录成功"},
+      {"plus read as a space", "username=me@x.cn&pwd=5a G56CBYWI=&id=MID&softtype=2&ver=1.1.0.2", 0, "用户名或密码错误"},
+      {"padding dropped", "username=me@x.cn&pwd=5a+G56CBYWI&id=MID&softtype=2&ver=1.1.0.2", 0, "用户名或密码错误"},
+      {"unknown account", "username=who@x.cn&pwd=5a+G56CBYWI=&id=MID&softtype=2&ver=1.1.0.2", 0, "用户名或密码错误"},
+      {"disabled", "username=off@x.cn&pwd=5a+G56CBYWI=&id=MID&softtype=2&ver=1.1.0.2", 0, "账户已停用"},
+      {"service ended", "username=old@x.cn&pwd=5a+G56CBYWI=&id=MID&softtype=2&ver=1.1.0.2", 0, "服务已到期"},
+      {"field missing", "username=me@x.cn&pwd=5a+G56CBYWI=&softtype=2&ver=1.1.0.2", 0, "请求格式错误"},
+      {"softtype not a number", "username=me@x.cn&pwd=5a+G56CBYWI=&id=MID&softtype=x&ver=1.1.0.2", 0, "请求格式错误"},
+  };
+  for (const auto& c : cases) {
+    const Reply reply = Post("login", c.body);
+    EXPECT_EQ(200, reply.http) << c.name;
+    EXPECT_EQ(c.status, reply.status) << c.name;
+    EXPECT_EQ(c.info, reply.info) << c.name;
+    EXPECT_EQ(c.status == 1, reply.Has("time") && reply.Has("expire")) << c.name;
+  }
+  const Reply ok = Login("me@x.cn", kPassword);
+  EXPECT_GT(ok.Int("expire"), ok.Int("time"));
+  EXPECT_LE(ok.Int("expire"), INT32_MAX);
+}
+
+TEST_F(ServiceTest, ThrottlesFailedSignInsPerAccount) {
+  AddAccount("me@x.cn");
+  StartService();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ("用户名或密码错误", Login("me@x.cn", "wrong").info);
+  EXPECT_EQ("尝试次数过多，请稍后再试", Login("Me@X.cn", kPassword).info) << "even with the right password";
+  EXPECT_EQ(1, Login("other@x.cn", kPassword).status == 0 ? 1 : 0);
+}
+
+TEST_F(ServiceTest, ServiceInformationNeedsASignedInMachineAndCarriesNoticeAndUpdate) {
+  AddAccount("me@x.cn");
+  StartService();
+  Reply before = Info("me@x.cn");
+  EXPECT_EQ(0, before.status) << "a name alone does not sign a machine in";
+  EXPECT_FALSE(before.Has("notice_id"));
+  EXPECT_EQ(0, before.Int("update"));
+
+  ASSERT_EQ(1, Login("me@x.cn", kPassword).status);
+  ASSERT_EQ(1, Admin({"notice", "短通知"}).first == 0 ? 0 : 1) << "5 characters or fewer are refused";
+  ASSERT_EQ(0, Admin({"notice", "服务器周六凌晨维护两小时"}).first);
+  ASSERT_EQ(0, Admin({"version", "1.1.0.3"}).first);
+
+  const Reply after = Info("me@x.cn");
+  EXPECT_EQ(1, after.status);
+  EXPECT_GT(after.Int("expire"), 0);
+  EXPECT_EQ(1, after.Int("update"));
+  EXPECT_EQ(1, after.Int("notice_id"));
+  EXPECT_EQ("服务器周六凌晨维护两小时", after.Text("notice_text"));
+  EXPECT_EQ(0, Info("me@x.cn", "OTHER").status) << "another machine has not signed in";
+  const Reply anonymous = Info("");
+  EXPECT_EQ(0, anonymous.status);
+  EXPECT_EQ(1, anonymous.Int("notice_id")) << "notices reach programs that never signed in";
+}
+
+TEST_F(ServiceTest, RemindersOfSignedInMachinesArriveAsMails) {
+  AddAccount("me@x.cn");
+  StartSink();
+  StartService();
+  EXPECT_EQ(0, Remind("me@x.cn", 1, 404, "http://a.cn/").status) << "no machine has signed in";
+  ASSERT_EQ(1, Login("me@x.cn", kPassword).status);
+  EXPECT_EQ(0, Remind("me@x.cn", 1, 404, "http://a.cn/", "OTHER").status);
+  EXPECT_EQ("请求格式错误", Remind("me@x.cn", 3, 404, "http://a.cn/").info);
+  EXPECT_EQ(0u, MailsInState("")) << "refused requests store nothing";
+
+  // The site address holds "&" and "=" and a GBK character, and is taken whole.
+  EXPECT_EQ(1, Remind("me@x.cn", 1, 500, "http://\xD6\xD0.cn/?a=1&url=2").status);
+  EXPECT_EQ(1, Remind("me@x.cn", 2, 200, "http://b.cn/").status);
+  ASSERT_TRUE(sink_->WaitForMails(2, 30));
+  const auto mails = sink_->Mails();
+  for (const char* expected :
+       {"X-RcptTo: me@x.cn", "网站：http://中.cn/?a=1&url=2", "状态码：500（网站服务器，内部发生错误500）", "网站访问异常"}) {
+    EXPECT_NE(std::string::npos, mails[0].find(expected)) << expected << "\n" << mails[0];
+  }
+  EXPECT_NE(std::string::npos, mails[1].find("网站已恢复正常")) << mails[1];
+
+  EXPECT_EQ(1, Remind("me@x.cn", 1, 600, "http://c.cn/").status);
+  EXPECT_EQ("提醒邮件过多，请稍后再试", Remind("me@x.cn", 1, 600, "http://c.cn/").info) << "3 an hour in this test";
+}
+
+TEST_F(ServiceTest, AnswersStrayRequestsWithStatusZero) {
+  StartService();
+  EXPECT_EQ("请求过大", Post("getInfo", "username=" + std::string(4000, 'a') + "&id=M&softtype=2&ver=1").info);
+  EXPECT_EQ("未知请求", Post("deleteAll", "username=&id=M&softtype=2&ver=1").info);
+  const RawReply get = RawExchange(port_, "GET / HTTP/1.0\r\n\r\n");
+  EXPECT_NE(std::string::npos, get.body.find("\"status\":0")) << get.body;
+  EXPECT_EQ(0, Info("").status) << "still serving";
+}
+
+TEST_F(ServiceTest, KilledWithMailsQueuedDeliversEachOnceAfterRestart) {
+  AddAccount("me@x.cn");
+  StartService();  // no mail server yet: the mails stay queued
+  ASSERT_EQ(1, Login("me@x.cn", kPassword).status);
+  for (int code : {404, 500, 600}) ASSERT_EQ(1, Remind("me@x.cn", 1, code, "http://a.cn/").status);
+  service_->Kill(SIGKILL);
+
+  StartSink();
+  StartService();
+  ASSERT_TRUE(sink_->WaitForMails(3, 60));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (MailsInState("sent") < 3 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(3u, MailsInState("sent"));
+  EXPECT_EQ(0u, MailsInState("queued"));
+  const auto mails = sink_->Mails();
+  ASSERT_EQ(3u, mails.size()) << "none twice";
+  std::set<std::string> codes;
+  for (const auto& mail : mails) codes.insert(mail.substr(mail.find("状态码："), 16));
+  EXPECT_EQ(3u, codes.size());
+}

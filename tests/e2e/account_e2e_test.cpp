@@ -1,0 +1,150 @@
+// The real program against the real account service (started by account_e2e.sh on the
+// port this test build of the program talks to, with an account, a notice and a mail sink): a notice in the popup,
+// a sign-in through the dialog, and a site that fails and recovers producing both reminder
+// mails in the sink.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "local_http_server.h"
+#include "program_driver.h"
+#include "res/resource.h"
+#include "window_probes.h"
+
+namespace {
+
+using test_support::HttpRequest;
+using test_support::LocalHttpServer;
+using test_support::StatusReply;
+
+std::wstring Environment(const wchar_t* name) {
+  wchar_t value[1024] = {};
+  ::GetEnvironmentVariableW(name, value, 1024);
+  return value;
+}
+
+// WM_GETTEXT rather than GetWindowText, which does not ask a window of another process.
+std::wstring WindowText(HWND window) {
+  wchar_t text[512] = {};
+  ::SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+std::string Utf8(const std::wstring& text) {
+  std::string out(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+  out.pop_back();
+  return out;
+}
+
+// Every mail the sink has stored (one file each).
+std::vector<std::string> Mails(const std::wstring& folder) {
+  std::vector<std::string> mails;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return mails;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    std::ifstream file((folder + L"\\" + found.cFileName).c_str(), std::ios::binary);
+    mails.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return mails;
+}
+
+bool HasMail(const std::wstring& folder, const std::vector<std::string>& parts) {
+  for (const std::string& mail : Mails(folder)) {
+    bool all = true;
+    for (const auto& part : parts) all = all && mail.find(part) != std::string::npos;
+    if (all) return true;
+  }
+  return false;
+}
+
+bool LogHas(const ProgramDriver& program, const std::wstring& ending) {
+  for (const auto& line : program.Log()) {
+    if (line.ends_with(ending)) return true;
+  }
+  return false;
+}
+
+TEST(AccountEndToEnd, NoticeSignInAndBothRemindersArrive) {
+  const std::wstring user = Environment(L"TARN_E2E_USER");
+  const std::wstring password = Environment(L"TARN_E2E_PASSWORD");
+  const std::wstring notice = Environment(L"TARN_E2E_NOTICE");
+  const std::wstring mailFolder = Environment(L"TARN_E2E_MAIL_DIR");
+  ASSERT_FALSE(user.empty() || mailFolder.empty()) << "run through account_e2e.sh, which starts the service";
+  // A data folder of the test's own (no notice shown yet, not signed in), and workers
+  // that count their seconds in tenths.
+  const ProgramSurroundings surroundings(100);
+
+  // The site fails with 500 for its first four checks and is fine after: the failing
+  // reminder goes out at the third failure, the recovery one at the third good check.
+  LONG checks = 0;
+  LocalHttpServer flaky([&checks](const HttpRequest&) {
+    return StatusReply(::InterlockedIncrement(&checks) <= 4 ? 500 : 200);
+  });
+  const std::wstring url = flaky.Url("/shop?id=7&from=e2e");
+
+  ProgramDriver program;
+  ASSERT_TRUE(program.Start(ProgramBesideTest(L"TarnSiteMonitorAccountE2E.exe"))) << "no main window";
+
+  // Service information comes nine seconds after the start, with the operator's notice.
+  HWND popup = nullptr;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        popup = FindOtherWindowWithControl(program.Window(), IDC_POPUP_MESSAGE);
+        return popup && WindowText(::GetDlgItem(popup, IDC_POPUP_MESSAGE)) == notice;
+      },
+      30000))
+      << "the notice was not shown";
+
+  // Sign in through the dialog, as the user does.
+  PostClick(program.Control(IDC_SIGN_IN));
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindOtherWindowWithControl(program.Window(), IDC_LOGIN_SIGNED_IN)); },
+                        10000));
+  ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN_USER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+  ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+  PostClick(::GetDlgItem(dialog, IDOK));
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return WindowText(::GetDlgItem(dialog, IDOK)) == L"重新登录" &&
+               WindowText(::GetDlgItem(dialog, IDC_LOGIN_SIGNED_IN)).find(L"登录成功") != std::wstring::npos;
+      },
+      20000))
+      << "not signed in: " << Utf8(WindowText(::GetDlgItem(dialog, IDC_LOGIN_STATUS)));
+  PostClick(::GetDlgItem(dialog, IDCANCEL));
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 10000));
+
+  // Checks every 30 ticks, one retry after 10, reminders on.
+  program.Select(IDC_INTERVAL, 0);
+  program.Select(IDC_RETRY_COUNT, 0);
+  program.Select(IDC_RETRY_INTERVAL, 0);
+  program.Select(IDC_EMAIL_REMINDER, 1);
+  program.SetText(IDC_SITES, url);
+  program.Click(IDC_START);
+
+  const std::string address = "X-RcptTo: " + Utf8(user);
+  const std::string site = "网站：" + Utf8(url);
+  EXPECT_TRUE(WaitUntil(
+      [&] { return HasMail(mailFolder, {address, site, "网站访问异常", "状态码：500（网站服务器，内部发生错误500）"}); },
+      150000))
+      << "no failing reminder";
+  EXPECT_TRUE(WaitUntil([&] { return HasMail(mailFolder, {address, site, "网站已恢复正常", "状态码：200（访问正常）"}); },
+                        150000))
+      << "no recovery reminder";
+  EXPECT_EQ(2u, Mails(mailFolder).size());
+  EXPECT_TRUE(WaitUntil([&] { return LogHas(program, L"发送提醒邮件：成功。"); }, 10000));
+
+  program.Click(IDC_STOP);
+  ::PostMessageW(program.Control(IDC_START), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(2, program.WaitForExit(20000));
+}
+
+}  // namespace
