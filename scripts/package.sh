@@ -3,12 +3,14 @@
 # (default: build-package) and writes into dist/:
 #   TarnSiteMonitor-<version>-setup.exe   the installer (per-user, silent with /S)
 #   TarnSiteMonitor-<version>.zip         the portable program
+# Arguments go to CMake, e.g. -DTARN_SERVICE_HOST=accounts.example.org -DTARN_SERVICE_PORT=80
+# for a program that talks to your own account service.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-package}
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
 cmake --build "$build" --target TarnSiteMonitor tarn_installer
 version=$(sed -n 's/^#define TARN_VERSION_TEXT "\(.*\)"$/\1/p' "$build/generated/version.h")
 setup="TarnSiteMonitor-$version-setup.exe"
