@@ -41,17 +41,17 @@ ServiceReply Exchange(const std::wstring& path, const std::wstring& form,
   if (!session) return Fail(kPostSessionFailed);
 
   static const wchar_t* const kAcceptTypes[] = {L" */*", nullptr};
-  HttpRequestSpec spec;
-  spec.host = endpoint.host;
-  spec.port = endpoint.port;
-  spec.context = 1;
-  spec.verb = L"POST";
-  spec.object = path;
-  spec.version = L"HTTP/1.0";
-  spec.acceptTypes = kAcceptTypes;
-  spec.flags = INTERNET_FLAG_NO_CACHE_WRITE;
-  spec.timeoutMs = endpoint.timeoutMs;
-  const HttpRequest request = OpenHttpRequest(session.Get(), spec);
+  HttpRequestOptions options;
+  options.host = endpoint.host;
+  options.port = endpoint.port;
+  options.context = 1;
+  options.verb = L"POST";
+  options.object = path;
+  options.version = L"HTTP/1.0";
+  options.acceptTypes = kAcceptTypes;
+  options.flags = INTERNET_FLAG_NO_CACHE_WRITE;
+  options.timeoutMs = endpoint.timeoutMs;
+  const HttpRequest request = OpenHttpRequest(session.Get(), options);
   if (request.stage == HttpRequest::Stage::kConnectFailed) return Fail(kPostConnectFailed);
   if (request.stage == HttpRequest::Stage::kRequestFailed) return Fail(kPostRequestFailed);
 

@@ -70,16 +70,16 @@ HttpCheckOutcome CheckAddress(const std::wstring& url, unsigned long timeoutMs) 
   // The same request as opening the address directly: "Accept: */*" (some servers and
   // firewalls refuse a request without one), no user agent, redirections followed.
   static const wchar_t* const kAcceptTypes[] = {L"*/*", nullptr};
-  HttpRequestSpec spec;
-  spec.host = parts.host;
-  spec.port = parts.port;
-  spec.user = NullWhenEmpty(parts.user);
-  spec.password = NullWhenEmpty(parts.password);
-  spec.object = parts.object;
-  spec.acceptTypes = kAcceptTypes;
-  spec.flags = INTERNET_FLAG_RELOAD | (parts.secure ? INTERNET_FLAG_SECURE : 0);
-  spec.timeoutMs = timeoutMs;
-  const HttpRequest request = OpenHttpRequest(session.Get(), spec);
+  HttpRequestOptions options;
+  options.host = parts.host;
+  options.port = parts.port;
+  options.user = NullWhenEmpty(parts.user);
+  options.password = NullWhenEmpty(parts.password);
+  options.object = parts.object;
+  options.acceptTypes = kAcceptTypes;
+  options.flags = INTERNET_FLAG_RELOAD | (parts.secure ? INTERNET_FLAG_SECURE : 0);
+  options.timeoutMs = timeoutMs;
+  const HttpRequest request = OpenHttpRequest(session.Get(), options);
   if (request.stage != HttpRequest::Stage::kOpened) return openFailed;
   if (!HttpSendRequestW(request.request.Get(), nullptr, 0, nullptr, 0)) return openFailed;
 

@@ -4,18 +4,18 @@
 
 #include "text/leading_decimal.h"
 
-HttpRequest OpenHttpRequest(HINTERNET session, const HttpRequestSpec& spec) {
+HttpRequest OpenHttpRequest(HINTERNET session, const HttpRequestOptions& options) {
   HttpRequest opened;
-  opened.connection.Reset(InternetConnectW(session, spec.host.c_str(), spec.port, spec.user, spec.password,
-                                           INTERNET_SERVICE_HTTP, 0, spec.context));
+  opened.connection.Reset(InternetConnectW(session, options.host.c_str(), options.port, options.user, options.password,
+                                           INTERNET_SERVICE_HTTP, 0, options.context));
   if (!opened.connection) return opened;
-  opened.request.Reset(HttpOpenRequestW(opened.connection.Get(), spec.verb, spec.object.c_str(), spec.version,
-                                        nullptr, const_cast<LPCWSTR*>(spec.acceptTypes), spec.flags, 0));
+  opened.request.Reset(HttpOpenRequestW(opened.connection.Get(), options.verb, options.object.c_str(), options.version,
+                                        nullptr, const_cast<LPCWSTR*>(options.acceptTypes), options.flags, 0));
   if (!opened.request) {
     opened.stage = HttpRequest::Stage::kRequestFailed;
     return opened;
   }
-  DWORD timeout = spec.timeoutMs;
+  DWORD timeout = options.timeoutMs;
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
     InternetSetOptionW(opened.request.Get(), option, &timeout, sizeof timeout);
   }

@@ -12,7 +12,7 @@
 
 #include "win/internet_handle.h"
 
-struct HttpRequestSpec {
+struct HttpRequestOptions {
   std::wstring host;
   INTERNET_PORT port = INTERNET_DEFAULT_HTTP_PORT;
   const wchar_t* user = nullptr;  // credentials from the address; nullptr when none
@@ -34,7 +34,7 @@ struct HttpRequest {
   win::InternetHandle request;  // open only when stage is kOpened
 };
 
-HttpRequest OpenHttpRequest(HINTERNET session, const HttpRequestSpec& spec);
+HttpRequest OpenHttpRequest(HINTERNET session, const HttpRequestOptions& options);
 
 // The status code of a sent request: the leading decimal of its status text, 0 when it
 // could not be read (read then says false).
