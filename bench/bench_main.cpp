@@ -14,6 +14,7 @@
 #include "bench_table.h"
 #include "check_cost_bench.h"
 #include "main_window_bench.h"
+#include "program_bench.h"
 #include "stop_latency_bench.h"
 
 int main(int argc, char** argv) {
