@@ -6,14 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "local_http_server.h"
 #include "program_driver.h"
 #include "res/resource.h"
+#include "temp_folder.h"
+#include "text/code_page.h"
 #include "window_probes.h"
 
 namespace {
@@ -35,12 +35,7 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-std::string Utf8(const std::wstring& text) {
-  std::string out(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
-  out.pop_back();
-  return out;
-}
+std::string Utf8(const std::wstring& text) { return WideToCodePage(text, CP_UTF8); }
 
 // Every mail the sink has stored (one file each).
 std::vector<std::string> Mails(const std::wstring& folder) {
@@ -50,8 +45,7 @@ std::vector<std::string> Mails(const std::wstring& folder) {
   if (search == INVALID_HANDLE_VALUE) return mails;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    std::ifstream file((folder + L"\\" + found.cFileName).c_str(), std::ios::binary);
-    mails.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    mails.push_back(ReadAllBytes(folder + L"\\" + found.cFileName).value_or(std::string()));
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
   return mails;
