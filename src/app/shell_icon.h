@@ -76,14 +76,18 @@ class CShellIcon : public TBase {
     iconData_.dwInfoFlags = NIIF_INFO;
     CopyIntoField(iconData_.szInfoTitle, title_);
     CopyIntoField(iconData_.szTip, title_);
-    ::Shell_NotifyIconW(NIM_ADD, &iconData_);
+    tipDelivered_ = ::Shell_NotifyIconW(NIM_ADD, &iconData_) != FALSE;
   }
 
-  // Replaces the tooltip; a text longer than the field's 127 characters is cut.
+  // Replaces the tooltip; a text longer than the field's 127 characters is cut. The shell
+  // hears only of a change: sites that keep giving the same answer would otherwise cost a
+  // call into the shell's process at every check, for nothing.
   void SetTrayTip(std::wstring_view text) {
+    const std::wstring limited = LimitText(text, std::size(iconData_.szTip) - 1);
+    if (tipDelivered_ && limited == iconData_.szTip) return;
     iconData_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    CopyIntoField(iconData_.szTip, text);
-    ::Shell_NotifyIconW(NIM_MODIFY, &iconData_);
+    CopyIntoField(iconData_.szTip, limited);
+    tipDelivered_ = ::Shell_NotifyIconW(NIM_MODIFY, &iconData_) != FALSE;
   }
 
   void RemoveTrayIcon() {
@@ -173,6 +177,7 @@ class CShellIcon : public TBase {
   }
 
   NOTIFYICONDATAW iconData_;
+  bool tipDelivered_ = false;  // the shell took the tooltip in iconData_
   win::Icon trayIcon_;  // the icon the shell shows; kept while the icon exists
   UINT taskbarCreatedMessage_;
   std::wstring title_;
