@@ -15,6 +15,7 @@
 #include "build_config.h"
 #include "monitor/monitor_events.h"
 #include "monitor/run_log_lines.h"
+#include "flags/flag_wait.h"
 #include "flags/process_flags.h"
 #include "monitor/trace_log.h"
 #include "account/account_messages.h"
@@ -187,9 +188,9 @@ LRESULT CMainDlg::OnAfterDpiChange(WPARAM, LPARAM) {
 }
 
 LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
-  g_bQuit = true;
+  RaiseFlag(g_bQuit);
   *pollerQuit_ = true;
-  g_bStop = true;
+  RaiseFlag(g_bStop);
   SaveSettings();
   WaitForWorkers();
   if (CMessageLoop* loop = _Module.GetMessageLoop()) {
@@ -286,7 +287,7 @@ LRESULT CMainDlg::OnQueryEndSession(WPARAM, LPARAM) {
 
 LRESULT CMainDlg::OnEndSession(WPARAM wParam, LPARAM) {
   if (wParam) {
-    g_bStop = true;
+    RaiseFlag(g_bStop);
     SaveSettings();
   }
   return 0;

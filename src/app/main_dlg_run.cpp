@@ -6,6 +6,7 @@
 #include "app/setting_lists.h"
 #include "monitor/event_outcome.h"
 #include "monitor/run_log_lines.h"
+#include "flags/flag_wait.h"
 #include "flags/process_flags.h"
 #include "monitor/site_check_thread.h"
 #include "storage/site_file.h"
@@ -72,7 +73,7 @@ LRESULT CMainDlg::OnStart(WPARAM, LPARAM) {
 }
 
 LRESULT CMainDlg::OnStop(WPARAM, LPARAM) {
-  g_bStop = true;
+  RaiseFlag(g_bStop);
   time_ = LocalTimeNow();
   AddLogLine(PlainLine(time_, kStoppingText));
   SetRunButtons(false, false);
@@ -90,7 +91,7 @@ LRESULT CMainDlg::OnStop(WPARAM, LPARAM) {
 }
 
 bool CMainDlg::WaitForWorkers() {
-  g_bStop = true;
+  RaiseFlag(g_bStop);
   ::SetThreadExecutionState(ES_CONTINUOUS);
   if (!records_.empty()) {
     if (!workers_.WaitAll()) return false;

@@ -4,6 +4,7 @@
 #include "monitor/http_check.h"
 #include "monitor/monitor_events.h"
 #include "monitor/network_state.h"
+#include "flags/flag_wait.h"
 #include "flags/process_flags.h"
 #include "monitor/site_check_worker.h"
 #include "monitor/site_entry.h"
@@ -21,7 +22,7 @@ class WinInetWorkerPlatform final : public WorkerPlatform {
     return RunAbandonableCheck(url, build_config::kRequestTimeoutMs, g_bStop, g_bQuit);
   }
 
-  void SleepTick() override { Sleep(WorkerTickMilliseconds()); }
+  void SleepTick() override { WaitUnlessRaised(WorkerTickMilliseconds(), g_bStop, g_bQuit); }
 
   void PostEvent(int code) override {
     PostMessageW(entry_.window, WM_MONITOREVENT, static_cast<WPARAM>(entry_.index), static_cast<LPARAM>(code));

@@ -13,7 +13,9 @@
 #include "local_http_server.h"
 #include "message_window.h"
 #include "monitor/monitor_events.h"
+#include "flags/flag_wait.h"
 #include "flags/process_flags.h"
+#include "test_seams.h"
 #include "monitor/site_check_thread.h"
 #include "monitor/site_entry.h"
 
@@ -129,9 +131,10 @@ class SiteCheckThreadRun : public ::testing::Test {
     }
   }
 
-  // Raises the stop flag and returns how long the workers took to end.
+  // Raises the stop flag as the main window does and returns how long the workers took
+  // to end.
   DWORD StopAndWait() {
-    g_bStop = true;
+    RaiseFlag(g_bStop);
     const DWORD start = GetTickCount();
     std::vector<HANDLE> threads;
     for (auto& entry : entries_) threads.push_back(entry.thread);
@@ -190,6 +193,17 @@ TEST_F(SiteCheckThreadRun, EndsOnStopWhileACheckWaitsForASilentServer) {
   EXPECT_LT(took, 5000u);
   // The silent site said nothing but its exit.
   EXPECT_EQ((std::vector<int>{EV_THREAD_EXIT}), Codes(2));
+  EXPECT_EQ(EV_THREAD_EXIT, Codes(1).back());
+}
+
+TEST_F(SiteCheckThreadRun, EndsOnStopWithoutWaitingOutItsTick) {
+  test_support::SetWorkerTickMilliseconds(60000);
+  const unsigned long long ticks = test_support::WorkerTicks();
+  Start({server_.Url("/")});
+  ASSERT_TRUE(PumpUntil([&] { return test_support::WorkerTicks() > ticks; }, 15000));
+  // Inside (or about to begin) a one-minute tick: the raised flag ends it.
+  EXPECT_LT(StopAndWait(), 15000u);
+  test_support::SetWorkerTickMilliseconds(0);
   EXPECT_EQ(EV_THREAD_EXIT, Codes(1).back());
 }
 
