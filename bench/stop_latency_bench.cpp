@@ -10,6 +10,7 @@
 
 #include "local_http_server.h"
 #include "monitor/monitor_events.h"
+#include "flags/flag_wait.h"
 #include "flags/process_flags.h"
 #include "monitor/site_check_thread.h"
 #include "monitor/site_entry.h"
@@ -55,7 +56,7 @@ struct StopResult {
 };
 
 // Starts one worker per url, waits (pumping) until ready() says they are where the
-// measurement wants them, raises g_bStop and times the wait for all of them.
+// measurement wants them, raises g_bStop as the window does and times the wait for all of them.
 StopResult RunAndStop(const std::vector<std::wstring>& urls, const MonitorSettings& settings,
                       const std::function<bool()>& ready) {
   EventSink sink;
@@ -72,7 +73,7 @@ StopResult RunAndStop(const std::vector<std::wstring>& urls, const MonitorSettin
   StopResult result;
   result.ready = PumpUntil(ready, 30000);
   Stopwatch watch;
-  g_bStop = true;
+  RaiseFlag(g_bStop);  // as the main window raises it
   waiter.WaitAll();
   result.ms = watch.Milliseconds();
   return result;
