@@ -52,9 +52,6 @@ class ServiceInfoPoller {
   // One request and the handling of its reply.
   void RequestOnce();
 
-  // Answers with a status code so far (a parsed reply raises it to at least 3).
-  int AnswerCount() const { return answerCount_; }
-
  private:
   void Apply(ReplyDocument& reply);
 
@@ -63,7 +60,7 @@ class ServiceInfoPoller {
   AccountSink& sink_;
   std::atomic<bool>& signedIn_;
   std::optional<std::wstring> form_;  // none when it would be too long: no request is made
-  int answerCount_ = 0;
+  int answerCount_ = 0;  // answers with a status code so far (a parsed reply raises it to at least 3)
 };
 
 // Starts the production poller on a thread that is never waited for: it owns the

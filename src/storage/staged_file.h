@@ -18,7 +18,6 @@ class StagedFile {
   StagedFile& operator=(const StagedFile&) = delete;
 
   bool Staged() const { return staged_; }
-  const std::wstring& TempPath() const { return tempPath_; }
 
   // Puts the staged content in the target's place; false (target untouched) on failure.
   // After a replace, removes temporary files beside the target that copies of the

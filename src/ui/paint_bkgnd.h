@@ -25,8 +25,6 @@ class CPaintBkgnd {
     return true;
   }
 
-  HBRUSH BackgroundBrush() const noexcept { return brush_.Get(); }
-
  private:
   win::Brush brush_;  // lives as long as the dialog object
 };

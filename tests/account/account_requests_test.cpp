@@ -73,21 +73,17 @@ TEST(SendReminder, AcceptedFirstTimeIsOneRequestWithoutSleeping) {
 TEST(SendReminder, RetriesEveryFailureThreeTimesNineSecondsApart) {
   const struct {
     const char* what;
-    ServiceReply reply;
+    int code;
+    const char* body;
   } failures[] = {
-      {"unreachable", Reply(kPostConnectFailed)},
-      {"no answer", Reply(kPostSendFailed)},
-      {"bad status", Reply(kPostBadStatus)},
-      {"empty body", Reply(kPostOk, "")},
-      {"not json", Reply(kPostOk, "<html>")},
-      {"status 0", Reply(kPostOk, kRefused)},
-      {"status 2", Reply(kPostOk, R"({"status":2})")},
+      {"unreachable", kPostConnectFailed, ""}, {"no answer", kPostSendFailed, ""},
+      {"bad status", kPostBadStatus, ""},      {"empty body", kPostOk, ""},
+      {"not json", kPostOk, "<html>"},         {"status 0", kPostOk, kRefused},
+      {"status 2", kPostOk, R"({"status":2})"},
   };
   for (const auto& f : failures) {
     ReminderRun run;
-    std::vector<ServiceReply> script;
-    script.push_back(Reply(f.reply.code, f.reply.body.Text()));
-    FakeTransport transport(std::move(script), &run.clock.seconds);
+    FakeTransport transport({Reply(f.code, f.body)}, &run.clock.seconds);
     EXPECT_FALSE(run.Send(transport, L"http://a")) << f.what;
     ASSERT_EQ(3u, transport.posts.size()) << f.what;
     EXPECT_EQ(0, transport.posts[0].second);
@@ -182,6 +178,12 @@ struct InfoRun {
     };
     poller.Run(clock.Sleeper(), quit);
   }
+
+  // Asks the service `times` times, without the schedule.
+  void Request(FakeTransport& transport, int times = 1) {
+    ServiceInfoPoller poller(store, L"MID", transport, sink, signedIn);
+    for (int i = 0; i < times; ++i) poller.RequestOnce();
+  }
 };
 
 std::vector<long> Seconds(const FakeTransport& transport) {
@@ -253,8 +255,7 @@ TEST(ServiceInfoPoller, AcceptedReplyUpdatesRecordAndReportsInOrder) {
       kPostOk,
       R"({"status":1,"time":1700000000,"expire":1800000000,"update":1,"notice_id":7,)"
       R"("notice_text":"六个字的通知","info":"x"})")});
-  ServiceInfoPoller poller(run.store, L"MID", transport, run.sink, run.signedIn);
-  poller.RequestOnce();
+  run.Request(transport);
   const SettingsRecord r = run.store->Snapshot();
   EXPECT_EQ(2, r.softType);
   EXPECT_EQ(1700000000, r.serviceTime);
@@ -273,8 +274,7 @@ TEST(ServiceInfoPoller, RefusedReplySignsOut) {
     r.expireTime = 9;
   });
   FakeTransport transport({Reply(kPostOk, R"({"status":0,"time":77,"expire":88})")});
-  ServiceInfoPoller poller(run.store, L"MID", transport, run.sink, run.signedIn);
-  poller.RequestOnce();
+  run.Request(transport);
   const SettingsRecord r = run.store->Snapshot();
   EXPECT_FALSE(run.signedIn);
   EXPECT_EQ(0, r.expireTime);
@@ -292,8 +292,7 @@ TEST(ServiceInfoPoller, FailuresChangeNothing) {
     const SettingsRecord before = run.store->Snapshot();
     for (int code : {-5, -2, -1, 0}) {
       FakeTransport transport({Reply(code, body)});
-      ServiceInfoPoller poller(run.store, L"MID", transport, run.sink, run.signedIn);
-      poller.RequestOnce();
+      run.Request(transport);
     }
     const SettingsRecord after = run.store->Snapshot();
     EXPECT_EQ(0, std::memcmp(&before, &after, sizeof before));
@@ -316,8 +315,7 @@ TEST(ServiceInfoPoller, ShowsEachNoticeNumberOnce) {
       notice(0, "no number"),
       notice(8, "abcdef"),   // shown
   });
-  ServiceInfoPoller poller(run.store, L"MID", transport, run.sink, run.signedIn);
-  for (int i = 0; i < 6; ++i) poller.RequestOnce();
+  run.Request(transport, 6);
   std::vector<std::wstring> notices;
   for (const auto& e : run.sink.events) {
     if (e.rfind(L"100:", 0) == 0) notices.push_back(e);
@@ -329,8 +327,7 @@ TEST(ServiceInfoPoller, ShowsEachNoticeNumberOnce) {
   InfoRun next;
   next.store->Update([](SettingsRecord& r) { r.lastNoticeId = 8; });
   FakeTransport again({notice(8, "abcdef")});
-  ServiceInfoPoller later(next.store, L"MID", again, next.sink, next.signedIn);
-  later.RequestOnce();
+  next.Request(again);
   EXPECT_EQ((std::vector<std::wstring>{L"1"}), next.sink.events);
 }
 

@@ -67,18 +67,16 @@ TEST(LoginRequest, RefusedReplyKeepsTheNameAndSignsOut) {
 
 TEST(LoginRequest, FailuresAreReportedByCodeAndChangeNothing) {
   const struct {
-    ServiceReply reply;
+    int post;
+    const char* body;
     int code;
   } cases[] = {
-      {Reply(kPostSessionFailed), -5}, {Reply(kPostConnectFailed), -4},
-      {Reply(kPostRequestFailed), -3}, {Reply(kPostSendFailed), -2},
-      {Reply(kPostBadStatus), -1},     {Reply(kPostOk, ""), -1},
-      {Reply(kPostOk, "null"), -1},
+      {kPostSessionFailed, "", -5}, {kPostConnectFailed, "", -4}, {kPostRequestFailed, "", -3},
+      {kPostSendFailed, "", -2},    {kPostBadStatus, "", -1},     {kPostOk, "", -1},
+      {kPostOk, "null", -1},
   };
   for (const auto& c : cases) {
-    std::vector<ServiceReply> script;
-    script.push_back(Reply(c.reply.code, c.reply.body.Text()));
-    FakeTransport transport(std::move(script));
+    FakeTransport transport({Reply(c.post, c.body)});
     const LoginResult result = LoginRequest(L"me@x.cn", L"pass", L"MID", 2, transport);
     EXPECT_EQ(c.code, result.code);
     SettingsRecord record{};

@@ -24,6 +24,7 @@
 using test_support::HttpReply;
 using test_support::HttpRequest;
 using test_support::LocalHttpServer;
+using test_support::ModeReply;
 using test_support::StatusReply;
 
 namespace {
@@ -130,11 +131,7 @@ TEST(ServicePost, ReportsTransportFailures) {
   EXPECT_TRUE(refused.code == kPostSendFailed || refused.code == kPostConnectFailed);
 
   // A service that accepts the connection and never answers: the request time-out ends it.
-  LocalHttpServer hung([](const HttpRequest&) {
-    HttpReply reply;
-    reply.mode = HttpReply::Mode::kHang;
-    return reply;
-  });
+  LocalHttpServer hung([](const HttpRequest&) { return ModeReply(HttpReply::Mode::kHang); });
   const auto start = std::chrono::steady_clock::now();
   const ServiceReply timedOut = ServicePost(kServiceInfoPath, L"a=1", Local(hung.Port(), 1500));
   const double seconds = SecondsSince(start);
@@ -143,11 +140,7 @@ TEST(ServicePost, ReportsTransportFailures) {
   EXPECT_LT(seconds, 20.0);  // not the 30-s production time-out, and never for ever
 
   // The connection closed without a byte.
-  LocalHttpServer closing([](const HttpRequest&) {
-    HttpReply reply;
-    reply.mode = HttpReply::Mode::kCloseAtOnce;
-    return reply;
-  });
+  LocalHttpServer closing([](const HttpRequest&) { return ModeReply(HttpReply::Mode::kCloseAtOnce); });
   // WinINet counts the send as done and finds no status line, which reads as status 0.
   const int closed = ServicePost(kServiceInfoPath, L"a=1", Local(closing.Port())).code;
   std::cout << "connection closed without a reply gives " << closed << "\n";
@@ -162,12 +155,7 @@ TEST(ServicePost, ReportsTransportFailures) {
 
 TEST(ServicePostAbandonable, ReturnsTheReplyOrGivesUpOnQuit) {
   LocalHttpServer server([](const HttpRequest& r) {
-    if (r.body == "hang=1") {
-      HttpReply reply;
-      reply.mode = HttpReply::Mode::kHang;
-      return reply;
-    }
-    return StatusReply(200, R"({"status":1})");
+    return r.body == "hang=1" ? ModeReply(HttpReply::Mode::kHang) : StatusReply(200, R"({"status":1})");
   });
   std::atomic<bool> quit{false};
   const ServiceReply ok = ServicePostAbandonable(kLoginPath, L"a=1", Local(server.Port()), quit);

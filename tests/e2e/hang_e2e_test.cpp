@@ -30,6 +30,7 @@ namespace {
 using test_support::HttpReply;
 using test_support::HttpRequest;
 using test_support::LocalHttpServer;
+using test_support::ModeReply;
 using test_support::StatusReply;
 
 constexpr unsigned long kTickMs = 100;     // the programs' workers' tick
@@ -38,12 +39,6 @@ constexpr DWORD kReminderWaitMs = 120000;  // the failing reminder comes ~50 tic
 
 constexpr wchar_t kStoppedLine[] = L" 监控停止!";
 
-HttpReply Hang() {
-  HttpReply reply;
-  reply.mode = HttpReply::Mode::kHang;
-  return reply;
-}
-
 bool EndsWith(const std::string& text, const std::string& ending) {
   return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
 }
@@ -51,12 +46,8 @@ bool EndsWith(const std::string& text, const std::string& ending) {
 // The monitored sites: "/<case>/hang" never answers, "/<case>/dribble" sends a 200 one
 // byte a second, "/<case>/fail" answers 500 at once.
 HttpReply SiteReply(const HttpRequest& request) {
-  if (EndsWith(request.target, "/hang")) return Hang();
-  if (EndsWith(request.target, "/dribble")) {
-    HttpReply reply = StatusReply(200);
-    reply.mode = HttpReply::Mode::kDribble;
-    return reply;
-  }
+  if (EndsWith(request.target, "/hang")) return ModeReply(HttpReply::Mode::kHang);
+  if (EndsWith(request.target, "/dribble")) return ModeReply(HttpReply::Mode::kDribble);
   return StatusReply(500);
 }
 
@@ -74,7 +65,7 @@ HttpReply AccountServiceReply(const HttpRequest& request) {
     }
     return StatusReply(200, "{\"status\":0,\"info\":\"no\"}");
   }
-  return Hang();
+  return ModeReply(HttpReply::Mode::kHang);
 }
 
 size_t CountRequests(const LocalHttpServer& server, const std::string& targetPart, const std::string& bodyPart = "") {

@@ -56,11 +56,7 @@ TEST(HostileService, AnswersOfAnySizeAndShape) {
       {"random bytes for an answer", Raw(RandomBytes(7, 4096)), kEither, ""},
       {"a lone line feed", Raw("\n"), kEither, ""},
       {"header without end", Raw("HTTP/1.1 200 OK\r\nX: " + std::string(200000, 'h')), kEither, ""},
-      {"closed without a byte", [] {
-         HttpReply r;
-         r.mode = HttpReply::Mode::kCloseAtOnce;
-         return r;
-       }(), kRefused, ""},
+      {"closed without a byte", test_support::ModeReply(HttpReply::Mode::kCloseAtOnce), kRefused, ""},
   };
   for (const auto& c : cases) {
     LocalHttpServer server([&](const HttpRequest&) { return c.reply; });

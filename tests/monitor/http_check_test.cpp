@@ -24,11 +24,7 @@ constexpr unsigned long kShortTimeoutMs = 1500;
 
 HttpReply Reply(const HttpRequest& request) {
   const std::string& t = request.target;
-  if (t == "/hang") {
-    HttpReply reply;
-    reply.mode = HttpReply::Mode::kHang;
-    return reply;
-  }
+  if (t == "/hang") return test_support::ModeReply(HttpReply::Mode::kHang);
   if (t == "/moved") {
     HttpReply reply = StatusReply(301);
     reply.headers.push_back("Location: /ok");
