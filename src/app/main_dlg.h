@@ -92,7 +92,6 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   LRESULT OnClearLog(WPARAM, LPARAM);
   LRESULT OnLButtonDown(WPARAM, LPARAM);
   LRESULT OnMonitorEvent(WPARAM, LPARAM);
-  void HandleQueuedEvents();  // the workers' events still queued, in their order
   LRESULT OnAccountState(WPARAM, LPARAM);
   LRESULT OnQueryEndSession(WPARAM, LPARAM);
   LRESULT OnEndSession(WPARAM, LPARAM);

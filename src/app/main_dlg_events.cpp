@@ -3,7 +3,6 @@
 #include "app/main_dlg.h"
 
 #include "monitor/event_outcome.h"
-#include "monitor/monitor_events.h"
 #include "monitor/run_log_lines.h"
 #include "account/send_reminder.h"
 
@@ -12,11 +11,6 @@ LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
   if (wParam == 0 || wParam > records_.size()) return 0;
   const int index = static_cast<int>(wParam);
   const int code = static_cast<int>(lParam);
-  // A worker posts its events but sends its exit, and a sent message is taken before the
-  // posted ones still queued. Those were all posted before this exit (a worker that stops
-  // right after a check sends it at once), so they are handled first: the log keeps the
-  // order in which things happened.
-  if (code == EV_THREAD_EXIT) HandleQueuedEvents();
   SiteEntry& site = records_[wParam - 1];
 
   time_ = LocalTimeNow();
@@ -30,13 +24,6 @@ LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
   if (!outcome.popupFirst) showPopup();
   if (outcome.trayTip) RequestTrayTip(*outcome.trayTip);
   return 0;
-}
-
-void CMainDlg::HandleQueuedEvents() {
-  MSG msg;
-  while (::PeekMessageW(&msg, m_hWnd, WM_MONITOREVENT, WM_MONITOREVENT, PM_REMOVE)) {
-    OnMonitorEvent(msg.wParam, msg.lParam);
-  }
 }
 
 bool CMainDlg::EmailReminderOn() const { return settings_->Snapshot().emailReminder != 0; }

@@ -22,9 +22,21 @@ class WinInetWorkerPlatform final : public WorkerPlatform {
     return RunAbandonableCheck(url, build_config::kRequestTimeoutMs, g_bStop, g_bQuit);
   }
 
-  void SleepTick() override { WaitUnlessRaised(WorkerTickMilliseconds(), g_bStop, g_bQuit); }
+  void SleepTick() override {
+    const unsigned long tick = WorkerTickMilliseconds();
+    if (postedSinceTick_) {
+      // The worker's exit is sent, and the window takes a sent message before the posted
+      // ones it still has queued. A worker that has just posted an event gives the window
+      // its whole tick to take it, so that at Stop the log keeps the order of events.
+      postedSinceTick_ = false;
+      Sleep(tick);
+    } else {
+      WaitUnlessRaised(tick, g_bStop, g_bQuit);
+    }
+  }
 
   void PostEvent(int code) override {
+    postedSinceTick_ = true;
     PostMessageW(entry_.window, WM_MONITOREVENT, static_cast<WPARAM>(entry_.index), static_cast<LPARAM>(code));
   }
 
@@ -42,6 +54,7 @@ class WinInetWorkerPlatform final : public WorkerPlatform {
 
  private:
   const SiteEntry& entry_;
+  bool postedSinceTick_ = false;
 };
 
 }  // namespace
