@@ -192,11 +192,8 @@ void BenchExit(BenchTable& table) {
   const char* const measurement = "program: exit until the process has ended";
   const std::optional<std::wstring> exe = ProgramToMeasure(table, measurement);
   if (!exe) return;
-  test_support::LocalHttpServer server([](const test_support::HttpRequest&) {
-    test_support::HttpReply reply;
-    reply.mode = test_support::HttpReply::Mode::kHang;
-    return reply;
-  });
+  test_support::LocalHttpServer server(
+      [](const test_support::HttpRequest&) { return test_support::ModeReply(test_support::HttpReply::Mode::kHang); });
   const std::wstring folder = ProgramDataFolder();
   FileRestorer settings(folder + L"\\Config.dat");
   FileRestorer sites(folder + L"\\site.txt");

@@ -104,11 +104,7 @@ bool WaitForThreadsPumping(std::vector<HANDLE> threads, DWORD timeoutMs) {
 }
 
 HttpReply Reply(const HttpRequest& request) {
-  if (request.target == "/hang") {
-    HttpReply reply;
-    reply.mode = HttpReply::Mode::kHang;
-    return reply;
-  }
+  if (request.target == "/hang") return test_support::ModeReply(HttpReply::Mode::kHang);
   if (request.target == "/broken") return test_support::StatusReply(500);
   return test_support::StatusReply(200);
 }
