@@ -4,5 +4,5 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}/server
-cmake -S "$root/server" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+cmake -S "$root/server" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARN_WERROR="${TARN_WERROR:-OFF}" "$@" >/dev/null
 cmake --build "$build"

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "account_store.h"
-#include "admin_commands.h"
-#include "database.h"
-#include "mail_store.h"
-#include "password_hash.h"
-#include "service_config.h"
+#include "store/account_store.h"
+#include "admin/admin_commands.h"
+#include "store/database.h"
+#include "store/mail_store.h"
+#include "api/password_hash.h"
+#include "config/service_config.h"
 
 namespace {
 

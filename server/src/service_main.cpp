@@ -14,15 +14,15 @@
 #include <unistd.h>
 #include <thread>
 
-#include "account_api.h"
-#include "account_store.h"
-#include "database.h"
-#include "http_frontend.h"
-#include "mail_sender.h"
-#include "mail_store.h"
-#include "password_hash.h"
-#include "service_config.h"
-#include "smtp_client.h"
+#include "api/account_api.h"
+#include "store/account_store.h"
+#include "store/database.h"
+#include "http/http_frontend.h"
+#include "mail/mail_sender.h"
+#include "store/mail_store.h"
+#include "api/password_hash.h"
+#include "config/service_config.h"
+#include "mail/smtp_client.h"
 
 int main(int argc, char** argv) {
   std::string configPath;

@@ -2,8 +2,8 @@
 // the last field taken whole.
 #include <gtest/gtest.h>
 
-#include "form_reader.h"
-#include "version_compare.h"
+#include "api/form_reader.h"
+#include "api/version_compare.h"
 
 namespace {
 

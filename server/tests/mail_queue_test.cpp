@@ -2,10 +2,10 @@
 // arrive once each, an outage is retried on the schedule, and a mail is given up in the end.
 #include <gtest/gtest.h>
 
-#include "database.h"
-#include "mail_sender.h"
-#include "mail_store.h"
-#include "reminder_mail.h"
+#include "store/database.h"
+#include "mail/mail_sender.h"
+#include "store/mail_store.h"
+#include "mail/reminder_mail.h"
 #include "smtp_sink.h"
 #include "test_folder.h"
 

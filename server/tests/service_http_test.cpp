@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "base64_text.h"
+#include "api/base64_text.h"
 #include "raw_http.h"
 #include "service_process.h"
 #include "smtp_sink.h"

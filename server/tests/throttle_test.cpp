@@ -2,8 +2,8 @@
 // given.
 #include <gtest/gtest.h>
 
-#include "attempt_throttle.h"
-#include "retry_schedule.h"
+#include "api/attempt_throttle.h"
+#include "mail/retry_schedule.h"
 
 TEST(AttemptThrottle, RefusesBeyondTheLimitUntilTheWindowPasses) {
   AttemptThrottle throttle(3, 60);

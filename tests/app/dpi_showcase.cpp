@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <memory>
 
-#include "app/login_dlg.h"
+#include "app/sign_in/login_dlg.h"
 #include "main_window_support.h"
 #include "ui/about_dlg.h"
 

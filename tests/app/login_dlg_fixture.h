@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "account/account_messages.h"
-#include "app/login_dlg.h"
+#include "app/sign_in/login_dlg.h"
 #include "flags/process_flags.h"
 #include "local_http_server.h"
 #include "storage/settings_fields.h"

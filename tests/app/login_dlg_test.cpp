@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/signed_in_text.h"
+#include "app/sign_in/signed_in_text.h"
 #include "login_dlg_fixture.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <climits>
 #include <string>
 
-#include "app/login_notices.h"
-#include "app/signed_in_text.h"
+#include "app/sign_in/login_notices.h"
+#include "app/sign_in/signed_in_text.h"
 #include "res/resource.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "app/app_module.h"
-#include "app/run_log_view.h"
+#include "app/shell/app_module.h"
+#include "app/main_window/run_log_view.h"
 #include "flags/process_flags.h"
 
 MainWindowHarness::MainWindowHarness() {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dlg.h"
-#include "app/message_loop.h"
+#include "app/main_window/main_dlg.h"
+#include "app/shell/message_loop.h"
 #include "monitor/monitor_events.h"
 #include "temp_folder.h"
 

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <regex>
 
-#include "app/run_log_view.h"
+#include "app/main_window/run_log_view.h"
 #include "build_config.h"
 #include "local_http_server.h"
 #include "main_window_run.h"

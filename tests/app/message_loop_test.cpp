@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_module.h"
-#include "app/message_loop.h"
+#include "app/shell/app_module.h"
+#include "app/shell/message_loop.h"
 
 namespace {
 

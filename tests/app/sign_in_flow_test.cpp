@@ -9,8 +9,8 @@
 #include <functional>
 #include <thread>
 
-#include "app/sign_in_flow.h"
-#include "app/signed_in_text.h"
+#include "app/sign_in/sign_in_flow.h"
+#include "app/sign_in/signed_in_text.h"
 #include "login_dlg_fixture.h"
 
 namespace {

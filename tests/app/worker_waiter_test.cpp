@@ -8,7 +8,7 @@
 #include <atomic>
 #include <optional>
 
-#include "monitor/worker_waiter.h"
+#include "app/main_window/worker_waiter.h"
 
 namespace {
 

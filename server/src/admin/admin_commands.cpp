@@ -1,0 +1,151 @@
+#include "admin/admin_commands.h"
+
+#include <sodium.h>
+
+#include <cctype>
+#include <charconv>
+#include <ctime>
+#include <ostream>
+
+#include "api/gbk_text.h"
+#include "api/password_hash.h"
+#include "api/version_compare.h"
+
+namespace {
+
+constexpr int64_t kDay = 86400;
+
+const char* kUsage =
+    "commands:\n"
+    "  add EMAIL [END]        create an account (password asked for; END as for expire, default +365)\n"
+    "  passwd EMAIL           set a new password\n"
+    "  disable EMAIL          refuse the account's sign-ins, information and mails\n"
+    "  enable EMAIL           accept them again\n"
+    "  expire EMAIL END       set the end of service: YYYY-MM-DD, +DAYS or Unix seconds\n"
+    "  list                   list the accounts\n"
+    "  notice TEXT            post a notice (more than 5 characters)\n"
+    "  version X.Y.Z.W        set the latest program version (older programs are told to update)\n"
+    "  mails [queued|sent|failed]  list the newest reminder mails\n";
+
+std::string Date(int64_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm parts{};
+  gmtime_r(&t, &parts);
+  char out[32] = {};
+  std::strftime(out, sizeof out, "%Y-%m-%d %H:%M UTC", &parts);
+  return out;
+}
+
+// The program's sign-in accepts only plain ASCII addresses.
+bool IsPlainAddress(const std::string& email) {
+  const size_t at = email.find('@');
+  if (at == 0 || at == std::string::npos || email.find('@', at + 1) != std::string::npos) return false;
+  if (email.size() < 5 || email.size() > 82 || email.find('.', at) == std::string::npos) return false;
+  for (unsigned char c : email) {
+    if (!std::isalnum(c) && c != '@' && c != '.' && c != '_' && c != '-') return false;
+  }
+  return true;
+}
+
+// Asks for a password twice when it comes from a terminal; the hash, or empty on failure.
+std::string NewPasswordHash(AdminContext& c) {
+  std::string first = c.readPassword("new password: ");
+  std::string hash;
+  if (Utf8Length(first) < 4 || Utf8Length(first) > 20) {
+    c.err << "the program accepts passwords of 4 to 20 characters\n";
+  } else {
+    hash = HashPassword(first).value_or("");
+    if (hash.empty()) c.err << "hashing failed\n";
+  }
+  sodium_memzero(first.data(), first.size());
+  return hash;
+}
+
+int Fail(AdminContext& c, const std::string& message) {
+  c.err << message << "\n";
+  return 1;
+}
+
+}  // namespace
+
+bool ParseServiceEnd(const std::string& text, int64_t now, int64_t& out) {
+  int64_t value = 0;
+  const char* begin = text.data() + (text.starts_with('+') ? 1 : 0);
+  const char* end = text.data() + text.size();
+  if (auto [p, e] = std::from_chars(begin, end, value); e == std::errc() && p == end && value >= 0) {
+    out = text.starts_with('+') ? now + value * kDay : value;
+    return true;
+  }
+  std::tm parts{};
+  const char* parsed = strptime(text.c_str(), "%Y-%m-%d", &parts);
+  if (!parsed || *parsed != '\0') return false;
+  out = static_cast<int64_t>(timegm(&parts)) + kDay - 1;
+  return true;
+}
+
+int RunAdminCommand(AdminContext& c, const std::vector<std::string>& args) {
+  const std::string command = args.empty() ? "" : args[0];
+  const size_t n = args.size();
+  if (command == "add" && (n == 2 || n == 3)) {
+    if (!IsPlainAddress(args[1])) return Fail(c, "not an address the program accepts: " + args[1]);
+    if (c.accounts.Find(args[1])) return Fail(c, "account exists: " + args[1]);
+    int64_t serviceEnd = c.now + 365 * kDay;
+    if (n == 3 && !ParseServiceEnd(args[2], c.now, serviceEnd)) return Fail(c, "bad end of service: " + args[2]);
+    const std::string hash = NewPasswordHash(c);
+    if (hash.empty()) return 1;
+    if (!c.accounts.Add(args[1], hash, c.now, serviceEnd)) return Fail(c, "account exists: " + args[1]);
+    c.out << "added " << args[1] << ", service until " << Date(serviceEnd) << "\n";
+    return 0;
+  }
+  if (command == "passwd" && n == 2) {
+    if (!c.accounts.Find(args[1])) return Fail(c, "no account " + args[1]);
+    const std::string hash = NewPasswordHash(c);
+    if (hash.empty()) return 1;
+    c.accounts.SetPassword(args[1], hash);
+    c.out << "password set for " << args[1] << "\n";
+    return 0;
+  }
+  if ((command == "disable" || command == "enable") && n == 2) {
+    if (!c.accounts.SetEnabled(args[1], command == "enable")) return Fail(c, "no account " + args[1]);
+    c.out << args[1] << (command == "enable" ? " enabled\n" : " disabled\n");
+    return 0;
+  }
+  if (command == "expire" && n == 3) {
+    int64_t serviceEnd = 0;
+    if (!ParseServiceEnd(args[2], c.now, serviceEnd)) return Fail(c, "bad end of service: " + args[2]);
+    if (!c.accounts.SetServiceEnd(args[1], serviceEnd)) return Fail(c, "no account " + args[1]);
+    c.out << args[1] << " service until " << Date(serviceEnd) << "\n";
+    return 0;
+  }
+  if (command == "list" && n == 1) {
+    for (const Account& a : c.accounts.List()) {
+      c.out << a.email << (a.enabled ? "  enabled" : "  disabled") << "  until " << Date(a.serviceEnd) << "\n";
+    }
+    return 0;
+  }
+  if (command == "notice" && n == 2) {
+    if (Utf8Length(args[1]) <= 5) return Fail(c, "the program shows only notices of more than 5 characters");
+    c.out << "notice " << c.accounts.PostNotice(args[1], c.now) << " posted\n";
+    return 0;
+  }
+  if (command == "version" && n == 2) {
+    if (!IsVersionText(args[1])) return Fail(c, "a version is a dotted number such as 1.1.0.3");
+    c.accounts.SetLatestVersion(args[1]);
+    c.out << "latest version " << args[1] << "\n";
+    return 0;
+  }
+  if (command == "mails" && n <= 2) {
+    const std::string state = n == 2 ? args[1] : "";
+    if (!state.empty() && state != "queued" && state != "sent" && state != "failed") return Fail(c, kUsage);
+    for (const QueuedMail& m : c.mails.List(state, 100)) {
+      c.out << m.id << "  " << m.state << "  " << m.recipient << "  queued " << Date(m.created) << "  attempts "
+            << m.attempts;
+      if (m.state == "sent") c.out << "  sent " << Date(m.sentAt);
+      if (!m.lastError.empty()) c.out << "  last error: " << m.lastError;
+      c.out << "\n";
+    }
+    return 0;
+  }
+  c.err << kUsage;
+  return 2;
+}

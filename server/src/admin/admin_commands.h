@@ -1,0 +1,26 @@
+// The operator's commands over the service's database.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "store/account_store.h"
+#include "store/mail_store.h"
+
+struct AdminContext {
+  AccountStore& accounts;
+  MailStore& mails;
+  std::ostream& out;
+  std::ostream& err;
+  int64_t now;
+  // Reads a new password (from the terminal without echo, or one line of standard input).
+  std::string (*readPassword)(const char* prompt);
+};
+
+// Runs one command with its arguments; the process exit code.
+int RunAdminCommand(AdminContext& context, const std::vector<std::string>& args);
+
+// "2027-12-31" (the end of that day, UTC), "+30" (days from now) or Unix seconds.
+bool ParseServiceEnd(const std::string& text, int64_t now, int64_t& out);

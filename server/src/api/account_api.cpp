@@ -1,0 +1,178 @@
+#include "api/account_api.h"
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <sodium.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+
+#include "api/form_reader.h"
+#include "api/gbk_text.h"
+#include "api/password_hash.h"
+#include "mail/reminder_mail.h"
+#include "api/version_compare.h"
+
+namespace {
+
+constexpr int64_t kAccountWindowSeconds = 15 * 60;
+constexpr int64_t kAddressWindowSeconds = 60;
+constexpr size_t kMaxNameLength = 82;      // what the program's record holds
+constexpr size_t kMaxMachineIdLength = 64;  // the program sends at most 20
+constexpr size_t kMaxVersionLength = 32;
+constexpr size_t kShortestNotice = 6;  // the program ignores notices of 5 characters or fewer
+
+// The program reads times as signed 32-bit seconds.
+int32_t ClampToInt32(int64_t seconds) { return static_cast<int32_t>(std::clamp<int64_t>(seconds, 0, INT32_MAX)); }
+
+class ReplyWriter {
+ public:
+  ReplyWriter() : writer_(buffer_) { writer_.StartObject(); }
+  ReplyWriter& Int(const char* key, int64_t value) {
+    writer_.Key(key);
+    writer_.Int64(value);
+    return *this;
+  }
+  ReplyWriter& Text(const char* key, const std::string& value) {
+    writer_.Key(key);
+    writer_.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+    return *this;
+  }
+  ApiReply Finish(int status, std::string info, std::string username) {
+    Int("status", status).Text("info", info);
+    writer_.EndObject();
+    return ApiReply{buffer_.GetString(), status, std::move(info), std::move(username)};
+  }
+
+ private:
+  rapidjson::StringBuffer buffer_;
+  rapidjson::Writer<rapidjson::StringBuffer> writer_;
+};
+
+bool IsActive(const Account& account, int64_t now) { return account.enabled && now < account.serviceEnd; }
+
+// The fields every request carries, checked alike.
+bool CommonFieldsValid(const std::string& username, const std::string& machineId, const std::string& softType,
+                       const std::string& version) {
+  return Utf8Length(username) <= kMaxNameLength && !machineId.empty() && machineId.size() <= kMaxMachineIdLength &&
+         ReadInt32(softType) && version.size() <= kMaxVersionLength;
+}
+
+// Throttling keys ignore case, as the account lookup does.
+std::string AccountKey(const std::string& email) {
+  std::string key = email;
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return key;
+}
+
+std::string NewMessageId(const std::string& sender) {
+  unsigned char random[16];
+  randombytes_buf(random, sizeof random);
+  char hex[sizeof random * 2 + 1];
+  sodium_bin2hex(hex, sizeof hex, random, sizeof random);
+  const size_t at = sender.find('@');
+  return std::string(hex) + "@" + (at == std::string::npos ? "localhost" : sender.substr(at + 1));
+}
+
+}  // namespace
+
+ApiReply Refusal(const char* info, std::string username) { return ReplyWriter().Finish(0, info, std::move(username)); }
+
+AccountApi::AccountApi(AccountStore& accounts, MailStore& mails, const ServiceConfig& config, Clock clock,
+                       MailQueued mailQueued)
+    : accounts_(accounts),
+      mails_(mails),
+      config_(config),
+      clock_(std::move(clock)),
+      mailQueued_(std::move(mailQueued)),
+      accountFailures_(static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
+      addressAttempts_(static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
+      passwordChecks_(config.loginHashesAtOnce) {}
+
+ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddress) {
+  const auto form = ReadForm(body, kLoginFields);
+  if (!form) return Refusal(reply_info::kMalformed);
+  const std::string& username = (*form)[0];
+  const std::string& machineId = (*form)[2];
+  if (username.empty() || !CommonFieldsValid(username, machineId, (*form)[3], (*form)[4])) {
+    return Refusal(reply_info::kMalformed, username);
+  }
+  const int64_t now = clock_();
+  // Both limits count before the costly hash: a flood is turned away cheaply.
+  if (!addressAttempts_.Allows(clientAddress, now) || !accountFailures_.Allows(AccountKey(username), now)) {
+    return Refusal(reply_info::kTooManyAttempts, username);
+  }
+  addressAttempts_.Record(clientAddress, now);
+
+  const auto account = accounts_.Find(username);
+  const auto verified = passwordChecks_.Run(
+      [&] { return VerifyEncodedPassword((*form)[1], account ? account->passwordHash : std::string()); });
+  if (!verified) return Refusal(reply_info::kBusy, username);
+  if (!*verified) {
+    accountFailures_.Record(AccountKey(username), now);
+    return Refusal(reply_info::kWrongPassword, username);
+  }
+  accountFailures_.Clear(AccountKey(username));
+  // Only the right password learns whether the account is usable.
+  if (!account->enabled) return Refusal(reply_info::kDisabled, username);
+  if (now >= account->serviceEnd) return Refusal(reply_info::kServiceEnded, username);
+  accounts_.RecordMachine(account->id, machineId, now);
+  return ReplyWriter()
+      .Int("time", ClampToInt32(account->serviceStart))
+      .Int("expire", ClampToInt32(account->serviceEnd))
+      .Finish(1, reply_info::kSignedIn, username);
+}
+
+std::optional<Account> AccountApi::SignedInAccount(const std::string& email, const std::string& machineId,
+                                                   int64_t now) {
+  if (email.empty()) return std::nullopt;
+  auto account = accounts_.Find(email);
+  if (!account || !IsActive(*account, now) || !accounts_.HasMachine(account->id, machineId)) return std::nullopt;
+  return account;
+}
+
+ApiReply AccountApi::GetInfo(std::string_view body) {
+  const auto form = ReadForm(body, kInfoFields);
+  if (!form) return Refusal(reply_info::kMalformed);
+  const std::string& username = (*form)[0];
+  if (!CommonFieldsValid(username, (*form)[1], (*form)[2], (*form)[3])) return Refusal(reply_info::kMalformed, username);
+
+  ReplyWriter reply;
+  // A name alone proves nothing: the account counts as signed in only on a machine that
+  // signed in to it with the password.
+  const auto account = SignedInAccount(username, (*form)[1], clock_());
+  if (account) {
+    reply.Int("time", ClampToInt32(account->serviceStart)).Int("expire", ClampToInt32(account->serviceEnd));
+  }
+  reply.Int("update", IsOlderVersion((*form)[3], accounts_.LatestVersion()) ? 1 : 0);
+  if (const auto notice = accounts_.NewestNotice(); notice && Utf8Length(notice->text) >= kShortestNotice) {
+    reply.Int("notice_id", std::min<int64_t>(notice->id, INT32_MAX)).Text("notice_text", notice->text);
+  }
+  return account ? reply.Finish(1, "", username) : reply.Finish(0, reply_info::kNotSignedIn, username);
+}
+
+ApiReply AccountApi::SendMsg(std::string_view body) {
+  const auto form = ReadForm(body, kReminderFields);
+  if (!form) return Refusal(reply_info::kMalformed);
+  const std::string& username = (*form)[0];
+  const auto templateId = ReadInt32((*form)[4]);
+  const auto code = ReadInt32((*form)[5]);
+  const std::string& site = (*form)[6];
+  if (!CommonFieldsValid(username, (*form)[1], (*form)[2], (*form)[3]) || !templateId || !code ||
+      (*templateId != 1 && *templateId != 2) || site.empty()) {
+    return Refusal(reply_info::kMalformed, username);
+  }
+  const int64_t now = clock_();
+  const auto account = SignedInAccount(username, (*form)[1], now);
+  if (!account) return Refusal(reply_info::kNotSignedIn, username);
+
+  const std::string message = ComposeReminderMail(ReminderFacts{
+      account->email, config_.smtp.sender, *templateId, *code, site, now, NewMessageId(config_.smtp.sender)});
+  // Committed to the file before the answer: a mail the program was told about is never lost.
+  if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit)) {
+    return Refusal(reply_info::kTooManyMails, username);
+  }
+  if (mailQueued_) mailQueued_();
+  return ReplyWriter().Finish(1, reply_info::kMailQueued, username);
+}

@@ -1,0 +1,68 @@
+// What the service answers to the program's three requests: sign-in, service information
+// and reminder mail. Takes the raw form bodies and returns the JSON replies; the HTTP
+// layer around it only routes and logs.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "store/account_store.h"
+#include "api/attempt_throttle.h"
+#include "store/mail_store.h"
+#include "api/password_check_pool.h"
+#include "config/service_config.h"
+
+struct ApiReply {
+  std::string json;      // the reply body, UTF-8
+  int status = 0;        // its "status"
+  std::string info;      // its "info"
+  std::string username;  // for the log line (never the password)
+};
+
+class AccountApi {
+ public:
+  using Clock = std::function<int64_t()>;
+  using MailQueued = std::function<void()>;
+
+  AccountApi(AccountStore& accounts, MailStore& mails, const ServiceConfig& config, Clock clock,
+             MailQueued mailQueued);
+
+  ApiReply Login(std::string_view body, const std::string& clientAddress);
+  ApiReply GetInfo(std::string_view body);
+  ApiReply SendMsg(std::string_view body);
+
+ private:
+  // An active account on which this machine has signed in.
+  std::optional<Account> SignedInAccount(const std::string& email, const std::string& machineId, int64_t now);
+
+  AccountStore& accounts_;
+  MailStore& mails_;
+  const ServiceConfig& config_;
+  const Clock clock_;
+  const MailQueued mailQueued_;
+  AttemptThrottle accountFailures_;
+  AttemptThrottle addressAttempts_;
+  PasswordCheckPool passwordChecks_;
+};
+
+// The short texts of refusals (the program shows the sign-in ones to the user).
+namespace reply_info {
+inline constexpr const char* kMalformed = "请求格式错误";
+inline constexpr const char* kTooLarge = "请求过大";
+inline constexpr const char* kUnknownRequest = "未知请求";
+inline constexpr const char* kWrongPassword = "用户名或密码错误";
+inline constexpr const char* kDisabled = "账户已停用";
+inline constexpr const char* kServiceEnded = "服务已到期";
+inline constexpr const char* kTooManyAttempts = "尝试次数过多，请稍后再试";
+inline constexpr const char* kNotSignedIn = "未登录或服务已到期";
+inline constexpr const char* kTooManyMails = "提醒邮件过多，请稍后再试";
+inline constexpr const char* kSignedIn = "登录成功";
+inline constexpr const char* kMailQueued = "提醒邮件已接收";
+inline constexpr const char* kServerError = "服务器内部错误";
+inline constexpr const char* kBusy = "服务器繁忙，请稍后再试";
+}  // namespace reply_info
+
+// A reply holding only "status" and "info".
+ApiReply Refusal(const char* info, std::string username = "");

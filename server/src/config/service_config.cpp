@@ -1,0 +1,117 @@
+#include "config/service_config.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+bool ReadNumber(const std::string& text, long long low, long long high, long long& out) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return error == std::errc() && end == text.data() + text.size() && out >= low && out <= high;
+}
+
+std::string Trim(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Every key with what it sets: a text, or a number within bounds.
+struct Setting {
+  const char* key;
+  std::string ServiceConfig::*text;
+  std::string SmtpSettings::*smtpText;
+  long long low, high;
+  void (*setNumber)(ServiceConfig&, long long);
+};
+
+const Setting kSettings[] = {
+    {"listen", &ServiceConfig::listen, nullptr, 0, 0, nullptr},
+    {"database", &ServiceConfig::database, nullptr, 0, 0, nullptr},
+    {"smtp_host", nullptr, &SmtpSettings::host, 0, 0, nullptr},
+    {"smtp_security", nullptr, &SmtpSettings::security, 0, 0, nullptr},
+    {"smtp_user", nullptr, &SmtpSettings::user, 0, 0, nullptr},
+    {"smtp_password", nullptr, &SmtpSettings::password, 0, 0, nullptr},
+    {"smtp_sender", nullptr, &SmtpSettings::sender, 0, 0, nullptr},
+    {"port", nullptr, nullptr, 1, 65535, [](ServiceConfig& c, long long v) { c.port = static_cast<int>(v); }},
+    {"threads", nullptr, nullptr, 1, 256, [](ServiceConfig& c, long long v) { c.threads = static_cast<int>(v); }},
+    {"trust_proxy", nullptr, nullptr, 0, 1, [](ServiceConfig& c, long long v) { c.trustProxy = v != 0; }},
+    {"smtp_port", nullptr, nullptr, 1, 65535,
+     [](ServiceConfig& c, long long v) { c.smtp.port = static_cast<int>(v); }},
+    {"smtp_timeout_seconds", nullptr, nullptr, 1, 600,
+     [](ServiceConfig& c, long long v) { c.smtp.timeoutSeconds = static_cast<long>(v); }},
+    {"mail_hourly_limit", nullptr, nullptr, 1, 100000,
+     [](ServiceConfig& c, long long v) { c.mailHourlyLimit = static_cast<int>(v); }},
+    {"mail_retry_first_seconds", nullptr, nullptr, 1, 86400,
+     [](ServiceConfig& c, long long v) { c.retry.firstDelaySeconds = v; }},
+    {"mail_retry_max_seconds", nullptr, nullptr, 1, 86400,
+     [](ServiceConfig& c, long long v) { c.retry.maxDelaySeconds = v; }},
+    {"mail_max_attempts", nullptr, nullptr, 1, 1000,
+     [](ServiceConfig& c, long long v) { c.retry.maxAttempts = static_cast<int>(v); }},
+    {"login_failures_per_account", nullptr, nullptr, 1, 100000,
+     [](ServiceConfig& c, long long v) { c.loginFailuresPerAccount = static_cast<int>(v); }},
+    {"login_hashes_at_once", nullptr, nullptr, 1, 1024,
+     [](ServiceConfig& c, long long v) { c.loginHashesAtOnce = static_cast<int>(v); }},
+    {"login_attempts_per_address", nullptr, nullptr, 1, 1000000,
+     [](ServiceConfig& c, long long v) { c.loginAttemptsPerAddress = static_cast<int>(v); }},
+};
+
+}  // namespace
+
+bool ApplySetting(ServiceConfig& config, const std::string& key, const std::string& value, std::string& error) {
+  for (const Setting& s : kSettings) {
+    if (key != s.key) continue;
+    if (s.text) {
+      config.*s.text = value;
+    } else if (s.smtpText) {
+      config.smtp.*s.smtpText = value;
+    } else {
+      long long number = 0;
+      if (!ReadNumber(value, s.low, s.high, number)) {
+        error = key + " must be a number from " + std::to_string(s.low) + " to " + std::to_string(s.high);
+        return false;
+      }
+      s.setNumber(config, number);
+    }
+    if (key == "smtp_security" && value != "none" && value != "starttls" && value != "tls") {
+      error = "smtp_security must be none, starttls or tls";
+      return false;
+    }
+    return true;
+  }
+  error = "unknown setting " + key;
+  return false;
+}
+
+bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::string& error) {
+  if (!path.empty()) {
+    std::ifstream file(path);
+    if (!file) {
+      error = "cannot read " + path;
+      return false;
+    }
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+      line = Trim(line);
+      if (line.empty() || line[0] == '#') continue;
+      const size_t equals = line.find('=');
+      if (equals == std::string::npos ||
+          !ApplySetting(config, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), error)) {
+        if (equals == std::string::npos) error = "expected key = value";
+        error = path + ":" + std::to_string(number) + ": " + error;
+        return false;
+      }
+    }
+  }
+  for (const Setting& s : kSettings) {
+    std::string name = std::string("TARN_") + s.key;
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (const char* value = std::getenv(name.c_str()); value && !ApplySetting(config, s.key, value, error)) {
+      error = name + ": " + error;
+      return false;
+    }
+  }
+  return true;
+}

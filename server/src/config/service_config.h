@@ -1,0 +1,29 @@
+// The service's settings: defaults, then a settings file ("key = value" lines, # comments),
+// then environment variables (TARN_ and the key in capitals: TARN_SMTP_HOST), later ones
+// winning. Nothing secret is ever taken from the command line.
+#pragma once
+
+#include <string>
+
+#include "mail/retry_schedule.h"
+#include "mail/smtp_client.h"
+
+struct ServiceConfig {
+  std::string listen = "127.0.0.1";
+  int port = 8080;
+  std::string database = "tarn-accounts.db";
+  int threads = 8;                 // request threads
+  bool trustProxy = false;         // take the client address from X-Forwarded-For
+  int mailHourlyLimit = 30;        // reminder mails per account and hour
+  SmtpSettings smtp;
+  RetrySchedule retry;
+  int loginFailuresPerAccount = 5;   // failed sign-ins per account in 15 minutes
+  int loginAttemptsPerAddress = 20;  // sign-in attempts per client address in a minute
+  int loginHashesAtOnce = 2;         // password checks running at the same time
+};
+
+// Applies one setting; false with `error` set for an unknown key or a bad value.
+bool ApplySetting(ServiceConfig& config, const std::string& key, const std::string& value, std::string& error);
+
+// Reads the file (when `path` is not empty) and then the environment.
+bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::string& error);

@@ -1,0 +1,52 @@
+// The queue of reminder mails in the service's SQLite file. A mail is committed before the
+// program is told it was accepted, and stays until it is delivered or given up, so a
+// restart or an SMTP outage loses none.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/database.h"
+
+struct QueuedMail {
+  int64_t id = 0;
+  std::string recipient;
+  std::string message;  // the whole message: headers, blank line, body
+  std::string state;    // "queued", "sent" or "failed"
+  int attempts = 0;     // failed delivery attempts so far
+  int64_t created = 0;
+  int64_t nextAttempt = 0;
+  int64_t sentAt = 0;
+  std::string lastError;
+};
+
+class MailStore {
+ public:
+  explicit MailStore(Database& db);
+
+  // Queues a mail for an account unless the account has queued `hourlyLimit` mails in the
+  // hour before `now`; its id, or nothing when over the limit. Check and insert are one
+  // step, so concurrent requests cannot pass the limit together.
+  std::optional<int64_t> Enqueue(int64_t accountId, const std::string& recipient, const std::string& message,
+                                 int64_t now, int hourlyLimit);
+  // Queued mails due at `now`, oldest first.
+  std::vector<QueuedMail> Due(int64_t now, int limit);
+  // The time the next queued mail is due, if any is queued.
+  std::optional<int64_t> NextDue();
+  void MarkSent(int64_t id, int64_t now);
+  // Records a failed attempt: retried at `nextAttempt`, or given up when there is none.
+  void MarkFailed(int64_t id, int attempts, std::optional<int64_t> nextAttempt, const std::string& error);
+  // For the operator: mails of one state ("" for all), newest first.
+  std::vector<QueuedMail> List(const std::string& state, int limit);
+
+ private:
+  Database& db_;
+  Statement countRecent_;
+  Statement insert_;
+  Statement due_;
+  Statement nextDue_;
+  Statement markSent_;
+  Statement markFailed_;
+};

@@ -1,0 +1,323 @@
+// The main window's life: construction, the message map, initialisation, destruction and
+// the small handlers that live in the map (caption buttons, account state, session end).
+#include "app/main_window/main_dlg.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include <cwchar>
+
+#include "app/shell/app_module.h"
+#include "app/sign_in/machine_id.h"
+#include "app/main_window/setting_lists.h"
+#include "app/sign_in/sign_in_flow.h"
+#include "build_config.h"
+#include "monitor/monitor_events.h"
+#include "monitor/run_log_lines.h"
+#include "flags/flag_wait.h"
+#include "flags/process_flags.h"
+#include "monitor/trace_log.h"
+#include "account/account_messages.h"
+#include "account/account_state.h"
+#include "account/service_info.h"
+#include "storage/settings_file.h"
+#include "storage/site_file.h"
+#include "text/window_text.h"
+#include "ui/about_dlg.h"
+#include "ui/app_icon.h"
+#include "ui/centre_window.h"
+#include "ui/client_drag.h"
+#include "win/dpi.h"
+#include "win/message_map.h"
+#include "win/reflection.h"
+
+namespace {
+
+// Applies the latest requested tray tooltip.
+constexpr UINT WM_APPLYTRAYTIP = WM_APP + 1;
+// Posted at a DPI change, so that it runs after the dialog manager has rescaled the window.
+constexpr UINT WM_AFTERDPICHANGE = WM_APP + 2;
+
+// A stored user name longer than this counts as a signed-in account.
+constexpr size_t kSignedInNameMinLength = 6;
+
+}  // namespace
+
+CMainDlg::CMainDlg() : CMainDlg(DefaultDataBaseFolder()) {}
+
+CMainDlg::CMainDlg(const std::wstring& dataBaseFolder)
+    : settings_(std::make_shared<SettingsStore>()), paths_(MakeDataPaths(dataBaseFolder)) {}
+
+CMainDlg::~CMainDlg() = default;
+
+bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    LRESULT& result) {
+  // Tried in this order; the first entry that matches handles the message.
+  static const win::MessageEntry<CMainDlg> kMessageMap[] = {
+      win::OnMessage<CMainDlg>(WM_INITDIALOG, &CMainDlg::OnInitDialog),
+      win::OnMessage<CMainDlg>(WM_DESTROY, &CMainDlg::OnDestroy),
+      win::OnCommand<CMainDlg>(ID_APP_ABOUT, &CMainDlg::OnAbout),
+      win::OnCommand<CMainDlg>(IDC_START, &CMainDlg::OnStart),
+      win::OnCommand<CMainDlg>(IDC_STOP, &CMainDlg::OnStop),
+      win::OnCommand<CMainDlg>(IDCANCEL, &CMainDlg::OnCancel),
+      win::OnCommand<CMainDlg>(IDC_CLOSE, &CMainDlg::OnCloseButton),
+      win::OnCommand<CMainDlg>(IDC_MINIMIZE, &CMainDlg::OnMinimizeButton),
+      win::OnCommand<CMainDlg>(IDC_SIGN_IN, &CMainDlg::OnSignIn),
+      win::OnCommand<CMainDlg>(IDC_HOME_PAGE, &CMainDlg::OnHomePage),
+      win::OnCommand<CMainDlg>(IDC_CLEAR_LOG, &CMainDlg::OnClearLog),
+      win::OnMessage<CMainDlg>(WM_LBUTTONDOWN, &CMainDlg::OnLButtonDown),
+      win::OnMessage<CMainDlg>(WM_MONITOREVENT, &CMainDlg::OnMonitorEvent),
+      win::OnMessage<CMainDlg>(WM_ACCOUNTSTATE, &CMainDlg::OnAccountState),
+      win::OnMessage<CMainDlg>(WM_QUERYENDSESSION, &CMainDlg::OnQueryEndSession),
+      win::OnMessage<CMainDlg>(WM_ENDSESSION, &CMainDlg::OnEndSession),
+      win::OnMessage<CMainDlg>(WM_APPLYTRAYTIP, &CMainDlg::OnApplyTrayTip),
+      win::OnMessage<CMainDlg>(WM_AFTERDPICHANGE, &CMainDlg::OnAfterDpiChange),
+  };
+  if (message == WM_DPICHANGED) {
+    // Icons for the new DPI now; the dialog manager then moves and resizes the window to
+    // the suggested rectangle and rescales the controls and their font; the run log's
+    // column follows once it has.
+    SetWindowIcons();
+    ::PostMessageW(window, WM_AFTERDPICHANGE, 0, 0);
+    return false;
+  }
+  if (win::DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result)) return true;
+  if (message == WM_NOTIFY && log_.AnswerTextRequest(lParam)) {
+    result = 0;
+    return true;
+  }
+  if (ProcessTrayMessage(window, message, wParam, lParam, result)) return true;
+  if (ProcessPaintBkgnd(window, message, wParam, lParam, result)) return true;
+  if (ProcessCtrlColor(window, message, wParam, lParam, result)) return true;
+  return win::ReflectNotifications(window, message, wParam, lParam, result);
+}
+
+BOOL CMainDlg::PreTranslateMessage(MSG* msg) { return m_hWnd && ::IsDialogMessageW(m_hWnd, msg); }
+
+BOOL CMainDlg::OnIdle() { return FALSE; }
+
+LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
+  CentreWindow(m_hWnd, nullptr);
+  ::SetWindowTextW(m_hWnd, ResourceString(IDS_PRODUCT_TITLE).c_str());
+
+  AttachButtons();
+  intervalList_ = GetDlgItem(IDC_INTERVAL);
+  retryCountList_ = GetDlgItem(IDC_RETRY_COUNT);
+  retryIntervalList_ = GetDlgItem(IDC_RETRY_INTERVAL);
+  emailReminderList_ = GetDlgItem(IDC_EMAIL_REMINDER);
+
+  machineId_ = ComputeMachineId();
+
+  SettingsRecord record = ReadSettingsFile(paths_.settingsFile);
+  record.softType = 2;
+  const bool signedIn = ::wcsnlen(record.userName, std::size(record.userName)) >= kSignedInNameMinLength;
+  g_bSignedIn = signedIn;
+  SetCaptionLine(signedIn);
+  RestoreSettingLists(record);
+  settings_->Replace(record);
+
+  ShowStoredSites();
+  SetWindowIcons();
+  AddTrayIcon();
+  popup_.CreateHidden(kNoticeCaption);
+
+  buttons_[2].SetColors(kCloseButtonColors);
+  buttons_[3].SetColors(kCaptionButtonColors);
+  buttons_[4].SetColors(kCaptionButtonColors);
+  buttons_[5].SetColors(kCaptionButtonColors);
+  buttons_[6].SetColors(kClearLogButtonColors);
+
+  time_ = LocalTimeNow();
+  log_.Attach(GetDlgItem(IDC_RUN_LOG));
+  AddLogLine(PlainLine(time_, kStartupText));
+
+  if (CMessageLoop* loop = _Module.GetMessageLoop()) {
+    loop->AddMessageFilter(this);
+    loop->AddIdleHandler(this);
+  }
+
+  // The service-information thread shares the record and knows only the window's handle,
+  // so it may outlive this object harmlessly; it is never waited for.
+  StartServiceInfoThread(settings_, machineId_, m_hWnd, pollerQuit_);
+  return TRUE;  // the dialog manager gives the focus to the first tab stop, Start
+}
+
+void CMainDlg::AttachButtons() {
+  for (size_t i = 0; i < kButtonIds.size(); ++i) {
+    if (!buttons_[i].IsAttached()) buttons_[i].Attach(GetDlgItem(kButtonIds[i]));
+  }
+}
+
+void CMainDlg::SetCaptionLine(bool signedIn) { ::SetDlgItemTextW(m_hWnd, IDC_CAPTION, CaptionLine(signedIn).c_str()); }
+
+// Selects the entries that match the stored settings; a stored value no entry offers is
+// replaced by the default entry's value, so the record says what the lists show.
+void CMainDlg::RestoreSettingLists(SettingsRecord& record) {
+  const RestoredSettings restored = RestoreSettings(
+      {record.intervalSeconds, record.retryCount, record.retryIntervalSeconds, record.emailReminder});
+  FillSettingList(intervalList_, kIntervalChoices, restored.intervalIndex);
+  FillSettingList(retryCountList_, kRetryCountChoices, restored.retryCountIndex);
+  FillSettingList(retryIntervalList_, kRetryIntervalChoices, restored.retryIntervalIndex);
+  FillSettingList(emailReminderList_, kEmailReminderChoices, restored.emailReminderIndex);
+  record.intervalSeconds = restored.settings.intervalSeconds;
+  record.retryCount = restored.settings.retryCount;
+  record.retryIntervalSeconds = restored.settings.retryIntervalSeconds;
+  record.emailReminder = restored.settings.emailReminder;
+}
+
+void CMainDlg::ShowStoredSites() {
+  const std::optional<std::wstring> sites = ReadSiteFile(paths_.siteFile);
+  ::SetDlgItemTextW(m_hWnd, IDC_SITES, sites ? sites->c_str() : build_config::kDefaultSite);
+}
+
+// The large and small icons at the window's DPI; the old ones go once the window has the new.
+void CMainDlg::SetWindowIcons() {
+  const UINT dpi = win::DpiForWindow(m_hWnd);
+  win::Icon big = LoadAppIcon(win::SystemMetricForDpi(SM_CXICON, dpi));
+  win::Icon small = LoadAppIcon(win::SystemMetricForDpi(SM_CXSMICON, dpi));
+  ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+  ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(small);
+}
+
+LRESULT CMainDlg::OnAfterDpiChange(WPARAM, LPARAM) {
+  log_.FitColumn();
+  return 0;
+}
+
+LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
+  RaiseFlag(g_bQuit);
+  *pollerQuit_ = true;
+  RaiseFlag(g_bStop);
+  SaveSettings();
+  WaitForWorkers();
+  if (CMessageLoop* loop = _Module.GetMessageLoop()) {
+    loop->RemoveMessageFilter(this);
+    loop->RemoveIdleHandler(this);
+  }
+  siteList_.reset();
+  popup_.Destroy();
+  return 0;
+}
+
+void CMainDlg::SaveSettings() {
+  // The old file stays as it was when the write fails; a developer hears of it in the trace.
+  if (!WriteSettingsFile(paths_.settingsFile, settings_->Snapshot())) {
+    TraceLog(L"保存设置失败: " + paths_.settingsFile);
+  }
+}
+
+LRESULT CMainDlg::OnAbout(WPARAM, LPARAM) {
+  ShowAboutBox(::GetActiveWindow());
+  return 0;
+}
+
+LRESULT CMainDlg::OnCancel(WPARAM, LPARAM) {
+  DestroyWindow();
+  ::PostQuitMessage(2);
+  return 0;
+}
+
+// "×": the icon goes first, then the window, which closing turns into the cancel command.
+LRESULT CMainDlg::OnCloseButton(WPARAM, LPARAM) {
+  RemoveTrayIcon();
+  ::ShowWindow(m_hWnd, SW_HIDE);
+  ::SendMessageW(m_hWnd, WM_CLOSE, 0, 0);
+  return 0;
+}
+
+// "－": the tray part hides the minimised window.
+LRESULT CMainDlg::OnMinimizeButton(WPARAM, LPARAM) {
+  ::ShowWindow(m_hWnd, SW_MINIMIZE);
+  return 0;
+}
+
+// "∴": the sign-in dialog works on a copy of the record; when it closes, its copy is
+// merged into the current record (keeping the three monitoring settings) and saved,
+// whatever the outcome. No lock is held while the dialog runs.
+LRESULT CMainDlg::OnSignIn(WPARAM, LPARAM) {
+  const SettingsRecord snapshot = settings_->Snapshot();
+  HWND owner = ::GetActiveWindow();
+  const SettingsRecord fromDialog = RunSignInDialog(owner ? owner : m_hWnd, snapshot, machineId_);
+  settings_->Update([&](SettingsRecord& record) {
+    // A notice shown while the dialog was open keeps its number, so it is not shown again.
+    const int32_t newestNotice = std::max(record.lastNoticeId, fromDialog.lastNoticeId);
+    record = MergeSignInRecord(record, fromDialog);
+    record.lastNoticeId = newestNotice;
+  });
+  SaveSettings();
+  return 0;
+}
+
+LRESULT CMainDlg::OnHomePage(WPARAM, LPARAM) {
+  OpenHomePage();
+  return 0;
+}
+
+LRESULT CMainDlg::OnClearLog(WPARAM, LPARAM) {
+  log_.Clear();
+  return 0;
+}
+
+// A press on the window's surface (or on a static text, which passes it on) drags the window.
+LRESULT CMainDlg::OnLButtonDown(WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  ProcessClientDrag(m_hWnd, WM_LBUTTONDOWN, wParam, lParam, result);
+  return result;
+}
+
+LRESULT CMainDlg::OnAccountState(WPARAM wParam, LPARAM lParam) {
+  const AccountStateAction action =
+      DecideAccountState(wParam, reinterpret_cast<const wchar_t*>(lParam), newVersionShown_);
+  if (action.setCaption) ::SetDlgItemTextW(m_hWnd, IDC_CAPTION, action.caption.c_str());
+  if (action.clearExpireTime) settings_->Update([](SettingsRecord& record) { record.expireTime = 0; });
+  if (action.showPopup) ShowPopup(true, 0, action.popupText, action.popupCaption);
+  newVersionShown_ = action.newVersionShown;
+  return 0;
+}
+
+// Logging off or shutting down ends the process without destroying the window: keep the
+// settings now, as closing the window would.
+LRESULT CMainDlg::OnQueryEndSession(WPARAM, LPARAM) {
+  SaveSettings();
+  return TRUE;
+}
+
+LRESULT CMainDlg::OnEndSession(WPARAM wParam, LPARAM) {
+  if (wParam) {
+    RaiseFlag(g_bStop);
+    SaveSettings();
+  }
+  return 0;
+}
+
+void CMainDlg::ShowPopup(bool show, int seconds, const std::wstring& text, const std::wstring& caption) {
+  popup_.ShowPopup(show, seconds, text, caption);
+}
+
+void CMainDlg::RequestTrayTip(std::wstring tip) {
+  if (!trayTipPosted_) trayTipPosted_ = ::PostMessageW(m_hWnd, WM_APPLYTRAYTIP, 0, 0) != FALSE;
+  if (trayTipPosted_) {
+    requestedTrayTip_ = std::move(tip);
+  } else {
+    SetTrayTipNow(tip);  // the queue is full: apply it here
+  }
+}
+
+void CMainDlg::SetTrayTipNow(const std::wstring& tip) {
+  requestedTrayTip_.reset();
+  SetTrayTip(tip);
+}
+
+LRESULT CMainDlg::OnApplyTrayTip(WPARAM, LPARAM) {
+  trayTipPosted_ = false;
+  if (requestedTrayTip_) SetTrayTipNow(std::wstring(*requestedTrayTip_));
+  return 0;
+}
+
+void CMainDlg::AddLogLine(const std::wstring& text) {
+  log_.Add(text);
+  log_.ShowNewLines();
+}

@@ -1,0 +1,147 @@
+// The main window: the address box, the four setting lists, Start and Stop, the run log,
+// the caption line and the caption buttons, the tray icon and the notification popup.
+// It owns the settings record, the machine identifier and the current run (its site
+// list, its records and its worker threads). Created modeless from template 129 by the
+// run step; everything here runs on the user-interface thread unless said otherwise.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <deque>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/shell/message_loop.h"
+#include "app/main_window/run_log_view.h"
+#include "app/main_window/shell_icon.h"
+#include "monitor/site_entry.h"
+#include "monitor/site_list.h"
+#include "monitor/site_owner.h"
+#include "app/main_window/worker_waiter.h"
+#include "res/resource.h"
+#include "storage/data_paths.h"
+#include "storage/settings_store.h"
+#include "ui/button_bt.h"
+#include "ui/ctrl_color.h"
+#include "ui/paint_bkgnd.h"
+#include "ui/popup_host.h"
+#include "ui/skin_colors.h"
+#include "win/dialog_impl.h"
+#include "win/unique_handle.h"
+
+class CMainDlg : public win::DialogImpl<CMainDlg>,
+                 public CMessageFilter,
+                 public CIdleHandler,
+                 public SiteOwner,
+                 public CShellIcon<CMainDlg, CAppIconMenu<CMainDlg, IDR_TRAYMENU>, IDR_TRAYMENU>,
+                 public CPaintBkgnd<CMainDlg, kMainBackground>,
+                 public CCtrlColor<CMainDlg, 0, kWhite, kMainBackground> {
+ public:
+  enum { IDD = IDD_MAINDLG };
+
+  // Makes the data folder "TarnSiteMonitor" (with its "GetLog" subfolder) under
+  // dataBaseFolder, the user's application-data folder unless another is given.
+  CMainDlg();
+  explicit CMainDlg(const std::wstring& dataBaseFolder);
+  ~CMainDlg() override;
+
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+  // The message loop's filter: the dialog's keyboard handling for the main window.
+  BOOL PreTranslateMessage(MSG* msg) override;
+  BOOL OnIdle() override;
+
+  // SiteOwner, called from the workers' threads.
+  bool EmailReminderOn() const override;
+  bool SendReminder(const std::wstring& url, int statusCode, int templateId) override;
+
+  // The settings record, shared with the account threads.
+  const std::shared_ptr<SettingsStore>& Settings() const { return settings_; }
+  // The machine identifier; fixed once the window is initialised, so any thread may read it.
+  const std::wstring& MachineId() const { return machineId_; }
+  const DataPaths& Paths() const { return paths_; }
+
+  // The notification popup: show (for seconds, 0 = 60) or hide; a non-empty text or
+  // caption replaces both texts.
+  void ShowPopup(bool show, int seconds, const std::wstring& text, const std::wstring& caption);
+  PopupHost& Popup() { return popup_; }
+
+  // Puts text on top of the run log and shows it at once, with any line still waiting.
+  // (The lines of the workers' events are shown a moment later, together.)
+  void AddLogLine(const std::wstring& text);
+  RunLogView& RunLog() { return log_; }
+
+  // Stores the settings record in Config.dat.
+  void SaveSettings();
+
+ private:
+  // Handlers, in the order of the message map.
+  LRESULT OnInitDialog(WPARAM, LPARAM);
+  LRESULT OnDestroy(WPARAM, LPARAM);
+  LRESULT OnAbout(WPARAM, LPARAM);
+  LRESULT OnStart(WPARAM, LPARAM);
+  LRESULT OnStop(WPARAM, LPARAM);
+  LRESULT OnCancel(WPARAM, LPARAM);
+  LRESULT OnCloseButton(WPARAM, LPARAM);
+  LRESULT OnMinimizeButton(WPARAM, LPARAM);
+  LRESULT OnSignIn(WPARAM, LPARAM);
+  LRESULT OnHomePage(WPARAM, LPARAM);
+  LRESULT OnClearLog(WPARAM, LPARAM);
+  LRESULT OnLButtonDown(WPARAM, LPARAM);
+  LRESULT OnMonitorEvent(WPARAM, LPARAM);
+  LRESULT OnAccountState(WPARAM, LPARAM);
+  LRESULT OnQueryEndSession(WPARAM, LPARAM);
+  LRESULT OnEndSession(WPARAM, LPARAM);
+  LRESULT OnApplyTrayTip(WPARAM, LPARAM);
+  LRESULT OnAfterDpiChange(WPARAM, LPARAM);
+
+  // Initialisation steps.
+  void AttachButtons();
+  void RestoreSettingLists(SettingsRecord& record);
+  void ShowStoredSites();
+  void SetWindowIcons();
+  void SetCaptionLine(bool signedIn);
+
+  // Ends the current run: raises the stop flag, waits for the workers while messages keep
+  // flowing, releases the run's records and puts the buttons back. Returns false when a
+  // wait started inside this one (the window closed meanwhile) finished the run instead.
+  bool WaitForWorkers();
+  void SetRunButtons(bool startEnabled, bool stopEnabled);
+
+  // The tooltip for a status. The shell call behind it waits on another process, and
+  // while it waits the workers' synchronous messages are handled: an event handler that
+  // set the tooltip itself would nest once per waiting worker. So events leave the text
+  // here and one posted message applies the latest.
+  void RequestTrayTip(std::wstring tip);
+  // Sets the tooltip now and forgets any requested one.
+  void SetTrayTipNow(const std::wstring& tip);
+
+  // The seven owner-drawn buttons, by control: Start, Stop, ×, －, ∴, ≒, 清空日志.
+  static constexpr std::array<int, 7> kButtonIds{IDC_START, IDC_STOP, IDC_CLOSE, IDC_MINIMIZE,
+                                                 IDC_SIGN_IN, IDC_HOME_PAGE, IDC_CLEAR_LOG};
+
+  PopupHost popup_;
+  std::unique_ptr<SiteList> siteList_;  // the list of the last Start
+  bool newVersionShown_ = false;        // the new-version notice has been shown this run
+  std::array<CButtonBT, kButtonIds.size()> buttons_;
+  RunLogView log_;
+  SYSTEMTIME time_{};                   // the time of the latest log line
+  std::deque<SiteEntry> records_;       // the current run's sites; never moves while workers run
+  WorkerWaiter workers_;                // the current run's worker threads
+  HWND intervalList_ = nullptr;
+  HWND retryCountList_ = nullptr;
+  HWND retryIntervalList_ = nullptr;
+  HWND emailReminderList_ = nullptr;
+  std::wstring machineId_;
+  std::shared_ptr<SettingsStore> settings_;  // shared with the account threads
+  // Raised when the window goes: ends this window's service-information poller.
+  std::shared_ptr<std::atomic<bool>> pollerQuit_ = std::make_shared<std::atomic<bool>>(false);
+  DataPaths paths_;
+  std::optional<std::wstring> requestedTrayTip_;
+  bool trayTipPosted_ = false;          // a WM_APPLYTRAYTIP is in the queue
+  win::Icon bigIcon_;
+  win::Icon smallIcon_;
+};
