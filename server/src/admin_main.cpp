@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     AccountStore accounts(db);
     MailStore mails(db);
     AdminContext context{accounts, mails, std::cout, std::cerr, static_cast<int64_t>(std::time(nullptr)),
-                         &ReadPassword};
+                         &ReadPassword, int64_t{config.machineIdleDays} * 86400};
     return RunAdminCommand(context, args);
   } catch (const std::exception& e) {
     std::cerr << e.what() << "\n";

@@ -33,6 +33,8 @@ TEST(FormReader, ReadsValuesByTheTemplate) {
        kReminderFields, {"u@x.cn", "MID", "2", "1.1.0.2", "1", "600", "http://a/?q=1&url=2&tpl=3"}},
       {"GBK url", "username=u&id=I&softtype=2&ver=1&tpl=2&code=200&url=http://\xD6\xD0.cn/%41+b",
        kReminderFields, {"u", "I", "2", "1", "2", "200", "http://中.cn/%41+b"}},
+      {"euro signs, one byte each (0x80)", "username=u&id=I&softtype=2&ver=1&tpl=1&code=200&url=http://a.cn/" +
+       std::string(8, '\x80'), kReminderFields, {"u", "I", "2", "1", "1", "200", "http://a.cn/€€€€€€€€"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.expected, Values(ReadForm(c.body, c.fields))) << c.name;

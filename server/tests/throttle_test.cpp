@@ -1,33 +1,46 @@
-// Sign-in throttling and the mail retry schedule: the rules that decide, with their clock
-// given.
+// Sign-in throttling, the password-check pool and the mail retry schedule: the rules that
+// decide, with their clock given.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "api/attempt_throttle.h"
+#include "api/password_check_pool.h"
 #include "mail/retry_schedule.h"
 
-TEST(AttemptThrottle, RefusesBeyondTheLimitUntilTheWindowPasses) {
+TEST(AttemptThrottle, CountsUpToTheLimitUntilTheWindowPasses) {
   AttemptThrottle throttle(3, 60);
-  for (int64_t t : {100, 110, 120}) {
-    EXPECT_TRUE(throttle.Allows("a", t));
-    throttle.Record("a", t);
-  }
-  EXPECT_FALSE(throttle.Allows("a", 121));
-  EXPECT_TRUE(throttle.Allows("b", 121)) << "keys are counted apart";
-  EXPECT_FALSE(throttle.Allows("a", 159));
-  EXPECT_TRUE(throttle.Allows("a", 160)) << "the attempt at 100 has left the window";
-  throttle.Record("a", 160);
-  EXPECT_FALSE(throttle.Allows("a", 161));
+  for (int64_t t : {100, 110, 120}) EXPECT_TRUE(throttle.TryCount("a", t));
+  EXPECT_FALSE(throttle.TryCount("a", 121));
+  EXPECT_TRUE(throttle.TryCount("b", 121)) << "keys are counted apart";
+  EXPECT_FALSE(throttle.TryCount("a", 159));
+  EXPECT_TRUE(throttle.TryCount("a", 160)) << "the attempt at 100 has left the window";
+  EXPECT_FALSE(throttle.TryCount("a", 161));
+  throttle.Refund("a");
+  EXPECT_TRUE(throttle.TryCount("a", 161)) << "a refunded attempt gives its place back";
   throttle.Clear("a");
-  EXPECT_TRUE(throttle.Allows("a", 161));
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(throttle.TryCount("a", 162)) << "cleared";
 }
 
-TEST(AttemptThrottle, StaysBoundedUnderManyKeys) {
-  AttemptThrottle throttle(1, 60, 100);
-  for (int i = 0; i < 1000; ++i) throttle.Record(std::to_string(i), 1000);
-  // Old keys may be forgotten under pressure, but a fresh flood never blocks a new key.
-  EXPECT_TRUE(throttle.Allows("new", 1000));
-  throttle.Record("new", 1000);
-  EXPECT_FALSE(throttle.Allows("new", 1001));
+TEST(AttemptThrottle, ForgetsOnlyTheOldestKeysWhenFull) {
+  AttemptThrottle throttle(1, 3600, 3);
+  EXPECT_TRUE(throttle.TryCount("old", 1));
+  EXPECT_TRUE(throttle.TryCount("mid", 2));
+  EXPECT_TRUE(throttle.TryCount("new", 3));
+  EXPECT_TRUE(throttle.TryCount("flood", 4)) << "a full table takes a new key";
+  EXPECT_TRUE(throttle.TryCount("old", 5)) << "by forgetting the oldest";
+  for (const char* key : {"new", "flood", "old"}) EXPECT_FALSE(throttle.TryCount(key, 6)) << key << " kept its count";
+  for (int i = 0; i < 1000; ++i) throttle.TryCount("made-up" + std::to_string(i), 7);
+  EXPECT_TRUE(throttle.TryCount("fresh", 8)) << "a flood never blocks a new key";
+  EXPECT_FALSE(throttle.TryCount("fresh", 9));
+}
+
+TEST(PasswordCheckPool, GivesItsPlaceBackWhenACheckThrows) {
+  PasswordCheckPool pool(1);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_THROW(pool.Run([]() -> bool { throw std::runtime_error("hash failed"); }), std::runtime_error);
+  }
+  EXPECT_EQ(std::optional<bool>(true), pool.Run([] { return true; })) << "not busy";
 }
 
 TEST(RetrySchedule, DoublesUpToTheCapAndGivesUp) {

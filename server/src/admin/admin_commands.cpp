@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <ctime>
+#include <optional>
 #include <ostream>
 
 #include "api/gbk_text.h"
@@ -14,16 +15,22 @@
 namespace {
 
 constexpr int64_t kDay = 86400;
+constexpr int64_t kMaxDays = 36500;                    // "+DAYS" reaches at most a hundred years ahead
+constexpr int64_t kMaxServiceEnd = 253402300799;       // 9999-12-31 23:59:59 UTC
+constexpr size_t kLongestNotice = 259;                 // what the program's popup holds, in UTF-16 units
 
 const char* kUsage =
     "commands:\n"
     "  add EMAIL [END]        create an account (password asked for; END as for expire, default +365)\n"
     "  passwd EMAIL           set a new password\n"
     "  disable EMAIL          refuse the account's sign-ins, information and mails\n"
+    "                         (passwd and disable also sign every machine of the account out)\n"
     "  enable EMAIL           accept them again\n"
     "  expire EMAIL END       set the end of service: YYYY-MM-DD, +DAYS or Unix seconds\n"
     "  list                   list the accounts\n"
-    "  notice TEXT            post a notice (more than 5 characters)\n"
+    "  machines EMAIL         list the machines signed in to the account\n"
+    "  forget EMAIL MACHINE   sign one machine out (--all for every machine of the account)\n"
+    "  notice TEXT            post a notice (UTF-8, 6 to 259 characters)\n"
     "  version X.Y.Z.W        set the latest program version (older programs are told to update)\n"
     "  mails [queued|sent|failed]  list the newest reminder mails\n";
 
@@ -61,6 +68,41 @@ std::string NewPasswordHash(AdminContext& c) {
   return hash;
 }
 
+// The length the program sees (UTF-16 units) of valid UTF-8 text, or nothing when the
+// bytes are not UTF-8 or hold control characters other than line breaks.
+std::optional<size_t> NoticeLength(const std::string& text) {
+  size_t units = 0;
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return std::nullopt;
+    uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return std::nullopt;
+      code = (code << 6) | (next & 0x3F);
+    }
+    static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
+    if ((code < 0x20 && code != '\n' && code != '\r') || code == 0x7F) return std::nullopt;
+    units += code >= 0x10000 ? 2 : 1;
+    i += length;
+  }
+  return units;
+}
+
+// A machine identifier as the program sent it, with anything unprintable masked.
+std::string Printable(std::string text) {
+  for (char& ch : text) {
+    if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = '?';
+  }
+  return text;
+}
+
+std::string MachinesSignedOut(int count) {
+  return count == 1 ? "1 machine signed out" : std::to_string(count) + " machines signed out";
+}
+
 int Fail(AdminContext& c, const std::string& message) {
   c.err << message << "\n";
   return 1;
@@ -73,6 +115,7 @@ bool ParseServiceEnd(const std::string& text, int64_t now, int64_t& out) {
   const char* begin = text.data() + (text.starts_with('+') ? 1 : 0);
   const char* end = text.data() + text.size();
   if (auto [p, e] = std::from_chars(begin, end, value); e == std::errc() && p == end && value >= 0) {
+    if (text.starts_with('+') ? value > kMaxDays : value > kMaxServiceEnd) return false;
     out = text.starts_with('+') ? now + value * kDay : value;
     return true;
   }
@@ -80,7 +123,7 @@ bool ParseServiceEnd(const std::string& text, int64_t now, int64_t& out) {
   const char* parsed = strptime(text.c_str(), "%Y-%m-%d", &parts);
   if (!parsed || *parsed != '\0') return false;
   out = static_cast<int64_t>(timegm(&parts)) + kDay - 1;
-  return true;
+  return out > 0 && out <= kMaxServiceEnd;
 }
 
 int RunAdminCommand(AdminContext& c, const std::vector<std::string>& args) {
@@ -101,13 +144,32 @@ int RunAdminCommand(AdminContext& c, const std::vector<std::string>& args) {
     if (!c.accounts.Find(args[1])) return Fail(c, "no account " + args[1]);
     const std::string hash = NewPasswordHash(c);
     if (hash.empty()) return 1;
-    c.accounts.SetPassword(args[1], hash);
-    c.out << "password set for " << args[1] << "\n";
+    const auto signedOut = c.accounts.SetPassword(args[1], hash);
+    if (!signedOut) return Fail(c, "no account " + args[1]);
+    c.out << "password set for " << args[1] << ", " << MachinesSignedOut(*signedOut) << "\n";
     return 0;
   }
   if ((command == "disable" || command == "enable") && n == 2) {
-    if (!c.accounts.SetEnabled(args[1], command == "enable")) return Fail(c, "no account " + args[1]);
-    c.out << args[1] << (command == "enable" ? " enabled\n" : " disabled\n");
+    const auto signedOut = c.accounts.SetEnabled(args[1], command == "enable");
+    if (!signedOut) return Fail(c, "no account " + args[1]);
+    c.out << args[1] << (command == "enable" ? " enabled" : " disabled, " + MachinesSignedOut(*signedOut)) << "\n";
+    return 0;
+  }
+  if (command == "machines" && n == 2) {
+    const auto machines = c.accounts.Machines(args[1]);
+    if (!machines) return Fail(c, "no account " + args[1]);
+    for (const Machine& m : *machines) {
+      c.out << Printable(m.id) << "  signed in " << Date(m.firstSeen) << "  last seen " << Date(m.lastSeen)
+            << (m.lastSeen <= c.now - c.machineIdleSeconds ? "  (expired)" : "") << "\n";
+    }
+    return 0;
+  }
+  if (command == "forget" && n == 3) {
+    const auto signedOut =
+        args[2] == "--all" ? c.accounts.ForgetAllMachines(args[1]) : c.accounts.ForgetMachine(args[1], args[2]);
+    if (!signedOut) return Fail(c, "no account " + args[1]);
+    if (*signedOut == 0) return Fail(c, "no machine " + args[2] + " signed in to " + args[1]);
+    c.out << args[1] << ": " << MachinesSignedOut(*signedOut) << "\n";
     return 0;
   }
   if (command == "expire" && n == 3) {
@@ -124,7 +186,10 @@ int RunAdminCommand(AdminContext& c, const std::vector<std::string>& args) {
     return 0;
   }
   if (command == "notice" && n == 2) {
-    if (Utf8Length(args[1]) <= 5) return Fail(c, "the program shows only notices of more than 5 characters");
+    const auto length = NoticeLength(args[1]);
+    if (!length) return Fail(c, "a notice is UTF-8 text without control characters");
+    if (*length <= 5) return Fail(c, "the program shows only notices of more than 5 characters");
+    if (*length > kLongestNotice) return Fail(c, "the program shows at most 259 characters of a notice");
     c.out << "notice " << c.accounts.PostNotice(args[1], c.now) << " posted\n";
     return 0;
   }

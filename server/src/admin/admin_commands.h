@@ -17,10 +17,12 @@ struct AdminContext {
   int64_t now;
   // Reads a new password (from the terminal without echo, or one line of standard input).
   std::string (*readPassword)(const char* prompt);
+  int64_t machineIdleSeconds = 180 * 86400;  // machines unseen this long are shown as expired
 };
 
 // Runs one command with its arguments; the process exit code.
 int RunAdminCommand(AdminContext& context, const std::vector<std::string>& args);
 
-// "2027-12-31" (the end of that day, UTC), "+30" (days from now) or Unix seconds.
+// "2027-12-31" (the end of that day, UTC), "+30" (days from now, at most 36500) or Unix
+// seconds, up to the end of the year 9999; false for anything else.
 bool ParseServiceEnd(const std::string& text, int64_t now, int64_t& out);

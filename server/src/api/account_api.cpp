@@ -16,6 +16,7 @@
 
 namespace {
 
+constexpr int64_t kDaySeconds = 86400;
 constexpr int64_t kAccountWindowSeconds = 15 * 60;
 constexpr int64_t kAddressWindowSeconds = 60;
 constexpr size_t kMaxNameLength = 82;      // what the program's record holds
@@ -86,9 +87,12 @@ AccountApi::AccountApi(AccountStore& accounts, MailStore& mails, const ServiceCo
       config_(config),
       clock_(std::move(clock)),
       mailQueued_(std::move(mailQueued)),
-      accountFailures_(static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
       addressAttempts_(static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
+      pairFailures_(static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
+      accountFailures_(static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds),
       passwordChecks_(config.loginHashesAtOnce) {}
+
+int64_t AccountApi::MachineIdleSeconds() const { return int64_t{config_.machineIdleDays} * kDaySeconds; }
 
 ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddress) {
   const auto form = ReadForm(body, kLoginFields);
@@ -99,25 +103,45 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
     return Refusal(reply_info::kMalformed, username);
   }
   const int64_t now = clock_();
-  // Both limits count before the costly hash: a flood is turned away cheaply.
-  if (!addressAttempts_.Allows(clientAddress, now) || !accountFailures_.Allows(AccountKey(username), now)) {
+  // Every limit counts before the costly hash, so a flood is turned away cheaply. Each
+  // attempt counts as a failure from the start (checked and counted in one step, so
+  // attempts at the same time cannot pass a limit together) and is taken back when it
+  // turns out not to be one.
+  if (!addressAttempts_.TryCount(clientAddress, now)) return Refusal(reply_info::kTooManyAttempts, username);
+  const std::string accountKey = AccountKey(username);
+  const std::string pairKey = accountKey + '\n' + clientAddress;
+  if (!pairFailures_.TryCount(pairKey, now)) return Refusal(reply_info::kTooManyAttempts, username);
+  const auto account = accounts_.Find(username);
+  const auto lastSeen = account ? accounts_.MachineLastSeen(account->id, machineId) : std::nullopt;
+  const bool knownMachine = lastSeen && *lastSeen > now - MachineIdleSeconds();
+  if (!knownMachine && !accountFailures_.TryCount(accountKey, now)) {
+    pairFailures_.Refund(pairKey);
     return Refusal(reply_info::kTooManyAttempts, username);
   }
-  addressAttempts_.Record(clientAddress, now);
+  const auto takeBack = [&] {
+    pairFailures_.Refund(pairKey);
+    if (!knownMachine) accountFailures_.Refund(accountKey);
+  };
 
-  const auto account = accounts_.Find(username);
-  const auto verified = passwordChecks_.Run(
-      [&] { return VerifyEncodedPassword((*form)[1], account ? account->passwordHash : std::string()); });
-  if (!verified) return Refusal(reply_info::kBusy, username);
-  if (!*verified) {
-    accountFailures_.Record(AccountKey(username), now);
-    return Refusal(reply_info::kWrongPassword, username);
+  std::optional<bool> verified;
+  try {
+    verified = passwordChecks_.Run(
+        [&] { return VerifyEncodedPassword((*form)[1], account ? account->passwordHash : std::string()); });
+  } catch (...) {
+    takeBack();
+    throw;
   }
-  accountFailures_.Clear(AccountKey(username));
+  if (!verified) {
+    takeBack();
+    return Refusal(reply_info::kBusy, username);
+  }
+  if (!*verified) return Refusal(reply_info::kWrongPassword, username);
+  takeBack();
+  pairFailures_.Clear(pairKey);
   // Only the right password learns whether the account is usable.
   if (!account->enabled) return Refusal(reply_info::kDisabled, username);
   if (now >= account->serviceEnd) return Refusal(reply_info::kServiceEnded, username);
-  accounts_.RecordMachine(account->id, machineId, now);
+  accounts_.RecordMachine(account->id, machineId, now, now - MachineIdleSeconds());
   return ReplyWriter()
       .Int("time", ClampToInt32(account->serviceStart))
       .Int("expire", ClampToInt32(account->serviceEnd))
@@ -128,7 +152,14 @@ std::optional<Account> AccountApi::SignedInAccount(const std::string& email, con
                                                    int64_t now) {
   if (email.empty()) return std::nullopt;
   auto account = accounts_.Find(email);
-  if (!account || !IsActive(*account, now) || !accounts_.HasMachine(account->id, machineId)) return std::nullopt;
+  if (!account || !IsActive(*account, now)) return std::nullopt;
+  const auto lastSeen = accounts_.MachineLastSeen(account->id, machineId);
+  if (!lastSeen || *lastSeen <= now - MachineIdleSeconds()) return std::nullopt;
+  // A machine in use stays signed in; its sighting is written at most about once a day,
+  // so the frequent service-information requests stay reads.
+  if (*lastSeen <= now - std::min(kDaySeconds, MachineIdleSeconds() / 4)) {
+    accounts_.TouchMachine(account->id, machineId, now);
+  }
   return account;
 }
 

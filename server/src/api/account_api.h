@@ -42,8 +42,16 @@ class AccountApi {
   const ServiceConfig& config_;
   const Clock clock_;
   const MailQueued mailQueued_;
-  AttemptThrottle accountFailures_;
+  // When a machine that has not been seen for this long counts as signed out.
+  int64_t MachineIdleSeconds() const;
+
+  // Sign-in limits. Every attempt counts for its client address; failures count for the
+  // account and the address together, so guesses from one place never refuse the owner
+  // elsewhere; the account-wide ceiling slows guessers spread over many addresses but
+  // spares machines that have signed in to the account before.
   AttemptThrottle addressAttempts_;
+  AttemptThrottle pairFailures_;
+  AttemptThrottle accountFailures_;
   PasswordCheckPool passwordChecks_;
 };
 

@@ -2,38 +2,36 @@
 
 #include <iterator>
 
-void AttemptThrottle::Prune(std::deque<int64_t>& times, int64_t now) const {
-  while (!times.empty() && times.front() <= now - window_) times.pop_front();
+bool AttemptThrottle::TryCount(const std::string& key, int64_t now) {
+  std::lock_guard lock(mutex_);
+  auto found = entries_.find(key);
+  if (found == entries_.end()) {
+    if (limit_ == 0) return false;
+    if (entries_.size() >= maxKeys_ && !byAge_.empty()) {
+      entries_.erase(byAge_.front());
+      byAge_.pop_front();
+    }
+    byAge_.push_back(key);
+    found = entries_.emplace(key, Entry{{}, std::prev(byAge_.end())}).first;
+  }
+  Entry& entry = found->second;
+  while (!entry.times.empty() && entry.times.front() <= now - window_) entry.times.pop_front();
+  if (entry.times.size() >= limit_) return false;
+  entry.times.push_back(now);
+  byAge_.splice(byAge_.end(), byAge_, entry.age);
+  return true;
 }
 
-bool AttemptThrottle::Allows(const std::string& key, int64_t now) {
+void AttemptThrottle::Refund(const std::string& key) {
   std::lock_guard lock(mutex_);
-  const auto found = times_.find(key);
-  if (found == times_.end()) return true;
-  Prune(found->second, now);
-  return found->second.size() < limit_;
-}
-
-void AttemptThrottle::Record(const std::string& key, int64_t now) {
-  std::lock_guard lock(mutex_);
-  if (times_.size() >= maxKeys_ && !times_.contains(key)) DropIdleKeys(now);
-  auto& times = times_[key];
-  Prune(times, now);
-  times.push_back(now);
-  // Only the newest `limit_` attempts decide; older ones need not be kept.
-  while (times.size() > limit_) times.pop_front();
+  const auto found = entries_.find(key);
+  if (found != entries_.end() && !found->second.times.empty()) found->second.times.pop_back();
 }
 
 void AttemptThrottle::Clear(const std::string& key) {
   std::lock_guard lock(mutex_);
-  times_.erase(key);
-}
-
-void AttemptThrottle::DropIdleKeys(int64_t now) {
-  for (auto it = times_.begin(); it != times_.end();) {
-    Prune(it->second, now);
-    it = it->second.empty() ? times_.erase(it) : std::next(it);
-  }
-  // Still full of active keys: start afresh rather than grow without bound.
-  if (times_.size() >= maxKeys_) times_.clear();
+  const auto found = entries_.find(key);
+  if (found == entries_.end()) return;
+  byAge_.erase(found->second.age);
+  entries_.erase(found);
 }

@@ -41,8 +41,9 @@ bool GbkToUtf8(std::string_view gbk, std::string& out) {
   Wipe(out);
   iconv_t cd = iconv_open("UTF-8", "CP936");
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  // A GBK character of one or two bytes becomes at most three UTF-8 bytes.
-  out.resize(gbk.size() * 3 / 2 + 4);
+  // A two-byte GBK character becomes at most three UTF-8 bytes, and so does a single byte:
+  // 0x80 is the euro sign, U+20AC. Room for three bytes per input byte always suffices.
+  out.resize(gbk.size() * 3);
   char* in = const_cast<char*>(gbk.data());
   size_t inLeft = gbk.size();
   char* dest = out.data();

@@ -38,10 +38,16 @@ std::optional<bool> PasswordCheckPool::Run(std::function<bool()> check) {
     result = jobs_.emplace_back(std::move(check)).get_future();
   }
   wake_.notify_one();
-  const bool passed = result.get();
-  std::lock_guard lock(mutex_);
-  --inFlight_;
-  return passed;
+  // Gives the place back on every path: a check that throws must not leave it taken, or a
+  // few such checks would turn every later sign-in away as busy.
+  struct Release {
+    PasswordCheckPool& pool;
+    ~Release() {
+      std::lock_guard lock(pool.mutex_);
+      --pool.inFlight_;
+    }
+  } release{*this};
+  return result.get();
 }
 
 void PasswordCheckPool::Work() {

@@ -21,7 +21,8 @@ class PasswordCheckPool {
   PasswordCheckPool(const PasswordCheckPool&) = delete;
   PasswordCheckPool& operator=(const PasswordCheckPool&) = delete;
 
-  // Runs `check` on a pool thread and waits for its result; nothing when all are busy.
+  // Runs `check` on a pool thread and waits for its result; nothing when all are busy. An
+  // exception from `check` reaches the caller, and its place in the pool is given back.
   std::optional<bool> Run(std::function<bool()> check);
 
  private:

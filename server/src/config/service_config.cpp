@@ -1,5 +1,7 @@
 #include "config/service_config.h"
 
+#include <arpa/inet.h>
+
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
@@ -16,6 +18,14 @@ std::string Trim(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t\r");
   if (first == std::string::npos) return "";
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// A mail server on this machine, named by a loopback address or "localhost" (no name is
+// looked up: what a name resolves to can change).
+bool IsLoopbackHost(const std::string& host) {
+  if (host == "localhost" || host == "::1" || host == "[::1]") return true;
+  unsigned char address[4] = {};
+  return inet_pton(AF_INET, host.c_str(), address) == 1 && address[0] == 127;
 }
 
 // Every key with what it sets: a text, or a number within bounds.
@@ -52,6 +62,12 @@ const Setting kSettings[] = {
      [](ServiceConfig& c, long long v) { c.retry.maxAttempts = static_cast<int>(v); }},
     {"login_failures_per_account", nullptr, nullptr, 1, 100000,
      [](ServiceConfig& c, long long v) { c.loginFailuresPerAccount = static_cast<int>(v); }},
+    {"login_failures_account_wide", nullptr, nullptr, 1, 1000000,
+     [](ServiceConfig& c, long long v) { c.loginFailuresAccountWide = static_cast<int>(v); }},
+    {"machine_idle_days", nullptr, nullptr, 1, 36500,
+     [](ServiceConfig& c, long long v) { c.machineIdleDays = static_cast<int>(v); }},
+    {"mail_keep_days", nullptr, nullptr, 1, 36500,
+     [](ServiceConfig& c, long long v) { c.mailKeepDays = static_cast<int>(v); }},
     {"login_hashes_at_once", nullptr, nullptr, 1, 1024,
      [](ServiceConfig& c, long long v) { c.loginHashesAtOnce = static_cast<int>(v); }},
     {"login_attempts_per_address", nullptr, nullptr, 1, 1000000,
@@ -113,5 +129,13 @@ bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::stri
       return false;
     }
   }
-  return true;
+  return CheckServiceConfig(config, error);
+}
+
+bool CheckServiceConfig(const ServiceConfig& config, std::string& error) {
+  if (config.smtp.user.empty() || config.smtp.security != "none" || IsLoopbackHost(config.smtp.host)) return true;
+  error = "smtp_user is set but smtp_security is none: the SMTP password would cross the network in clear to " +
+          config.smtp.host + "; set smtp_security to starttls or tls (none with a login is allowed only for a mail "
+          "server on this machine's loopback)";
+  return false;
 }

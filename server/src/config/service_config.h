@@ -17,13 +17,21 @@ struct ServiceConfig {
   int mailHourlyLimit = 30;        // reminder mails per account and hour
   SmtpSettings smtp;
   RetrySchedule retry;
-  int loginFailuresPerAccount = 5;   // failed sign-ins per account in 15 minutes
+  int loginFailuresPerAccount = 5;   // failed sign-ins per account and client address in 15 minutes
+  int loginFailuresAccountWide = 30; // failed sign-ins per account in 15 minutes from machines it does not know
   int loginAttemptsPerAddress = 20;  // sign-in attempts per client address in a minute
   int loginHashesAtOnce = 2;         // password checks running at the same time
+  int machineIdleDays = 180;         // a machine unseen this long must sign in again
+  int mailKeepDays = 30;             // sent and given-up mails are deleted this long after they were queued
 };
 
 // Applies one setting; false with `error` set for an unknown key or a bad value.
 bool ApplySetting(ServiceConfig& config, const std::string& key, const std::string& value, std::string& error);
 
-// Reads the file (when `path` is not empty) and then the environment.
+// Reads the file (when `path` is not empty) and then the environment, and checks the
+// result as a whole (CheckServiceConfig).
 bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::string& error);
+
+// Refuses settings that are each valid but unsafe together: an SMTP login over a plain
+// connection to a mail server off this machine would send the password in clear.
+bool CheckServiceConfig(const ServiceConfig& config, std::string& error);

@@ -1,9 +1,18 @@
-// The background sender: delivers queued reminder mails over SMTP, one at a time, and
-// retries failed ones on the retry schedule.
+// The background sender: delivers queued reminder mails over SMTP, one at a time, retries
+// failed ones on the retry schedule, and deletes finished mails after a while.
+//
+// What it promises: every queued mail reaches the mail server at least once. Each attempt
+// and the time of the next are written to the database before the SMTP exchange begins,
+// so no failure (of the database, of curl, of the process) can make it try faster than
+// the back-off. A mail the server accepted whose "sent" cannot be written yet is kept in
+// memory and never sent again while the process lives; only a process that ends between
+// the server's acceptance and that record sends it again after restart, with the same
+// Message-ID.
 #pragma once
 
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -17,10 +26,13 @@ class MailSender {
   // an empty text on success.
   using Deliver = std::function<std::string(const std::string& recipient, const std::string& message)>;
 
-  MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver);
+  // Sent and given-up mails are deleted `keepSeconds` after they were queued.
+  MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds = 30 * 86400);
   // Starts the background thread (tests drive DeliverDue themselves instead).
   void Start();
-  // Stops the thread; a delivery under way finishes first.
+  // Asks the sender to stop: the delivery under way finishes, no other begins. Any thread
+  // may call it, at any time; the destructor waits for the thread to end.
+  void Stop();
   ~MailSender();
   MailSender(const MailSender&) = delete;
   MailSender& operator=(const MailSender&) = delete;
@@ -28,16 +40,23 @@ class MailSender {
   // Tells the sender a new mail is queued.
   void Wake();
 
-  // One pass over the mails due at `now`; how many were delivered. The thread runs this;
-  // tests call it directly with their own clock.
+  // One pass over the mails due at `now`; how many the mail server accepted. The thread
+  // runs this; tests call it directly with their own clock.
   int DeliverDue(int64_t now);
 
  private:
   void Run();
+  bool StopRequested();
+  // Writes "sent" for the mails the server accepted whose record failed before.
+  void RecordAccepted();
 
   MailStore& store_;
   const RetrySchedule schedule_;
   const Deliver deliver_;
+  const int64_t keepSeconds_;
+  // Mails the server accepted, by id, with the time, whose "sent" is not yet written.
+  // Touched only by the thread that runs DeliverDue.
+  std::map<int64_t, int64_t> accepted_;
   std::mutex mutex_;  // guards woken_ and stopping_
   std::condition_variable wake_;
   bool woken_ = false;

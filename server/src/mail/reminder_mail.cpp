@@ -1,5 +1,6 @@
 #include "mail/reminder_mail.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "api/base64_text.h"
@@ -7,8 +8,30 @@
 
 namespace {
 
-// A header value in UTF-8 that stays ASCII on the wire.
-std::string EncodedWord(const std::string& text) { return "=?UTF-8?B?" + Base64(text) + "?="; }
+// A header value in UTF-8 that stays ASCII on the wire: encoded words of at most 39 bytes
+// of text each (64 characters, within the 75 an encoded word may have), split between
+// characters and folded onto lines of their own.
+std::string EncodedWords(const std::string& text) {
+  constexpr size_t kChunk = 39;
+  std::string out;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(start + kChunk, text.size());
+    while (end < text.size() && end > start + 1 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    if (!out.empty()) out += "\r\n ";
+    out += "=?UTF-8?B?" + Base64(std::string_view(text).substr(start, end - start)) + "?=";
+    start = end;
+  }
+  return out;
+}
+
+// Base64 in lines of 76 characters: any text, however long its lines, goes out in short
+// ASCII lines.
+std::string Base64Lines(const std::string& bytes) {
+  const std::string encoded = Base64(bytes);
+  std::string out;
+  for (size_t i = 0; i < encoded.size(); i += 76) out += encoded.substr(i, 76) + "\r\n";
+  return out;
+}
 
 std::string WithoutControls(std::string text) {
   for (char& c : text) {
@@ -53,11 +76,11 @@ std::string ComposeReminderMail(const ReminderFacts& facts) {
   message += "From: " + facts.sender + "\r\n";
   message += "To: " + facts.recipient + "\r\n";
   message += "Message-ID: <" + facts.messageId + ">\r\n";
-  message += "Subject: " + EncodedWord("【" + what + "】状态码 " + std::to_string(facts.statusCode)) + "\r\n";
+  message += "Subject: " + EncodedWords("【" + what + "】状态码 " + std::to_string(facts.statusCode)) + "\r\n";
   message += "MIME-Version: 1.0\r\n";
   message += "Content-Type: text/plain; charset=UTF-8\r\n";
-  message += "Content-Transfer-Encoding: 8bit\r\n";
+  message += "Content-Transfer-Encoding: base64\r\n";
   message += "\r\n";
-  message += body;
+  message += Base64Lines(body);
   return message;
 }

@@ -14,6 +14,8 @@ struct ReminderFacts {
   std::string messageId;  // unique, without angle brackets
 };
 
-// The whole message, headers and body, lines ending in CRLF. The site address is shown in
-// the body only (control characters replaced), so nothing the program sends can add a header.
+// The whole message, headers and body, lines ending in CRLF and none longer than 78
+// octets: the UTF-8 body goes out in Base64, the subject as encoded words. The site address
+// is shown in the body only (control characters replaced), so nothing the program sends
+// can add a header, and a long address cannot make a line the mail server refuses.
 std::string ComposeReminderMail(const ReminderFacts& facts);

@@ -18,6 +18,13 @@ struct Account {
   int64_t serviceEnd = 0;    // Unix seconds
 };
 
+// A machine that has signed in to an account, as the operator sees it.
+struct Machine {
+  std::string id;  // the program's machine identifier
+  int64_t firstSeen = 0;
+  int64_t lastSeen = 0;
+};
+
 struct Notice {
   int64_t id = 0;
   std::string text;
@@ -32,13 +39,26 @@ class AccountStore {
   std::vector<Account> List();
   // False when the address is taken.
   bool Add(const std::string& email, const std::string& passwordHash, int64_t serviceStart, int64_t serviceEnd);
-  // Each is false when no account has that address.
-  bool SetEnabled(const std::string& email, bool enabled);
+  // Each is false, or nothing, when no account has that address. A new password and
+  // disabling both sign every machine of the account out: the count is how many.
+  std::optional<int> SetEnabled(const std::string& email, bool enabled);
   bool SetServiceEnd(const std::string& email, int64_t serviceEnd);
-  bool SetPassword(const std::string& email, const std::string& passwordHash);
+  std::optional<int> SetPassword(const std::string& email, const std::string& passwordHash);
 
-  void RecordMachine(int64_t accountId, const std::string& machineId, int64_t now);
-  bool HasMachine(int64_t accountId, const std::string& machineId);
+  // Records a machine that has just signed in with the password, and forgets the account's
+  // machines last seen before `forgetSeenBefore`.
+  void RecordMachine(int64_t accountId, const std::string& machineId, int64_t now, int64_t forgetSeenBefore);
+  // When the machine last signed in or was seen; nothing when it is not signed in.
+  std::optional<int64_t> MachineLastSeen(int64_t accountId, const std::string& machineId);
+  // Moves a signed-in machine's last sighting to `now`.
+  void TouchMachine(int64_t accountId, const std::string& machineId, int64_t now);
+  // For the operator: an account's machines, most recently seen first; nothing when no
+  // account has that address.
+  std::optional<std::vector<Machine>> Machines(const std::string& email);
+  // Signs one machine of the account out, or all of them; how many, or nothing when no
+  // account has that address.
+  std::optional<int> ForgetMachine(const std::string& email, const std::string& machineId);
+  std::optional<int> ForgetAllMachines(const std::string& email);
 
   int64_t PostNotice(const std::string& text, int64_t now);
   std::optional<Notice> NewestNotice();
@@ -48,11 +68,14 @@ class AccountStore {
 
  private:
   std::optional<Account> FindLocked(const std::string& email);
+  // Runs `change` on the account in one transaction; nothing when there is no such account.
+  template <typename Change>
+  std::optional<int> ChangeAccount(const std::string& email, Change change);
 
   Database& db_;
   Statement find_;
   Statement machineSeen_;
-  Statement hasMachine_;
+  Statement machineLastSeen_;
   Statement newestNotice_;
   Statement latestVersion_;
 };

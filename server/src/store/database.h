@@ -4,12 +4,15 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 
 class Statement {
  public:
@@ -51,11 +54,20 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
+// A statement that found the file locked by another connection (the operator tool, or a
+// reader of the file): worth trying again shortly.
+class DatabaseBusy : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 class Database {
  public:
   // Opens (creating when missing) the database file in WAL mode with full syncs, so a
-  // committed row survives a killed process and a power cut.
-  explicit Database(const std::string& path);
+  // committed row survives a killed process and a power cut. A new file, and a folder made
+  // for it, are readable by this user only (SQLite gives the journal files the file's
+  // permissions). A locked file is waited for up to `busyMilliseconds` (Locked).
+  explicit Database(const std::string& path, int busyMilliseconds = 5000);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
@@ -65,11 +77,37 @@ class Database {
   void Exec(std::string_view sql);
   int64_t LastInsertId() const { return sqlite3_last_insert_rowid(db_); }
   int Changes() const { return sqlite3_changes(db_); }
-  // Held around every use of a statement of this connection: a statement's bindings and
-  // rows belong to one caller at a time.
-  std::mutex& Mutex() { return mutex_; }
+
+  // Runs `work` holding the connection's lock: a statement's bindings and rows belong to one
+  // caller at a time. A transaction `work` leaves open on an exception is rolled back.
+  // When the file is locked by another connection, `work` is undone and run again after a
+  // pause, until the busy time has passed (then DatabaseBusy reaches the caller). The lock
+  // is let go during each pause, so the other threads' reads, which WAL mode never blocks,
+  // go on meanwhile.
+  template <typename Work>
+  auto Locked(Work&& work) {
+    const auto deadline = std::chrono::steady_clock::now() + busyTime_;
+    for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
+      {
+        std::lock_guard lock(mutex_);
+        try {
+          return work();
+        } catch (const DatabaseBusy&) {
+          RollBackOpenTransaction();
+          if (std::chrono::steady_clock::now() >= deadline) throw;
+        } catch (...) {
+          RollBackOpenTransaction();
+          throw;
+        }
+      }
+      std::this_thread::sleep_for(pause);
+    }
+  }
 
  private:
+  void RollBackOpenTransaction();
+
   sqlite3* db_ = nullptr;
-  std::mutex mutex_;
+  const std::chrono::milliseconds busyTime_;
+  std::mutex mutex_;  // held by Locked around every use of the connection
 };

@@ -22,7 +22,7 @@ constexpr const char* kColumns =
     "SELECT id, recipient, message, state, attempts, created, next_attempt, sent_at, last_error FROM mails ";
 
 Database& WithSchema(Database& db) {
-  db.Exec(kSchema);
+  db.Locked([&db] { db.Exec(kSchema); });
   return db;
 }
 
@@ -40,53 +40,69 @@ MailStore::MailStore(Database& db)
               "INSERT INTO mails (account_id, recipient, message, created, next_attempt) VALUES (?, ?, ?, ?, ?)"),
       due_(db.Handle(), std::string(kColumns) + "WHERE state = 'queued' AND next_attempt <= ? ORDER BY id LIMIT ?"),
       nextDue_(db.Handle(), "SELECT MIN(next_attempt) FROM mails WHERE state = 'queued'"),
+      beginAttempt_(db.Handle(), "UPDATE mails SET attempts = ?, next_attempt = ? WHERE id = ? AND state = 'queued'"),
       markSent_(db.Handle(), "UPDATE mails SET state = 'sent', sent_at = ?, last_error = '' WHERE id = ?"),
       markFailed_(db.Handle(),
                   "UPDATE mails SET state = ?, attempts = ?, next_attempt = ?, last_error = ? WHERE id = ?") {}
 
 std::optional<int64_t> MailStore::Enqueue(int64_t accountId, const std::string& recipient,
                                           const std::string& message, int64_t now, int hourlyLimit) {
-  std::lock_guard lock(db_.Mutex());
-  countRecent_.Bind(accountId, now - 3600).Step();
-  const int64_t recent = countRecent_.Int(0);
-  countRecent_.Reset();
-  if (recent >= hourlyLimit) return std::nullopt;
-  insert_.Bind(accountId, recipient, message, now, now).Run();
-  return db_.LastInsertId();
+  return db_.Locked([&]() -> std::optional<int64_t> {
+    countRecent_.Bind(accountId, now - 3600).Step();
+    const int64_t recent = countRecent_.Int(0);
+    countRecent_.Reset();
+    if (recent >= hourlyLimit) return std::nullopt;
+    insert_.Bind(accountId, recipient, message, now, now).Run();
+    return db_.LastInsertId();
+  });
 }
 
 std::vector<QueuedMail> MailStore::Due(int64_t now, int limit) {
-  std::lock_guard lock(db_.Mutex());
-  std::vector<QueuedMail> mails;
-  due_.Bind(now, limit);
-  while (due_.Step()) mails.push_back(ReadMail(due_));
-  return mails;
+  return db_.Locked([&] {
+    std::vector<QueuedMail> mails;
+    due_.Bind(now, limit);
+    while (due_.Step()) mails.push_back(ReadMail(due_));
+    return mails;
+  });
 }
 
 std::optional<int64_t> MailStore::NextDue() {
-  std::lock_guard lock(db_.Mutex());
-  nextDue_.Bind().Step();
-  std::optional<int64_t> due;
-  if (!nextDue_.IsNull(0)) due = nextDue_.Int(0);
-  nextDue_.Reset();
-  return due;
+  return db_.Locked([&] {
+    nextDue_.Bind().Step();
+    std::optional<int64_t> due;
+    if (!nextDue_.IsNull(0)) due = nextDue_.Int(0);
+    nextDue_.Reset();
+    return due;
+  });
+}
+
+void MailStore::BeginAttempt(int64_t id, int attempts, int64_t nextAttempt) {
+  db_.Locked([&] { beginAttempt_.Bind(attempts, nextAttempt, id).Run(); });
 }
 
 void MailStore::MarkSent(int64_t id, int64_t now) {
-  std::lock_guard lock(db_.Mutex());
-  markSent_.Bind(now, id).Run();
+  db_.Locked([&] { markSent_.Bind(now, id).Run(); });
 }
 
 void MailStore::MarkFailed(int64_t id, int attempts, std::optional<int64_t> nextAttempt, const std::string& error) {
-  std::lock_guard lock(db_.Mutex());
-  markFailed_.Bind(nextAttempt ? "queued" : "failed", attempts, nextAttempt.value_or(0), error, id).Run();
+  db_.Locked([&] {
+    markFailed_.Bind(nextAttempt ? "queued" : "failed", attempts, nextAttempt.value_or(0), error, id).Run();
+  });
+}
+
+int MailStore::Purge(int64_t queuedBefore) {
+  return db_.Locked([&] {
+    Statement(db_.Handle(), "DELETE FROM mails WHERE state <> 'queued' AND created < ?").Bind(queuedBefore).Run();
+    return db_.Changes();
+  });
 }
 
 std::vector<QueuedMail> MailStore::List(const std::string& state, int limit) {
-  std::lock_guard lock(db_.Mutex());
-  Statement list(db_.Handle(), std::string(kColumns) + "WHERE ? = '' OR state = ? ORDER BY id DESC LIMIT ?");
-  list.Bind(state, state, limit);
-  std::vector<QueuedMail> mails;
-  while (list.Step()) mails.push_back(ReadMail(list));
-  return mails;
+  return db_.Locked([&] {
+    Statement list(db_.Handle(), std::string(kColumns) + "WHERE ? = '' OR state = ? ORDER BY id DESC LIMIT ?");
+    list.Bind(state, state, limit);
+    std::vector<QueuedMail> mails;
+    while (list.Step()) mails.push_back(ReadMail(list));
+    return mails;
+  });
 }

@@ -1,6 +1,6 @@
 // The queue of reminder mails in the service's SQLite file. A mail is committed before the
 // program is told it was accepted, and stays until it is delivered or given up, so a
-// restart or an SMTP outage loses none.
+// restart or an SMTP outage loses none. Sent and given-up mails are deleted in the end.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@ struct QueuedMail {
   std::string recipient;
   std::string message;  // the whole message: headers, blank line, body
   std::string state;    // "queued", "sent" or "failed"
-  int attempts = 0;     // failed delivery attempts so far
+  int attempts = 0;     // delivery attempts begun so far
   int64_t created = 0;
   int64_t nextAttempt = 0;
   int64_t sentAt = 0;
@@ -35,9 +35,15 @@ class MailStore {
   std::vector<QueuedMail> Due(int64_t now, int limit);
   // The time the next queued mail is due, if any is queued.
   std::optional<int64_t> NextDue();
+  // Records, before a delivery attempt begins, that it is attempt number `attempts` and
+  // when the next may be made: whatever happens to this attempt, the mail is not tried
+  // again before `nextAttempt`.
+  void BeginAttempt(int64_t id, int attempts, int64_t nextAttempt);
   void MarkSent(int64_t id, int64_t now);
   // Records a failed attempt: retried at `nextAttempt`, or given up when there is none.
   void MarkFailed(int64_t id, int attempts, std::optional<int64_t> nextAttempt, const std::string& error);
+  // Deletes sent and given-up mails queued before `queuedBefore`; how many.
+  int Purge(int64_t queuedBefore);
   // For the operator: mails of one state ("" for all), newest first.
   std::vector<QueuedMail> List(const std::string& state, int limit);
 
@@ -47,6 +53,7 @@ class MailStore {
   Statement insert_;
   Statement due_;
   Statement nextDue_;
+  Statement beginAttempt_;
   Statement markSent_;
   Statement markFailed_;
 };
