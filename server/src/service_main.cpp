@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     MailStore mails(db);
     MailSender sender(mails, config.retry, [&config](const std::string& recipient, const std::string& message) {
       return SendMail(config.smtp, recipient, message);
-    });
+    }, int64_t{config.mailKeepDays} * 86400);
     sender.Start();
     AccountApi api(accounts, mails, config, [] { return static_cast<int64_t>(std::time(nullptr)); },
                    [&sender] { sender.Wake(); });

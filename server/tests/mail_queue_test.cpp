@@ -1,5 +1,6 @@
 // The mail queue in a real SQLite file delivering to a real SMTP server: queued mails
-// arrive once each, an outage is retried on the schedule, and a mail is given up in the end.
+// arrive once each, an outage is retried on the schedule, a mail is given up in the end,
+// each attempt is written before its exchange, and finished mails are deleted in time.
 #include <gtest/gtest.h>
 
 #include "store/database.h"
@@ -82,4 +83,58 @@ TEST(MailQueue, LimitsMailsPerAccountAndHour) {
   EXPECT_FALSE(store.Enqueue(1, "a@x.cn", "m", 2000, 2));
   EXPECT_TRUE(store.Enqueue(2, "b@x.cn", "m", 2000, 2)) << "another account has its own share";
   EXPECT_TRUE(store.Enqueue(1, "a@x.cn", "m", 4600, 2)) << "the first mail has left the hour";
+}
+
+TEST(MailQueue, WritesEachAttemptFirstAndNeverResendsAMailTheServerTook) {
+  TestFolder folder;
+  const std::string path = folder.Path() + "/accounts.db";
+  Database db(path, 100);
+  MailStore store(db);
+  Database other(path);  // another process holding the file's write lock
+  std::vector<QueuedMail> seenDuringExchange;
+  int exchanges = 0;
+  MailSender* running = nullptr;
+  MailSender sender(store, RetrySchedule{30, 3600, 5}, [&](const std::string&, const std::string& message) {
+    ++exchanges;
+    seenDuringExchange = store.List("queued", 10);
+    if (message == "lock") other.Exec("BEGIN IMMEDIATE");
+    if (message == "stop") running->Stop();
+    return std::string();
+  });
+  running = &sender;
+
+  ASSERT_TRUE(store.Enqueue(7, "me@x.cn", "lock", 1000, 30));
+  EXPECT_EQ(1, sender.DeliverDue(1000));
+  ASSERT_EQ(1u, seenDuringExchange.size());
+  EXPECT_EQ(1, seenDuringExchange[0].attempts) << "the attempt is on file before the exchange";
+  EXPECT_EQ(1030, seenDuringExchange[0].nextAttempt) << "and so is the back-off";
+  ASSERT_EQ(1u, store.List("queued", 10).size()) << "the file was locked when the mail was to be marked sent";
+  sender.DeliverDue(1030);
+  EXPECT_EQ(1, exchanges) << "due again, still locked: not sent again";
+  other.Exec("COMMIT");
+  EXPECT_EQ(0, sender.DeliverDue(1031));
+  EXPECT_EQ(1u, store.List("sent", 10).size());
+  EXPECT_EQ(1, exchanges);
+
+  // Told to stop during a delivery, the sender begins no other.
+  ASSERT_TRUE(store.Enqueue(7, "me@x.cn", "stop", 2000, 30));
+  ASSERT_TRUE(store.Enqueue(7, "me@x.cn", "next", 2000, 30));
+  EXPECT_EQ(1, sender.DeliverDue(2000));
+  EXPECT_EQ(0, store.List("queued", 10)[0].attempts) << "the second mail was not tried";
+}
+
+TEST(MailQueue, DeletesFinishedMailsAfterTheirTime) {
+  TestFolder folder;
+  Database db(folder.Path() + "/accounts.db");
+  MailStore store(db);
+  const auto sent = store.Enqueue(1, "a@x.cn", "m", 1000, 30);
+  const auto failed = store.Enqueue(1, "a@x.cn", "m", 1000, 30);
+  ASSERT_TRUE(store.Enqueue(1, "a@x.cn", "m", 1000, 30));
+  store.MarkSent(*sent, 1001);
+  store.MarkFailed(*failed, 1, std::nullopt, "550 no such user");
+  EXPECT_EQ(0, store.Purge(1000)) << "queued at 1000: not before it";
+  EXPECT_EQ(2, store.Purge(1001));
+  const auto left = store.List("", 10);
+  ASSERT_EQ(1u, left.size());
+  EXPECT_EQ("queued", left[0].state) << "a mail still to be sent is never deleted";
 }

@@ -7,9 +7,16 @@
 
 #include <cstdlib>
 
-RawReply RawExchange(int port, const std::string& request) {
+RawReply RawExchange(int port, const std::string& request, const char* from) {
   RawReply reply;
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  if (inet_pton(AF_INET, from, &local.sin_addr) != 1 ||
+      bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    close(fd);
+    return reply;
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));

@@ -1,5 +1,6 @@
-// Sends bytes exactly as given to 127.0.0.1:port and reads the answer until the server
-// closes the connection: the service sees the program's request byte for byte.
+// Sends bytes exactly as given to 127.0.0.1:port from a loopback address (`from`) and reads
+// the answer until the server closes the connection: the service sees the program's
+// request byte for byte.
 #pragma once
 
 #include <string>
@@ -9,7 +10,7 @@ struct RawReply {
   std::string body;  // after the blank line
 };
 
-RawReply RawExchange(int port, const std::string& request);
+RawReply RawExchange(int port, const std::string& request, const char* from = "127.0.0.1");
 
 // The request the program sends for `action` with `body` (code page 936), head and all,
 // as its own wire test records it.

@@ -2,7 +2,6 @@
 // real SQLite file, accounts made with the operator tool, and a real SMTP server that
 // receives the reminder mails.
 #include <gtest/gtest.h>
-#include <rapidjson/document.h>
 #include <signal.h>
 #include <sodium.h>
 
@@ -10,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "api/base64_text.h"
+#include "program_client.h"
 #include "raw_http.h"
 #include "service_process.h"
 #include "smtp_sink.h"
@@ -19,15 +18,7 @@
 namespace {
 
 
-struct Reply {
-  int http = 0;
-  int status = -1;
-  std::string info;
-  rapidjson::Document json;
-  bool Has(const char* key) const { return json.IsObject() && json.HasMember(key); }
-  int64_t Int(const char* key) const { return Has(key) && json[key].IsInt64() ? json[key].GetInt64() : -1; }
-  std::string Text(const char* key) const { return Has(key) && json[key].IsString() ? json[key].GetString() : ""; }
-};
+using Reply = ServiceReply;
 
 // "密码ab" in UTF-8, whose Base64 holds a plus and padding: "5a+G56CBYWI=".
 const std::string kPassword = "\xE5\xAF\x86\xE7\xA0\x81" "ab";
@@ -58,25 +49,15 @@ class ServiceTest : public ::testing::Test {
   }
   void AddAccount(const std::string& email) { ASSERT_EQ(0, Admin({"add", email}, kPassword + "\n").first); }
 
-  Reply Post(const std::string& action, const std::string& body) {
-    const RawReply raw = RawExchange(port_, ProgramRequest(port_, action, body));
-    Reply reply;
-    reply.http = raw.status;
-    reply.json.Parse(raw.body.c_str());
-    reply.status = static_cast<int>(reply.Int("status"));
-    reply.info = reply.Text("info");
-    return reply;
-  }
+  Reply Post(const std::string& action, const std::string& body) { return PostAction(port_, action, body); }
   Reply Login(const std::string& email, const std::string& password, const std::string& machine = "MID") {
-    return Post("login", "username=" + email + "&pwd=" + Base64(password) + "&id=" + machine +
-                             "&softtype=2&ver=1.1.0.2");
+    return Post("login", LoginBody(email, password, machine));
   }
   Reply Info(const std::string& email, const std::string& machine = "MID") {
-    return Post("getInfo", "username=" + email + "&id=" + machine + "&softtype=2&ver=1.1.0.2");
+    return Post("getInfo", InfoBody(email, machine));
   }
   Reply Remind(const std::string& email, int tpl, int code, const std::string& url, const std::string& machine = "MID") {
-    return Post("sendMsg", "username=" + email + "&id=" + machine + "&softtype=2&ver=1.1.0.2&tpl=" +
-                               std::to_string(tpl) + "&code=" + std::to_string(code) + "&url=" + url);
+    return Post("sendMsg", ReminderBody(email, tpl, code, url, machine));
   }
   size_t MailsInState(const std::string& state) {
     const std::string listing = Admin({"mails", state}).second;

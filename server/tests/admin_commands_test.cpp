@@ -1,0 +1,72 @@
+// The operator's commands over a real SQLite file: machines listed and signed out, a new
+// password or a disabled account signing every machine out, ends of service and notices
+// checked before they are stored, and a database only its owner can read.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <sstream>
+
+#include "admin/admin_commands.h"
+#include "store/database.h"
+#include "test_folder.h"
+
+namespace {
+
+constexpr int64_t kDay = 86400;
+constexpr int64_t kNow = 1796724192;  // 2026-12-08
+
+bool PrivateToOwner(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && (info.st_mode & 077) == 0;
+}
+
+}  // namespace
+
+TEST(AdminCommands, LooksAfterMachinesAndChecksWhatItStores) {
+  TestFolder folder;
+  const std::string path = folder.Path() + "/data/accounts.db";
+  Database db(path);
+  AccountStore accounts(db);
+  MailStore mails(db);
+  std::ostringstream out;
+  std::ostringstream err;
+  AdminContext c{accounts, mails, out, err, kNow, [](const char*) { return std::string("密码ab"); }, 180 * kDay};
+  ASSERT_EQ(0, RunAdminCommand(c, {"add", "me@x.cn"}));
+  const int64_t id = accounts.Find("me@x.cn")->id;
+  accounts.RecordMachine(id, "PC-OLD", kNow - 200 * kDay, 0);
+  for (const std::string& file : {path, path + "-wal", path + "-shm", folder.Path() + "/data"}) {
+    EXPECT_TRUE(PrivateToOwner(file)) << file;
+  }
+
+  const struct {
+    std::vector<std::string> signInFirst;  // machines that sign in just before the command
+    std::vector<std::string> args;
+    int exitCode;
+    std::vector<std::string> printed;
+  } cases[] = {
+      {{"PC-A", "PC-B"}, {"machines", "me@x.cn"}, 0, {"PC-A  signed in 2026-12-08", "PC-B", "PC-OLD", "(expired)"}},
+      {{}, {"forget", "me@x.cn", "PC-OLD"}, 0, {"me@x.cn: 1 machine signed out"}},
+      {{}, {"forget", "me@x.cn", "PC-OLD"}, 1, {}},
+      {{}, {"forget", "who@x.cn", "--all"}, 1, {}},
+      {{}, {"passwd", "me@x.cn"}, 0, {"password set for me@x.cn, 2 machines signed out"}},
+      {{"PC-A"}, {"disable", "me@x.cn"}, 0, {"me@x.cn disabled, 1 machine signed out"}},
+      {{"PC-A", "PC-B"}, {"forget", "me@x.cn", "--all"}, 0, {"me@x.cn: 2 machines signed out"}},
+      {{}, {"expire", "me@x.cn", "+36500"}, 0, {"service until 2126-"}},
+      {{}, {"expire", "me@x.cn", "+36501"}, 1, {}},
+      {{}, {"expire", "me@x.cn", "+9223372036854775807"}, 1, {}},
+      {{}, {"expire", "me@x.cn", "253402300800"}, 1, {}},
+      {{}, {"notice", "服务器周六凌晨维护"}, 0, {"notice 1 posted"}},
+      {{}, {"notice", "\xB7\xFE\xCE\xF1\xC6\xF7\xCE\xAC\xBB\xA4"}, 1, {}},  // GBK, not UTF-8
+      {{}, {"notice", "维护通知\x1B[2J维护"}, 1, {}},
+      {{}, {"notice", std::string(260, 'a')}, 1, {}},
+      {{}, {"notice", "服务器" + std::string(256, 'a')}, 0, {"notice 2 posted"}},
+  };
+  for (const auto& step : cases) {
+    for (const std::string& machine : step.signInFirst) accounts.RecordMachine(id, machine, kNow, 0);
+    out.str("");
+    EXPECT_EQ(step.exitCode, RunAdminCommand(c, step.args)) << step.args[0] << " " << step.args.back();
+    for (const std::string& text : step.printed) EXPECT_NE(std::string::npos, out.str().find(text)) << out.str();
+  }
+  EXPECT_TRUE(accounts.Machines("me@x.cn")->empty());
+  EXPECT_EQ("服务器" + std::string(256, 'a'), accounts.NewestNotice()->text);
+}
