@@ -3,6 +3,7 @@
 // a sign-in through the dialog, and a site that fails and recovers producing both reminder
 // mails in the sink.
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,25 @@ std::wstring WindowText(HWND window) {
 
 std::string Utf8(const std::wstring& text) { return WideToCodePage(text, CP_UTF8); }
 
-// Every mail the sink has stored (one file each).
+// A stored mail as a mail reader shows it: the header lines, a blank line and the body with
+// its Base64 transfer encoding undone.
+std::string Readable(const std::string& raw) {
+  const size_t blank = raw.find("\n\n");
+  if (blank == std::string::npos || raw.find("Content-Transfer-Encoding: base64") > blank) return raw;
+  const std::string encoded = raw.substr(blank + 2);
+  DWORD size = 0;
+  if (!::CryptStringToBinaryA(encoded.c_str(), static_cast<DWORD>(encoded.size()), CRYPT_STRING_BASE64, nullptr,
+                              &size, nullptr, nullptr)) {
+    return raw;
+  }
+  std::string body(size, '\0');
+  ::CryptStringToBinaryA(encoded.c_str(), static_cast<DWORD>(encoded.size()), CRYPT_STRING_BASE64,
+                         reinterpret_cast<BYTE*>(body.data()), &size, nullptr, nullptr);
+  body.resize(size);
+  return raw.substr(0, blank + 2) + body;
+}
+
+// Every mail the sink has stored (one file each), as a mail reader shows it.
 std::vector<std::string> Mails(const std::wstring& folder) {
   std::vector<std::string> mails;
   WIN32_FIND_DATAW found{};
@@ -45,7 +64,7 @@ std::vector<std::string> Mails(const std::wstring& folder) {
   if (search == INVALID_HANDLE_VALUE) return mails;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    mails.push_back(ReadAllBytes(folder + L"\\" + found.cFileName).value_or(std::string()));
+    mails.push_back(Readable(ReadAllBytes(folder + L"\\" + found.cFileName).value_or(std::string())));
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
   return mails;
