@@ -114,13 +114,14 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
   const auto account = accounts_.Find(username);
   const auto lastSeen = account ? accounts_.MachineLastSeen(account->id, machineId) : std::nullopt;
   const bool knownMachine = lastSeen && *lastSeen > now - MachineIdleSeconds();
-  if (!knownMachine && !accountFailures_.TryCount(accountKey, now)) {
+  const bool accountCounted = accountFailures_.TryCount(accountKey, now);
+  if (!accountCounted && !knownMachine) {
     pairFailures_.Refund(pairKey);
     return Refusal(reply_info::kTooManyAttempts, username);
   }
   const auto takeBack = [&] {
     pairFailures_.Refund(pairKey);
-    if (!knownMachine) accountFailures_.Refund(accountKey);
+    if (accountCounted) accountFailures_.Refund(accountKey);
   };
 
   std::optional<bool> verified;

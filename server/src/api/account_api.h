@@ -36,19 +36,19 @@ class AccountApi {
  private:
   // An active account on which this machine has signed in.
   std::optional<Account> SignedInAccount(const std::string& email, const std::string& machineId, int64_t now);
+  // When a machine that has not been seen for this long counts as signed out.
+  int64_t MachineIdleSeconds() const;
 
   AccountStore& accounts_;
   MailStore& mails_;
   const ServiceConfig& config_;
   const Clock clock_;
   const MailQueued mailQueued_;
-  // When a machine that has not been seen for this long counts as signed out.
-  int64_t MachineIdleSeconds() const;
-
   // Sign-in limits. Every attempt counts for its client address; failures count for the
   // account and the address together, so guesses from one place never refuse the owner
   // elsewhere; the account-wide ceiling slows guessers spread over many addresses but
-  // spares machines that have signed in to the account before.
+  // never refuses a machine that has signed in to the account before (whose failures
+  // still count, for its address and toward the ceiling).
   AttemptThrottle addressAttempts_;
   AttemptThrottle pairFailures_;
   AttemptThrottle accountFailures_;

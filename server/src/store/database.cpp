@@ -14,6 +14,7 @@ bool IsBusy(int rc) { return (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE
 // SQLite opens it (SQLite would create the file readable by all, and the journal files
 // follow the file's permissions).
 void CreatePrivately(const std::string& path) {
+  if (path.empty() || path == ":memory:" || path.starts_with("file:")) return;  // no plain file to make
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path folder = fs::path(path).parent_path();
