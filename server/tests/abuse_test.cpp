@@ -11,10 +11,8 @@
 #include <thread>
 
 #include "program_client.h"
-#include "service_process.h"
-#include "smtp_sink.h"
+#include "service_fixture.h"
 #include "store/database.h"
-#include "test_folder.h"
 
 namespace {
 
@@ -43,37 +41,24 @@ size_t Occurrences(const std::string& text, const std::string& part) {
   return count;
 }
 
-class AbuseTest : public ::testing::Test {
+class AbuseTest : public ServiceFixture {
  public:
   void SetUp() override {
-    settings_ = {{"TARN_DATABASE", Database()},
-                 {"TARN_SMTP_PORT", std::to_string(smtpPort_)},
-                 {"TARN_SMTP_SENDER", "monitor@service.test"},
-                 {"TARN_MAIL_RETRY_FIRST_SECONDS", "1"},
-                 {"TARN_LOGIN_FAILURES_PER_ACCOUNT", "3"},
-                 {"TARN_LOGIN_FAILURES_ACCOUNT_WIDE", "5"}};
-    ASSERT_EQ(0, RunTool({ADMIN_BINARY, "add", "me@x.cn"}, settings_, kPassword + "\n").first);
-    sink_ = std::make_unique<SmtpSink>(smtpPort_, folder_.Path() + "/mail", HoldFile());
-    ASSERT_TRUE(sink_->Running());
-    service_ = std::make_unique<ServiceProcess>(SERVICE_BINARY, port_, settings_, Log());
-    ASSERT_TRUE(service_->Running());
+    settings_.push_back({"TARN_LOGIN_FAILURES_PER_ACCOUNT", "3"});
+    settings_.push_back({"TARN_LOGIN_FAILURES_ACCOUNT_WIDE", "5"});
+    ASSERT_EQ(0, Admin({"add", "me@x.cn"}, kPassword + "\n").first);
+    StartSink(HoldFile());
+    StartService();
     ASSERT_EQ(kSignedIn, Login("127.0.0.1", "OWNER-PC", kPassword).info);
   }
 
-  std::string Database() const { return folder_.Path() + "/accounts.db"; }
   std::string HoldFile() const { return folder_.Path() + "/hold"; }
-  std::string Log() const { return folder_.Path() + "/service.log"; }
   ServiceReply Login(const char* from, const std::string& machine, const std::string& password) {
     return PostAction(port_, "login", LoginBody("me@x.cn", password, machine), from);
   }
   ServiceReply Remind(const std::string& url) {
     return PostAction(port_, "sendMsg", ReminderBody("me@x.cn", 1, 500, url, "OWNER-PC"));
   }
-  size_t SentMails() {
-    const std::string listing = RunTool({ADMIN_BINARY, "mails", "sent"}, settings_).second;
-    return static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n'));
-  }
-
   // Guesses from other addresses, past every limit, while the owner's machine signs in.
   void GuessesFromElsewhere() {
     const struct {
@@ -121,29 +106,23 @@ class AbuseTest : public ::testing::Test {
   // The database is locked by another process while a delivered mail is to be marked sent.
   void DatabaseLockedWhileMarkingSent() {
     const size_t before = sink_->RawMails().size();
-    const size_t sentBefore = SentMails();
+    const size_t sentBefore = MailsInState("sent");
     std::ofstream(HoldFile()).put('1');
     ASSERT_EQ(1, Remind("http://c.cn/").status);
     ASSERT_TRUE(sink_->WaitForMails(before + 1, 30));  // the sender now waits for the acceptance
-    ::Database other(Database());
+    Database other(DatabasePath());
     other.Exec("BEGIN IMMEDIATE");
     unlink(HoldFile().c_str());
     EXPECT_EQ(1, PostAction(port_, "getInfo", InfoBody("me@x.cn", "OWNER-PC")).status)
         << "reads go on while the file is locked";
     // Held until the sender has failed to record the mail twice: the second time, a full
     // pass later, the back-off has passed and the mail is due again.
-    EXPECT_TRUE(WaitFor([&] { return Occurrences(FileText(Log()), "not yet recorded as sent") >= 2; }, 30));
+    EXPECT_TRUE(WaitFor([&] { return Occurrences(FileText(LogPath()), "not yet recorded as sent") >= 2; }, 30));
     other.Exec("COMMIT");
-    EXPECT_TRUE(WaitFor([&] { return SentMails() == sentBefore + 1; }, 30));
+    EXPECT_TRUE(WaitFor([&] { return MailsInState("sent") == sentBefore + 1; }, 30));
     EXPECT_EQ(before + 1, sink_->RawMails().size()) << "no second copy";
   }
 
-  TestFolder folder_;
-  const int port_ = FreePort();
-  const int smtpPort_ = FreePort();
-  Settings settings_;
-  std::unique_ptr<SmtpSink> sink_;
-  std::unique_ptr<ServiceProcess> service_;
 };
 
 }  // namespace

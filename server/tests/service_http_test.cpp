@@ -11,9 +11,7 @@
 
 #include "program_client.h"
 #include "raw_http.h"
-#include "service_process.h"
-#include "smtp_sink.h"
-#include "test_folder.h"
+#include "service_fixture.h"
 
 namespace {
 
@@ -23,30 +21,13 @@ using Reply = ServiceReply;
 // "密码ab" in UTF-8, whose Base64 holds a plus and padding: "5a+G56CBYWI=".
 const std::string kPassword = "\xE5\xAF\x86\xE7\xA0\x81" "ab";
 
-class ServiceTest : public ::testing::Test {
+class ServiceTest : public ServiceFixture {
  protected:
   ServiceTest() {
-    settings_ = {{"TARN_DATABASE", folder_.Path() + "/accounts.db"},
-                 {"TARN_SMTP_PORT", std::to_string(smtpPort_)},
-                 {"TARN_SMTP_SENDER", "monitor@service.test"},
-                 {"TARN_MAIL_RETRY_FIRST_SECONDS", "1"},
-                 {"TARN_MAIL_HOURLY_LIMIT", "3"},
-                 {"TARN_LOGIN_FAILURES_PER_ACCOUNT", "3"}};
+    settings_.push_back({"TARN_MAIL_HOURLY_LIMIT", "3"});
+    settings_.push_back({"TARN_LOGIN_FAILURES_PER_ACCOUNT", "3"});
   }
 
-  void StartService() {
-    service_ = std::make_unique<ServiceProcess>(SERVICE_BINARY, port_, settings_, folder_.Path() + "/service.log");
-    ASSERT_TRUE(service_->Running());
-  }
-  void StartSink() {
-    sink_ = std::make_unique<SmtpSink>(smtpPort_, folder_.Path() + "/mail");
-    ASSERT_TRUE(sink_->Running());
-  }
-
-  std::pair<int, std::string> Admin(std::vector<std::string> args, const std::string& input = "") {
-    args.insert(args.begin(), ADMIN_BINARY);
-    return RunTool(args, settings_, input);
-  }
   void AddAccount(const std::string& email) { ASSERT_EQ(0, Admin({"add", email}, kPassword + "\n").first); }
 
   Reply Post(const std::string& action, const std::string& body) { return PostAction(port_, action, body); }
@@ -59,17 +40,6 @@ class ServiceTest : public ::testing::Test {
   Reply Remind(const std::string& email, int tpl, int code, const std::string& url, const std::string& machine = "MID") {
     return Post("sendMsg", ReminderBody(email, tpl, code, url, machine));
   }
-  size_t MailsInState(const std::string& state) {
-    const std::string listing = Admin({"mails", state}).second;
-    return static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n'));
-  }
-
-  TestFolder folder_;
-  const int port_ = FreePort();
-  const int smtpPort_ = FreePort();
-  Settings settings_;
-  std::unique_ptr<ServiceProcess> service_;
-  std::unique_ptr<SmtpSink> sink_;
 };
 
 }  // namespace
