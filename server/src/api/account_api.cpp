@@ -159,7 +159,12 @@ std::optional<Account> AccountApi::SignedInAccount(const std::string& email, con
   // A machine in use stays signed in; its sighting is written at most about once a day,
   // so the frequent service-information requests stay reads.
   if (*lastSeen <= now - std::min(kDaySeconds, MachineIdleSeconds() / 4)) {
-    accounts_.TouchMachine(account->id, machineId, now);
+    try {
+      accounts_.TouchMachine(account->id, machineId, now);
+    } catch (const std::exception&) {
+      // The file stayed locked: the sighting is written on a later request, and this one
+      // is answered all the same.
+    }
   }
   return account;
 }
