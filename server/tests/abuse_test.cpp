@@ -112,9 +112,13 @@ class AbuseTest : public ServiceFixture {
     ASSERT_TRUE(sink_->WaitForMails(before + 1, 30));  // the sender now waits for the acceptance
     Database other(DatabasePath());
     other.Exec("BEGIN IMMEDIATE");
+    unlink((HoldFile() + ".quit").c_str());  // left by the sessions before
     unlink(HoldFile().c_str());
-    EXPECT_EQ(1, PostAction(port_, "getInfo", InfoBody("me@x.cn", "OWNER-PC")).status)
-        << "reads go on while the file is locked";
+    // Once the SMTP session has ended, the sender waits for the file; requests go on meanwhile.
+    ASSERT_TRUE(WaitFor([&] { return access((HoldFile() + ".quit").c_str(), F_OK) == 0; }, 30));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(1, PostAction(port_, "getInfo", InfoBody("me@x.cn", "OWNER-PC")).status);
+    EXPECT_EQ(0u, Occurrences(FileText(LogPath()), "not yet recorded as sent"))
+        << "answered while the sender still waits for the file: its wait holds no other request";
     // Held until the sender has failed to record the mail twice: the second time, a full
     // pass later, the back-off has passed and the mail is due again.
     EXPECT_TRUE(WaitFor([&] { return Occurrences(FileText(LogPath()), "not yet recorded as sent") >= 2; }, 30));
