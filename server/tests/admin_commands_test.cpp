@@ -32,8 +32,11 @@ TEST(AdminCommands, LooksAfterMachinesAndChecksWhatItStores) {
   std::ostringstream err;
   AdminContext c{accounts, mails, out, err, kNow, [](const char*) { return std::string("密码ab"); }, 180 * kDay};
   ASSERT_EQ(0, RunAdminCommand(c, {"add", "me@x.cn"}));
-  const int64_t id = accounts.Find("me@x.cn")->id;
-  accounts.RecordMachine(id, "PC-OLD", kNow - 200 * kDay, 0);
+  const auto signIn = [&](const std::string& machine, int64_t when) {
+    const Account account = *accounts.Find("me@x.cn");
+    accounts.RecordMachine(account.id, account.passwordHash, machine, when, 0);
+  };
+  signIn("PC-OLD", kNow - 200 * kDay);
   for (const std::string& file : {path, path + "-wal", path + "-shm", folder.Path() + "/data"}) {
     EXPECT_TRUE(PrivateToOwner(file)) << file;
   }
@@ -49,8 +52,9 @@ TEST(AdminCommands, LooksAfterMachinesAndChecksWhatItStores) {
       {{}, {"forget", "me@x.cn", "PC-OLD"}, 1, {}},
       {{}, {"forget", "who@x.cn", "--all"}, 1, {}},
       {{}, {"passwd", "me@x.cn"}, 0, {"password set for me@x.cn, 2 machines signed out"}},
-      {{"PC-A"}, {"disable", "me@x.cn"}, 0, {"me@x.cn disabled, 1 machine signed out"}},
       {{"PC-A", "PC-B"}, {"forget", "me@x.cn", "--all"}, 0, {"me@x.cn: 2 machines signed out"}},
+      {{"PC-A"}, {"disable", "me@x.cn"}, 0, {"me@x.cn disabled, 1 machine signed out"}},
+      {{"PC-A"}, {"machines", "me@x.cn"}, 0, {}},  // a disabled account records no sign-in
       {{}, {"expire", "me@x.cn", "+36500"}, 0, {"service until 2126-"}},
       {{}, {"expire", "me@x.cn", "+36501"}, 1, {}},
       {{}, {"expire", "me@x.cn", "+9223372036854775807"}, 1, {}},
@@ -62,7 +66,7 @@ TEST(AdminCommands, LooksAfterMachinesAndChecksWhatItStores) {
       {{}, {"notice", "服务器" + std::string(256, 'a')}, 0, {"notice 2 posted"}},
   };
   for (const auto& step : cases) {
-    for (const std::string& machine : step.signInFirst) accounts.RecordMachine(id, machine, kNow, 0);
+    for (const std::string& machine : step.signInFirst) signIn(machine, kNow);
     out.str("");
     EXPECT_EQ(step.exitCode, RunAdminCommand(c, step.args)) << step.args[0] << " " << step.args.back();
     for (const std::string& text : step.printed) EXPECT_NE(std::string::npos, out.str().find(text)) << out.str();

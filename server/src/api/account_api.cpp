@@ -142,7 +142,9 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
   // Only the right password learns whether the account is usable.
   if (!account->enabled) return Refusal(reply_info::kDisabled, username);
   if (now >= account->serviceEnd) return Refusal(reply_info::kServiceEnded, username);
-  accounts_.RecordMachine(account->id, machineId, now, now - MachineIdleSeconds());
+  if (!accounts_.RecordMachine(account->id, account->passwordHash, machineId, now, now - MachineIdleSeconds())) {
+    return Refusal(reply_info::kWrongPassword, username);  // a new password or disabled meanwhile
+  }
   return ReplyWriter()
       .Int("time", ClampToInt32(account->serviceStart))
       .Int("expire", ClampToInt32(account->serviceEnd))

@@ -47,7 +47,8 @@ AccountStore::AccountStore(Database& db)
       find_(db.Handle(),
             "SELECT id, email, password_hash, enabled, service_start, service_end FROM accounts WHERE email = ?"),
       machineSeen_(db.Handle(),
-                   "INSERT INTO machines (account_id, machine_id, first_seen, last_seen) VALUES (?, ?, ?, ?) "
+                   "INSERT INTO machines (account_id, machine_id, first_seen, last_seen) SELECT ?1, ?2, ?3, ?3 "
+                   "WHERE EXISTS (SELECT 1 FROM accounts WHERE id = ?1 AND password_hash = ?4 AND enabled = 1) "
                    "ON CONFLICT (account_id, machine_id) DO UPDATE SET last_seen = excluded.last_seen"),
       machineLastSeen_(db.Handle(), "SELECT last_seen FROM machines WHERE account_id = ? AND machine_id = ?"),
       newestNotice_(db.Handle(), "SELECT id, text, posted FROM notices ORDER BY id DESC LIMIT 1"),
@@ -119,15 +120,17 @@ std::optional<int> AccountStore::SetPassword(const std::string& email, const std
   });
 }
 
-void AccountStore::RecordMachine(int64_t accountId, const std::string& machineId, int64_t now,
-                                 int64_t forgetSeenBefore) {
-  db_.Locked([&] {
+bool AccountStore::RecordMachine(int64_t accountId, const std::string& passwordHash, const std::string& machineId,
+                                 int64_t now, int64_t forgetSeenBefore) {
+  return db_.Locked([&] {
     db_.Exec("BEGIN IMMEDIATE");
     Statement(db_.Handle(), "DELETE FROM machines WHERE account_id = ? AND last_seen < ?")
         .Bind(accountId, forgetSeenBefore)
         .Run();
-    machineSeen_.Bind(accountId, machineId, now, now).Run();
+    machineSeen_.Bind(accountId, machineId, now, passwordHash).Run();
+    const bool recorded = db_.Changes() > 0;
     db_.Exec("COMMIT");
+    return recorded;
   });
 }
 

@@ -45,9 +45,12 @@ class AccountStore {
   bool SetServiceEnd(const std::string& email, int64_t serviceEnd);
   std::optional<int> SetPassword(const std::string& email, const std::string& passwordHash);
 
-  // Records a machine that has just signed in with the password, and forgets the account's
-  // machines last seen before `forgetSeenBefore`.
-  void RecordMachine(int64_t accountId, const std::string& machineId, int64_t now, int64_t forgetSeenBefore);
+  // Records a machine that has just signed in with the password whose hash is
+  // `passwordHash`, and forgets the account's machines last seen before `forgetSeenBefore`.
+  // False, and nothing recorded, when the account has been given a new password or been
+  // disabled since it was read: a sign-in under way never outlives a revocation.
+  bool RecordMachine(int64_t accountId, const std::string& passwordHash, const std::string& machineId, int64_t now,
+                     int64_t forgetSeenBefore);
   // When the machine last signed in or was seen; nothing when it is not signed in.
   std::optional<int64_t> MachineLastSeen(int64_t accountId, const std::string& machineId);
   // Moves a signed-in machine's last sighting to `now`.
