@@ -1,6 +1,5 @@
 #include "design_floor.h"
 
-#include <atomic>
 #include <thread>
 #include <vector>
 
