@@ -13,6 +13,7 @@
 
 #include "bench_table.h"
 #include "check_cost_bench.h"
+#include "design_floor.h"
 #include "main_window_bench.h"
 #include "program_bench.h"
 #include "stop_latency_bench.h"
@@ -24,6 +25,10 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == kExitAtOnceFlag) return 0;
+    if (arg == kDesignFloorFlag && i + 3 < argc) {
+      const std::string url = argv[i + 1];
+      return RunDesignFloor(std::wstring(url.begin(), url.end()), std::atoi(argv[i + 2]), std::atoi(argv[i + 3]));
+    }
     if (arg == "--long") {
       longMinutes = i + 1 < argc && std::atoi(argv[i + 1]) > 0 ? std::atoi(argv[++i]) : 10;
     } else if (arg == "--soak" && i + 1 < argc) {

@@ -21,18 +21,6 @@ using win::InternetHandle;
 
 namespace {
 
-// The plain sequence a worker's check stands for: open, request with the cache bypassed,
-// read the status code, close both. True when the status was 200.
-bool BareWinInetCheck(const std::wstring& url) {
-  InternetHandle session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_DONT_CACHE));
-  if (!session) return false;
-  InternetHandle request(InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
-  if (!request) return false;
-  wchar_t status[25] = {};
-  DWORD size = sizeof status;
-  return HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE, status, &size, nullptr) && std::wstring(status) == L"200";
-}
-
 struct Kind {
   const char* name;
   std::function<bool()> check;
@@ -53,6 +41,16 @@ double Median(std::vector<double> values) {
 }
 
 }  // namespace
+
+bool BareWinInetCheck(const std::wstring& url) {
+  InternetHandle session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_DONT_CACHE));
+  if (!session) return false;
+  InternetHandle request(InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
+  if (!request) return false;
+  wchar_t status[25] = {};
+  DWORD size = sizeof status;
+  return HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE, status, &size, nullptr) && std::wstring(status) == L"200";
+}
 
 void BenchCheckCost(BenchTable& table, int checks) {
   test_support::LocalHttpServer server([](const test_support::HttpRequest&) {

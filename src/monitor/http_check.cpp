@@ -58,6 +58,14 @@ bool SplitAddress(const std::wstring& url, AddressParts& parts) {
 
 }  // namespace
 
+// Most sites send their http address on to https. A system set to warn when a page moves
+// between secure and non-secure fails such a redirection (error 12039) unless the request
+// says to follow it, and the site would count as unreachable.
+DWORD SiteCheckRequestFlags(bool secure) {
+  return INTERNET_FLAG_RELOAD | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
+         (secure ? INTERNET_FLAG_SECURE : 0);
+}
+
 HttpCheckOutcome CheckAddress(const std::wstring& url, unsigned long timeoutMs) {
   const win::InternetHandle session(
       InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_DONT_CACHE));
@@ -77,7 +85,7 @@ HttpCheckOutcome CheckAddress(const std::wstring& url, unsigned long timeoutMs) 
   options.password = NullWhenEmpty(parts.password);
   options.object = parts.object;
   options.acceptTypes = kAcceptTypes;
-  options.flags = INTERNET_FLAG_RELOAD | (parts.secure ? INTERNET_FLAG_SECURE : 0);
+  options.flags = SiteCheckRequestFlags(parts.secure);
   options.timeoutMs = timeoutMs;
   const HttpRequest request = OpenHttpRequest(session.Get(), options);
   if (request.stage != HttpRequest::Stage::kOpened) return openFailed;

@@ -10,6 +10,10 @@
 #include "monitor/http_check_result.h"
 #include "net/abandonable_run.h"
 
+// The flags of a check's request: every cache bypassed, redirections between http and
+// https followed whatever the system's settings, and TLS for an https address.
+DWORD SiteCheckRequestFlags(bool secure);
+
 // Runs the check on the calling thread. Connecting, sending and receiving each give up
 // after timeoutMs, so the call always returns: an address that does not parse, a refused
 // connection and a server that never answers all give kOpenFailed.

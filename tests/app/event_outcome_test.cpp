@@ -102,22 +102,4 @@ TEST(DescribeEvent, EveryRowOfTheEventTable) {
   }
 }
 
-// A network outage seen by one site over several seconds, then its return: one line and
-// one popup each way, a tooltip refresh every second.
-TEST(DescribeEvent, OutageAnnouncedOnceThenRecovery) {
-  int last = 200;
-  int lines = 0, popups = 0, tips = 0;
-  for (int code : {10, 10, 10, 10, 11, 11, 200}) {
-    const EventOutcome outcome = DescribeEvent(code, last, 1, kUrl, At(2025, 3, 7, 9, 5, 2));
-    last = outcome.lastCode;
-    lines += outcome.logLine ? 1 : 0;
-    popups += outcome.popup ? 1 : 0;
-    tips += outcome.trayTip ? 1 : 0;
-  }
-  EXPECT_EQ(lines, 3);   // down, up, the first good check after the outage
-  EXPECT_EQ(popups, 3);  // the same three
-  EXPECT_EQ(tips, 6);    // every event but the repeated "up"
-  EXPECT_EQ(last, 200);
-}
-
 }  // namespace

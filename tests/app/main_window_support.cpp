@@ -55,7 +55,6 @@ std::wstring MainWindowHarness::ComboText(int id) const {
 // Reads the log the way other programs (screen readers, test tools) do: the item count, then
 // each item's text, asking again with more room when a text was cut.
 std::vector<std::wstring> MainWindowHarness::Log() {
-  dialog_->RunLog().ShowNewLines();  // rather than wait for the moment the window shows them
   const HWND list = Control(IDC_RUN_LOG);
   std::vector<std::wstring> lines;
   const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));

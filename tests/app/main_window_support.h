@@ -32,7 +32,7 @@ class MainWindowHarness {
 
   std::wstring Text(int id) const;
   std::wstring ComboText(int id) const;
-  // The log's lines, newest first, once the window has shown the lines it was given.
+  // The log's lines, newest first, as another program reads them.
   std::vector<std::wstring> Log();
   bool Enabled(int id) const { return ::IsWindowEnabled(Control(id)) != FALSE; }
   void Click(int id) const { ::SendMessageW(Control(id), BM_CLICK, 0, 0); }

@@ -7,11 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <iterator>
 #include <regex>
 
-#include "app/main_window/run_log_view.h"
 #include "build_config.h"
 #include "local_http_server.h"
 #include "main_window_run.h"
@@ -144,45 +141,6 @@ TEST_F(MainWindowRun, StartLogsTheThreadsAndStoresTheCleanedList) {
   harness_.Click(IDC_STOP);
 }
 
-TEST_F(MainWindowRun, EventsBecomeLinesPopupsAndTheTooltip) {
-  ASSERT_TRUE(harness_.Open());
-  harness_.SetSites(Url(1) + L"\r\n" + Url(2));
-  harness_.Click(IDC_START);
-
-  // A run's first good check: logged, no popup.
-  harness_.Dialog().ShowPopup(false, 0, L"", L"禾岚提示");
-  harness_.Event(1, 200);
-  EXPECT_EQ(Unstamped(harness_.Log()[0]), Url(1) + L" 访问正常");
-  EXPECT_FALSE(PopupShown(harness_));
-  EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控\n状态：访问正常");
-
-  // A failing site: its line, and the line in the popup for ten seconds.
-  harness_.Event(2, 404);
-  const std::wstring failing = harness_.Log()[0];
-  EXPECT_EQ(Unstamped(failing), Url(2) + L" 网页不存在");
-  EXPECT_TRUE(PopupShown(harness_));
-  EXPECT_EQ(Popup(harness_)->MessageText(), failing);
-  EXPECT_EQ(Popup(harness_)->Countdown(), 10);
-  EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控\n状态：网页不存在");
-
-  // Back to good: announced for three seconds.
-  harness_.Event(2, 200);
-  EXPECT_EQ(Popup(harness_)->MessageText(), harness_.Log()[0]);
-  EXPECT_EQ(Popup(harness_)->Countdown(), 3);
-
-  // Events of no site of this run change nothing.
-  const auto before = harness_.Log();
-  harness_.Event(0, 404);
-  harness_.Event(3, 404);
-  EXPECT_EQ(harness_.Log(), before);
-  EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控\n状态：访问正常");
-
-  // Code 0: the bare line.
-  harness_.Event(1, 0);
-  EXPECT_EQ(harness_.Log()[0], L"未知状态");
-  harness_.Click(IDC_STOP);
-}
-
 TEST_F(MainWindowRun, StopWaitsForEveryWorkerAndDropsLaterEvents) {
   ASSERT_TRUE(harness_.Open());
   harness_.SetSites(Url(1) + L"\r\n" + Url(2));
@@ -205,54 +163,6 @@ TEST_F(MainWindowRun, StopWaitsForEveryWorkerAndDropsLaterEvents) {
   harness_.PumpUntil([] { return false; }, 200);
   EXPECT_EQ(harness_.Log(), log);
   EXPECT_EQ(harness_.Dialog().TrayTip(), L"禾岚网站监控");
-}
-
-// The log keeps its newest lines up to its limit and its styles, reads back as other
-// programs read it (whole, or cut to the reader's buffer), keeps the selected line under
-// the selection as lines arrive, and clearing it during a run leaves the run alone.
-TEST_F(MainWindowRun, RunLogKeepsTheNewestLinesAndClearsDuringARun) {
-  ASSERT_TRUE(harness_.Open());
-  const HWND list = harness_.Control(IDC_RUN_LOG);
-  const LONG style = ::GetWindowLongW(list, GWL_STYLE);
-  EXPECT_EQ(style & (LVS_TYPEMASK | LVS_NOCOLUMNHEADER | LVS_ALIGNMASK | WS_TABSTOP),
-            LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_ALIGNLEFT | WS_TABSTOP);
-  // As the workers' events add them: shown together, not one by one.
-  for (int i = 1; i <= kRunLogMaxLines + 1; ++i) harness_.Dialog().RunLog().Add(L"line " + std::to_wstring(i));
-  auto log = harness_.Log();  // the start-up line and line 1 went
-  ASSERT_EQ(log.size(), static_cast<size_t>(kRunLogMaxLines));
-  EXPECT_EQ(log.front(), L"line " + std::to_wstring(kRunLogMaxLines + 1));
-  EXPECT_EQ(log.back(), L"line 2");
-
-  const std::wstring longLine(1500, L'长');
-  harness_.Dialog().AddLogLine(longLine);
-  EXPECT_EQ(harness_.Log().front(), longLine);
-  wchar_t cut[8];
-  std::fill(std::begin(cut), std::end(cut), L'#');
-  LVITEMW item{};
-  item.pszText = cut;
-  item.cchTextMax = 4;
-  EXPECT_EQ(::SendMessageW(list, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item)), 3);
-  EXPECT_STREQ(cut, L"lin");
-  EXPECT_EQ(cut[4], L'#');
-
-  LVITEMW selected{};
-  selected.stateMask = selected.state = LVIS_SELECTED;
-  ::SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&selected));
-  harness_.Dialog().AddLogLine(L"newest");
-  log = harness_.Log();
-  const auto at = static_cast<size_t>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-  EXPECT_EQ(log.at(at), L"line " + std::to_wstring(kRunLogMaxLines + 1));
-
-  harness_.SetSites(Url(1));
-  harness_.Click(IDC_START);
-  harness_.Click(IDC_CLEAR_LOG);
-  EXPECT_TRUE(harness_.Log().empty());
-  harness_.Event(1, 200);
-  ASSERT_EQ(harness_.Log().size(), 1u);
-  EXPECT_EQ(Unstamped(harness_.Log()[0]), Url(1) + L" 访问正常");
-  EXPECT_TRUE(harness_.Enabled(IDC_STOP));
-  harness_.Click(IDC_STOP);
-  EXPECT_EQ(Unstamped(harness_.Log()[1]), L"[1]线程退出");
 }
 
 TEST_F(MainWindowRun, BlankBoxRunsWithoutWorkersAndEmptyBoxDoesNothing) {

@@ -2,6 +2,7 @@
 // malformed addresses, servers that never answer, and abandoning a check.
 #include <winsock2.h>
 #include <windows.h>
+#include <wininet.h>
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,13 @@ TEST(HttpCheck, SendsOneFreshGetOfPathAndQuery) {
   std::printf("%s\n", head.c_str());
   EXPECT_NE(std::string::npos, head.find("\r\nAccept: */*\r\n")) << head;
   EXPECT_EQ("", requests[0].Header("User-Agent"));
+  // What the wire does not show: redirections between http and https are followed on a
+  // system set to warn about them (Wine follows them either way).
+  for (const bool secure : {false, true}) {
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
+                        INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | (secure ? INTERNET_FLAG_SECURE : 0);
+    EXPECT_EQ(flags, SiteCheckRequestFlags(secure));
+  }
   // The same address checked again goes to the server again: nothing is cached.
   CheckAddress(server.Url("/a/b?x=1&y=%41"), kShortTimeoutMs);
   EXPECT_EQ(2u, server.RequestCount());

@@ -87,6 +87,7 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
     result = 0;
     return true;
   }
+  if (message == WM_NOTIFY && log_.AnswerFindRequest(lParam, result)) return true;
   if (ProcessTrayMessage(window, message, wParam, lParam, result)) return true;
   if (ProcessPaintBkgnd(window, message, wParam, lParam, result)) return true;
   if (ProcessCtrlColor(window, message, wParam, lParam, result)) return true;
@@ -293,7 +294,10 @@ LRESULT CMainDlg::OnEndSession(WPARAM wParam, LPARAM) {
   return 0;
 }
 
+// The log's waiting lines are drawn first: a popup's slide holds this thread, and the
+// lines it tells of must not appear after it.
 void CMainDlg::ShowPopup(bool show, int seconds, const std::wstring& text, const std::wstring& caption) {
+  if (show) log_.DrawNow();
   popup_.ShowPopup(show, seconds, text, caption);
 }
 
@@ -317,7 +321,4 @@ LRESULT CMainDlg::OnApplyTrayTip(WPARAM, LPARAM) {
   return 0;
 }
 
-void CMainDlg::AddLogLine(const std::wstring& text) {
-  log_.Add(text);
-  log_.ShowNewLines();
-}
+void CMainDlg::AddLogLine(const std::wstring& text) { log_.Add(text); }

@@ -69,8 +69,7 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   void ShowPopup(bool show, int seconds, const std::wstring& text, const std::wstring& caption);
   PopupHost& Popup() { return popup_; }
 
-  // Puts text on top of the run log and shows it at once, with any line still waiting.
-  // (The lines of the workers' events are shown a moment later, together.)
+  // Puts text on top of the run log.
   void AddLogLine(const std::wstring& text);
   RunLogView& RunLog() { return log_; }
 

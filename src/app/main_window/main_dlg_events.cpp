@@ -19,8 +19,10 @@ LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
   const auto showPopup = [&] {
     if (outcome.popup) ShowPopup(true, outcome.popup->seconds, outcome.popup->text, kEventPopupCaption);
   };
+  // The line is in the log before the popup shows it (the network's return: after), and
+  // the tooltip follows once this handler has returned.
   if (outcome.popupFirst) showPopup();
-  if (outcome.logLine) log_.Add(*outcome.logLine);  // shown with the rest of its burst
+  if (outcome.logLine) log_.Add(*outcome.logLine);
   if (!outcome.popupFirst) showPopup();
   if (outcome.trayTip) RequestTrayTip(*outcome.trayTip);
   return 0;

@@ -12,17 +12,16 @@
 inline constexpr int kRunLogMaxLines = 10000;
 
 // The lines live here; the list view (an owner-data one) holds only their number and asks
-// its parent for the text of each line it draws or is asked for, so other programs still
-// read the log with LVM_GETITEMCOUNT and LVM_GETITEMTEXTW.
+// its parent for the text of each line it draws or is asked for, so other programs read
+// the log with LVM_GETITEMCOUNT and LVM_GETITEMTEXTW.
 //
-// Telling the list view a new number of lines makes it update its scroll bar and draw its
-// lines again, which costs milliseconds. The sites' checks end in bursts, so Add shows new
-// lines together a moment after the first of them (kShowDelayMs): a burst of lines costs
-// one update and one drawing. Until then the list view keeps showing the lines it knows.
-// Lines a user's action writes are shown at once with ShowNewLines.
+// A new line is in the list at once: its number and its text are current as soon as Add
+// returns. Only the drawing waits: drawing the list costs milliseconds, and the sites'
+// checks end in bursts, so the list is drawn once, a moment (kDrawDelayMs) after the first
+// line of a burst, or at once with DrawNow (before a popup draws the eye).
 class RunLogView {
  public:
-  static constexpr UINT kShowDelayMs = 500;
+  static constexpr UINT kDrawDelayMs = 100;
 
   RunLogView() = default;
   ~RunLogView();
@@ -35,24 +34,29 @@ class RunLogView {
   // Gives the column that width again, after the control was resized for a new DPI.
   void FitColumn();
 
-  // Puts text on top as the newest line.
+  // Puts text on top as the newest line. The selected lines, the focus and the anchor of
+  // a Shift-click stay on their lines, which move down by one.
   void Add(std::wstring text);
   // Empties the log at once.
   void Clear();
-  // Tells the list view now about the lines added since it last heard; the selected lines
-  // keep their texts.
-  void ShowNewLines();
+  // Draws the lines that wait to be drawn now.
+  void DrawNow();
 
-  // Answers the list view's request for a line's text (the parent's WM_NOTIFY); false
-  // when the notification is not such a request from this log.
+  // The parent's WM_NOTIFY: answers the list view's request for a line's text; false when
+  // the notification is not such a request from this log.
   bool AnswerTextRequest(LPARAM notification) const;
+  // The parent's WM_NOTIFY: answers the list view's search for a line (typing in the log
+  // finds the next line that starts with the typed text), with the line's number or -1 in
+  // result; false when the notification is not such a search of this log.
+  bool AnswerFindRequest(LPARAM notification, LRESULT& result) const;
 
  private:
-  static void CALLBACK OnShowTimer(HWND list, UINT message, UINT_PTR self, DWORD time) noexcept;
-  void StopShowTimer();
+  static void CALLBACK OnDrawTimer(HWND list, UINT message, UINT_PTR self, DWORD time) noexcept;
+  void HoldDrawing();
+  void ResumeDrawing();
+  void FollowLinesDown(int count);
 
   HWND list_ = nullptr;
-  bool showTimer_ = false;          // the timer that shows new lines runs
-  int unshown_ = 0;                 // lines on top that the list view does not know yet
-  std::deque<std::wstring> lines_;  // newest first; the oldest go when the list view is told
+  bool drawTimer_ = false;          // the drawing is held, and the timer that resumes it runs
+  std::deque<std::wstring> lines_;  // newest first, as many as the list view knows of
 };
