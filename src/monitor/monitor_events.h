@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-inline constexpr UINT WM_MONITOREVENT = WM_USER + 5;
+#include "win/window_messages.h"
 
 inline constexpr int EV_THREAD_EXIT = 9;        // the worker ends (sent, not posted)
 inline constexpr int EV_NET_DOWN = 10;          // the local network is down (every second)

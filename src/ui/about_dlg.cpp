@@ -1,6 +1,7 @@
 #include "ui/about_dlg.h"
 
 #include "ui/app_icon.h"
+#include "text/product_texts.h"
 #include "text/window_text.h"
 #include "ui/centre_window.h"
 #include "version.h"
@@ -51,7 +52,7 @@ void CAboutDlg::ShowIconAtDpi() noexcept {
 LRESULT CAboutDlg::OnInitDialog(WPARAM, LPARAM) {
   CentreWindow(m_hWnd, ::GetParent(m_hWnd));
   ShowIconAtDpi();
-  const std::wstring text = AboutText(ResourceString(IDS_PRODUCT_TITLE), ResourceString(IDS_VERSION));
+  const std::wstring text = AboutText(kProductTitle, ResourceString(IDS_VERSION));
   ::SetDlgItemTextW(m_hWnd, IDC_ABOUT_TEXT, text.c_str());
   return TRUE;
 }

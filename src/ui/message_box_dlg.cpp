@@ -6,11 +6,7 @@
 #include "ui/title_font.h"
 #include "win/message_map.h"
 #include "win/reflection.h"
-
-namespace {
-// Posted at a DPI change, so that it runs after the dialog manager has rescaled the popup.
-constexpr UINT WM_AFTERDPICHANGE = WM_APP + 1;
-}  // namespace
+#include "win/window_messages.h"
 
 void MoveToWorkAreaCorner(HWND popup) noexcept {
   RECT rect{};

@@ -23,6 +23,7 @@
 #include "account/service_info.h"
 #include "storage/settings_file.h"
 #include "storage/site_file.h"
+#include "text/product_texts.h"
 #include "text/window_text.h"
 #include "ui/about_dlg.h"
 #include "ui/app_icon.h"
@@ -31,13 +32,9 @@
 #include "win/dpi.h"
 #include "win/message_map.h"
 #include "win/reflection.h"
+#include "win/window_messages.h"
 
 namespace {
-
-// Applies the latest requested tray tooltip.
-constexpr UINT WM_APPLYTRAYTIP = WM_APP + 1;
-// Posted at a DPI change, so that it runs after the dialog manager has rescaled the window.
-constexpr UINT WM_AFTERDPICHANGE = WM_APP + 2;
 
 // A stored user name longer than this counts as a signed-in account.
 constexpr size_t kSignedInNameMinLength = 6;
@@ -99,7 +96,7 @@ BOOL CMainDlg::OnIdle() { return FALSE; }
 
 LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   CentreWindow(m_hWnd, nullptr);
-  ::SetWindowTextW(m_hWnd, ResourceString(IDS_PRODUCT_TITLE).c_str());
+  ::SetWindowTextW(m_hWnd, kProductTitle);
 
   AttachButtons();
   intervalList_ = GetDlgItem(IDC_INTERVAL);

@@ -17,7 +17,7 @@ LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
   const EventOutcome outcome = DescribeEvent(code, site.lastCode, index, site.url, time_);
   site.lastCode = outcome.lastCode;
   const auto showPopup = [&] {
-    if (outcome.popup) ShowPopup(true, outcome.popup->seconds, outcome.popup->text, kEventPopupCaption);
+    if (outcome.popup) ShowPopup(true, outcome.popup->seconds, outcome.popup->text, kNoticeCaption);
   };
   if (outcome.popupFirst) showPopup();
   if (outcome.logLine) log_.Add(*outcome.logLine);  // shown with the rest of its burst

@@ -11,11 +11,12 @@
 
 #include "build_config.h"
 #include "res/resource.h"
-#include "text/window_text.h"
+#include "text/product_texts.h"
 #include "ui/about_dlg.h"
 #include "ui/app_icon.h"
 #include "ui/text_limit.h"
 #include "win/unique_handle.h"
+#include "win/window_messages.h"
 
 // The icon record's size as given to the shell: up to the balloon flags on 64-bit builds
 // (the record without guidItem and hBalloonIcon), up to guidItem on 32-bit ones.
@@ -27,7 +28,6 @@ static_assert(NOTIFYICONDATAW_V3_SIZE == kTrayIconDataSize);
 #endif
 
 inline constexpr UINT kTrayIconId = 128;
-inline constexpr UINT WM_TRAYICON = WM_USER + 180;  // 1204, the icon's callback message
 
 // Copies text into a fixed field of the icon record, cut to what the field holds.
 template <std::size_t N>
@@ -59,10 +59,7 @@ class CAppIconMenu {
 template <class T, class TBase, int MenuId>
 class CShellIcon : public TBase {
  public:
-  CShellIcon()
-      : iconData_{}, taskbarCreatedMessage_(::RegisterWindowMessageW(L"TaskbarCreated")) {
-    title_ = ResourceString(IDS_TRAY_TITLE);
-  }
+  CShellIcon() : iconData_{}, taskbarCreatedMessage_(::RegisterWindowMessageW(L"TaskbarCreated")) {}
   ~CShellIcon() { RemoveTrayIcon(); }
 
   // Adds the icon with the bare title as its tooltip; no balloon is ever shown.
@@ -74,8 +71,8 @@ class CShellIcon : public TBase {
     iconData_.hIcon = trayIcon_.Get();
     iconData_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
     iconData_.dwInfoFlags = NIIF_INFO;
-    CopyIntoField(iconData_.szInfoTitle, title_);
-    CopyIntoField(iconData_.szTip, title_);
+    CopyIntoField(iconData_.szInfoTitle, kProductTitle);
+    CopyIntoField(iconData_.szTip, kProductTitle);
     tipDelivered_ = ::Shell_NotifyIconW(NIM_ADD, &iconData_) != FALSE;
   }
 
@@ -94,7 +91,7 @@ class CShellIcon : public TBase {
     if (iconData_.hWnd) ::Shell_NotifyIconW(NIM_DELETE, &iconData_);
   }
 
-  const std::wstring& TrayTitle() const { return title_; }
+  static std::wstring TrayTitle() { return kProductTitle; }
   // The tooltip as last given to the shell.
   std::wstring TrayTip() const { return iconData_.szTip; }
 
@@ -180,5 +177,4 @@ class CShellIcon : public TBase {
   bool tipDelivered_ = false;  // the shell took the tooltip in iconData_
   win::Icon trayIcon_;  // the icon the shell shows; kept while the icon exists
   UINT taskbarCreatedMessage_;
-  std::wstring title_;
 };
