@@ -1,6 +1,7 @@
 // The main window's icon in the notification area and its menu, as mix-ins of the window
 // class T (which has m_hWnd). Minimising hides the window; a left click on the icon
-// brings it back; a right click opens the menu (show, home page, About, exit).
+// brings it back; a right click opens the menu (show, home page, About, exit). The window
+// lists the handlers below in its message map.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +13,6 @@
 #include "build_config.h"
 #include "res/resource.h"
 #include "text/product_texts.h"
-#include "ui/about_dlg.h"
 #include "ui/app_icon.h"
 #include "ui/text_limit.h"
 #include "win/unique_handle.h"
@@ -95,60 +95,61 @@ class CShellIcon : public TBase {
   // The tooltip as last given to the shell.
   std::wstring TrayTip() const { return iconData_.szTip; }
 
-  // The tray's share of the window's messages: the icon's callback, the taskbar's
-  // re-creation, minimise-to-tray and the menu commands.
-  bool ProcessTrayMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
+  // The tray's handlers, each an entry of the window's message map. The window's own
+  // handlers open the home page and the About box for the menu's other two commands.
+
+  // WM_TRAYICON: a left click brings the window back, a right click opens the menu.
+  LRESULT OnTrayIcon(WPARAM wParam, LPARAM lParam) noexcept {
+    if (wParam != kTrayIconId) return 0;
+    HWND hwnd = Window();
+    if (lParam == WM_LBUTTONUP) {
+      ::ShowWindow(hwnd, SW_SHOW);
+      ::SetForegroundWindow(hwnd);
+      ::OpenIcon(hwnd);
+    } else if (lParam == WM_RBUTTONUP) {
+      ShowTrayMenu(hwnd);
+    }
+    return 0;
+  }
+
+  // "TaskbarCreated", a message registered at run time and so chained rather than listed:
+  // the shell restarted, and the old icon is gone with it.
+  bool ProcessTaskbarCreated(HWND, UINT message, WPARAM, LPARAM, LRESULT& result) noexcept {
+    if (taskbarCreatedMessage_ == 0 || message != taskbarCreatedMessage_) return false;
+    ResetIconData();
+    ::Shell_NotifyIconW(NIM_DELETE, &iconData_);
+    AddTrayIcon();
     result = 0;
-    if (message == WM_TRAYICON) {
-      if (wParam != kTrayIconId) return true;
-      if (lParam == WM_LBUTTONUP) {
-        ::ShowWindow(hwnd, SW_SHOW);
-        ::SetForegroundWindow(hwnd);
-        ::OpenIcon(hwnd);
-      } else if (lParam == WM_RBUTTONUP) {
-        ShowTrayMenu(hwnd);
-      }
-      return true;
-    }
-    if (taskbarCreatedMessage_ != 0 && message == taskbarCreatedMessage_) {
-      // The shell restarted: the old icon is gone with it.
-      ResetIconData();
-      ::Shell_NotifyIconW(NIM_DELETE, &iconData_);
-      AddTrayIcon();
-      return true;
-    }
-    if (message == WM_SIZE) {
-      if (::IsIconic(hwnd)) ::ShowWindow(hwnd, SW_HIDE);
-      return true;
-    }
-    if (message == WM_COMMAND) {
-      switch (LOWORD(wParam)) {
-        case ID_TRAY_SHOW:
-          ::ShowWindow(hwnd, SW_SHOW);
-          ::OpenIcon(hwnd);
-          return true;
-        case ID_TRAY_EXIT:
-          ::DestroyWindow(hwnd);
-          ::PostQuitMessage(0);
-          return true;
-        case ID_TRAY_ABOUT:
-          ShowAboutBox(::GetActiveWindow());
-          return true;
-        case ID_TRAY_HOME_PAGE:
-          OpenHomePage();
-          return true;
-        default:
-          break;
-      }
-    }
-    return false;
+    return true;
+  }
+
+  // WM_SIZE: a minimised window hides, leaving the icon.
+  LRESULT OnSizeToTray(WPARAM, LPARAM) noexcept {
+    if (::IsIconic(Window())) ::ShowWindow(Window(), SW_HIDE);
+    return 0;
+  }
+
+  // ID_TRAY_SHOW.
+  LRESULT OnTrayShow(WPARAM, LPARAM) noexcept {
+    ::ShowWindow(Window(), SW_SHOW);
+    ::OpenIcon(Window());
+    return 0;
+  }
+
+  // ID_TRAY_EXIT.
+  LRESULT OnTrayExit(WPARAM, LPARAM) noexcept {
+    ::DestroyWindow(Window());
+    ::PostQuitMessage(0);
+    return 0;
   }
 
  private:
+  HWND Window() const noexcept { return static_cast<const T*>(this)->m_hWnd; }
+
   void ResetIconData() {
     iconData_ = NOTIFYICONDATAW{};
     iconData_.cbSize = kTrayIconDataSize;
-    iconData_.hWnd = static_cast<T*>(this)->m_hWnd;
+    iconData_.hWnd = Window();
     iconData_.uID = kTrayIconId;
   }
 

@@ -51,6 +51,8 @@ class CLoginDlg : public win::DialogImpl<CLoginDlg>,
   LRESULT OnSignInButton(WPARAM, LPARAM);
   LRESULT OnCloseButton(WPARAM, LPARAM);
   LRESULT OnLoginResult(WPARAM, LPARAM);
+  LRESULT OnDpiChanged(WPARAM, LPARAM);
+  LRESULT OnNoticeTimer(WPARAM, LPARAM);
 
   // Lets a sign-in run for the typed input; false when its thread could not be started.
   bool StartAttempt(const std::wstring& password);
