@@ -9,6 +9,7 @@
 #include "account/account_forms.h"
 #include "account/login_request.h"
 #include "storage/settings_fields.h"
+#include "version.h"
 
 using service_test::FakeTransport;
 using service_test::Reply;
@@ -23,7 +24,7 @@ TEST(LoginRequest, AcceptedReplyFillsTheRecord) {
   const LoginResult result = LoginRequest(L"me@x.cn", L"密码", L"MID", 2, transport);
   ASSERT_EQ(1u, transport.posts.size());
   EXPECT_EQ(kLoginPath, transport.posts[0].path);
-  EXPECT_EQ(L"username=me@x.cn&pwd=5a+G56CB&id=MID&softtype=2&ver=1.1.0.2", transport.posts[0].form);
+  EXPECT_EQ(L"username=me@x.cn&pwd=5a+G56CB&id=MID&softtype=2&ver=" TARN_VERSION_TEXT, transport.posts[0].form);
   EXPECT_EQ(1, result.code);
   EXPECT_EQ(L"登录成功", result.info);
 

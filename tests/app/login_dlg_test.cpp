@@ -11,6 +11,7 @@
 
 #include "app/sign_in/signed_in_text.h"
 #include "login_dlg_fixture.h"
+#include "version.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ TEST_F(LoginDialogTest, SendsTheLoginForm) {
   EXPECT_EQ("POST", request.method);
   EXPECT_EQ("/index.php?g=Api&m=Client&a=login", request.target);
   EXPECT_EQ("HTTP/1.0", request.version);
-  EXPECT_EQ("username=u_1@x.cn&pwd=5a+G56CBMTIzNA==&id=MID-1&softtype=2&ver=1.1.0.2", request.body);
+  EXPECT_EQ("username=u_1@x.cn&pwd=5a+G56CBMTIzNA==&id=MID-1&softtype=2&ver=" TARN_VERSION_TEXT, request.body);
 }
 
 TEST_F(LoginDialogTest, RefusedSignInShowsTheServiceTextAndKeepsTheTypedName) {
