@@ -66,7 +66,7 @@ EventOutcome DescribeEvent(int code, int previousLastCode, int index, std::wstri
   }
 
   if (code < 100) {
-    outcome.logLine = kUnknownStatusLine;
+    outcome.logLine = kUnknownStatusText;
     return outcome;
   }
   outcome.logLine = SiteLine(time, url, status);
