@@ -8,13 +8,13 @@
 #   e2e     the real program started as a process of its own
 #   slow    anything that takes more than a few seconds however fast the machine
 # The fast tier (scripts/test.sh --fast) is every test labelled neither e2e nor slow.
-# Every test links the loopback account-service endpoint and a data folder of its own, so
-# nothing a test runs ever looks up or reaches the program's real service host or touches
-# the user's own files.
+# Every test links the test seams (tests/fixtures/test_seams.cpp): the loopback account
+# service and a data folder of its own, so nothing a test runs ever looks up or reaches the
+# program's real service host or touches the user's own files.
 function(tarn_add_test name)
   cmake_parse_arguments(T "RESOURCES" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${T_SOURCES} $<TARGET_OBJECTS:tarn_loopback_endpoint> $<TARGET_OBJECTS:tarn_test_seams>)
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main tarn_config)
+  add_executable(${name} ${T_SOURCES} $<TARGET_OBJECTS:tarn_test_seams>)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main tarn_flags tarn_config)
   if(T_RESOURCES)
     target_sources(${name} PRIVATE $<TARGET_OBJECTS:tarn_res>)
   endif()

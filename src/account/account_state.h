@@ -5,8 +5,8 @@
 
 #include <string>
 
-inline constexpr wchar_t kProductTitle[] = L"禾岚网站监控";
-inline constexpr wchar_t kNoticeCaption[] = L"禾岚提示";
+#include "text/product_texts.h"
+
 inline constexpr wchar_t kNewVersionText[] = L"发现新版本，请及时更新";
 inline constexpr wchar_t kNotSignedInMarker[] = L"(未登录)";
 

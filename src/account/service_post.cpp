@@ -7,10 +7,20 @@
 #include <new>
 
 #include "account/secure_wipe.h"
+#include "build_config.h"
+#include "flags/process_seams.h"
 #include "net/abandonable_run.h"
 #include "net/http_request.h"
 #include "text/code_page.h"
 #include "win/internet_handle.h"
+
+std::wstring DefaultServiceHost() {
+  return Seams().serviceHost.empty() ? std::wstring(build_config::kServiceHost) : Seams().serviceHost;
+}
+
+unsigned short DefaultServicePort() {
+  return Seams().serviceHost.empty() ? build_config::kServicePort : Seams().servicePort;
+}
 
 namespace {
 

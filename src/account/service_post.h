@@ -17,9 +17,8 @@ enum ServicePostCode : int {
   kPostOk = 0,              // status 200..206; the body is in the reply
 };
 
-// The account service's host and port. The program links the build's constants
-// (service_endpoint_default.cpp); a test build of the program links a definition that
-// points at 127.0.0.1 instead.
+// The account service's host and port: the build's constants, unless a test or the test
+// build of the program has given 127.0.0.1 and a port of its own (ProcessSeams).
 std::wstring DefaultServiceHost();
 unsigned short DefaultServicePort();
 

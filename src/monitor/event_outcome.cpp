@@ -16,7 +16,7 @@ bool InRange(int code, int first, int last) { return code >= first && code <= la
 }  // namespace
 
 std::wstring StatusTrayTip(int code) {
-  std::wstring tip = kTrayTitle;
+  std::wstring tip = kProductTitle;
   tip += L"\n状态：";
   tip += StatusText(code);
   return tip;
@@ -66,7 +66,7 @@ EventOutcome DescribeEvent(int code, int previousLastCode, int index, std::wstri
   }
 
   if (code < 100) {
-    outcome.logLine = kUnknownStatusLine;
+    outcome.logLine = kUnknownStatusText;
     return outcome;
   }
   outcome.logLine = SiteLine(time, url, status);

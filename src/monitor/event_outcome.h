@@ -8,9 +8,7 @@
 #include <string>
 #include <string_view>
 
-// The popup caption of every event notice and the title in the tray tooltip.
-inline constexpr wchar_t kEventPopupCaption[] = L"禾岚提示";
-inline constexpr wchar_t kTrayTitle[] = L"禾岚网站监控";
+#include "text/product_texts.h"
 
 struct PopupNotice {
   std::wstring text;

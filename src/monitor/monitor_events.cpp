@@ -33,5 +33,5 @@ const wchar_t* StatusText(int code) {
   for (const auto& range : kStatusTexts) {
     if (code >= range.first && code <= range.last) return range.text;
   }
-  return L"未知状态";
+  return kUnknownStatusText;
 }

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-inline constexpr UINT WM_MONITOREVENT = WM_USER + 5;
+#include "win/window_messages.h"
 
 inline constexpr int EV_THREAD_EXIT = 9;        // the worker ends (sent, not posted)
 inline constexpr int EV_NET_DOWN = 10;          // the local network is down (every second)
@@ -19,5 +19,9 @@ inline constexpr int EV_MAIL_SENT = 25;         // a reminder request succeeded
 // The status a check records when the address could not be opened at all.
 inline constexpr int CODE_CONNECT_FAILED = 600;
 
-// The text shown for an event code; "未知状态" for a code the table does not name.
+// The text of a code the table does not name, and for an event code without a text of its
+// own the whole run-log line (no time, no address).
+inline constexpr wchar_t kUnknownStatusText[] = L"未知状态";
+
+// The text shown for an event code; kUnknownStatusText for a code the table does not name.
 const wchar_t* StatusText(int code);

@@ -6,14 +6,12 @@
 #include <atomic>
 #include <utility>
 
-#include "monitor/network_probe_override.h"
+#include "flags/process_seams.h"
 
 namespace {
 
-std::atomic<NetworkProbe> g_probeOverride{nullptr};  // set by tests only
-
 bool ProbeNetwork() {
-  const NetworkProbe probe = g_probeOverride.load();
+  bool (*const probe)() = Seams().networkProbe.load();
   return probe ? probe() : IsNetworkUp();
 }
 
@@ -45,5 +43,3 @@ bool IsNetworkUpShared() {
   static SharedNetworkState state(ProbeNetwork, [] { return static_cast<std::uint64_t>(GetTickCount64()); }, 500);
   return state.IsUp();
 }
-
-void OverrideNetworkProbeForTests(NetworkProbe probe) noexcept { g_probeOverride = probe; }

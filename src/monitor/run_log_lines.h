@@ -12,8 +12,6 @@ inline constexpr wchar_t kStartupText[] = L"软件启动";
 inline constexpr wchar_t kRunStartedText[] = L"监控开始运行";
 inline constexpr wchar_t kStoppingText[] = L"停止中...";
 inline constexpr wchar_t kStoppedText[] = L"监控停止!";
-// The whole line of an event code without a status text: no time, no address.
-inline constexpr wchar_t kUnknownStatusLine[] = L"未知状态";
 
 // "2025-3-7 09:05:02"
 std::wstring FormatTimeStamp(const SYSTEMTIME& time);

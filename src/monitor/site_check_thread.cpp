@@ -6,6 +6,7 @@
 #include "monitor/network_state.h"
 #include "flags/flag_wait.h"
 #include "flags/process_flags.h"
+#include "flags/process_seams.h"
 #include "monitor/site_check_worker.h"
 #include "monitor/site_entry.h"
 #include "monitor/trace_log.h"
@@ -71,4 +72,9 @@ DWORD WINAPI SiteCheckThread(LPVOID param) noexcept {
     // ends here either way.
   }
   return 0;
+}
+
+unsigned long WorkerTickMilliseconds() {
+  unsigned long (*const tick)() = Seams().workerTick.load();
+  return tick ? tick() : 1000;
 }

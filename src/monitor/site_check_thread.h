@@ -9,7 +9,7 @@
 // (synchronously) to the entry's window as its last act. Returns 0.
 DWORD WINAPI SiteCheckThread(LPVOID param) noexcept;
 
-// The length of the workers' one-second tick: 1000 in the program
-// (worker_tick_default.cpp); tests and the test build of the program link their own, so a
-// run of 30-second intervals passes in a few seconds.
+// The length of the workers' one-second tick: 1000 in the program; tests and the test
+// build of the program give a shorter one (ProcessSeams), so that a run of 30-second
+// intervals passes in a few seconds.
 unsigned long WorkerTickMilliseconds();

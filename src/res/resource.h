@@ -10,8 +10,6 @@
 // Icon group, menu, strings
 #define IDR_MAINFRAME 128
 #define IDR_TRAYMENU 201
-#define IDS_TRAY_TITLE 128
-#define IDS_PRODUCT_TITLE 130
 #define IDS_VERSION 131
 
 // Main window controls

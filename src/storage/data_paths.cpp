@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include "flags/process_seams.h"
 #include "storage/file_access.h"
 
 namespace {
@@ -29,6 +30,13 @@ void EnsureFolder(const std::wstring& folder) {
 }
 
 }  // namespace
+
+std::wstring DefaultDataBaseFolder() {
+  if (!Seams().dataBaseFolder.empty()) return Seams().dataBaseFolder;
+  wchar_t folder[MAX_PATH] = {};
+  if (!SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, FALSE)) return {};
+  return folder;
+}
 
 std::wstring MakeDataPath(const std::wstring& baseFolder, std::wstring_view subfolder,
                           std::wstring_view file) {

@@ -14,9 +14,8 @@ struct DataPaths {
 
 // The folder the program's data folder goes in: the user's roaming application-data
 // folder, without asking the shell to create it; empty when it cannot be determined (paths
-// then start at the root of the current drive). Kept in a file of its own
-// (data_folder_default.cpp), so that tests and the test build of the program link a
-// folder of their own in its place and never touch the user's files.
+// then start at the root of the current drive). Tests and the test build of the program
+// give a folder of their own (ProcessSeams) and never touch the user's files.
 std::wstring DefaultDataBaseFolder();
 
 // `baseFolder`, then "\subfolder" when given (the folder is created with every missing

@@ -1,6 +1,7 @@
 #include "ui/about_dlg.h"
 
 #include "ui/app_icon.h"
+#include "text/product_texts.h"
 #include "text/window_text.h"
 #include "ui/centre_window.h"
 #include "version.h"
@@ -13,19 +14,23 @@ std::wstring AboutText(const std::wstring& title, const std::wstring& version) {
   return title + L" v" + version + L"\r\n\r\n" TARN_COPYRIGHT_WTEXT;
 }
 
-bool CAboutDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  static constexpr win::MessageEntry<CAboutDlg> kMap[] = {
+// Every message the About box takes. Out of memory while building the text leaves the
+// template's text.
+bool CAboutDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  static constexpr win::MessageEntry<CAboutDlg> kMessageMap[] = {
       win::OnMessage<CAboutDlg>(WM_INITDIALOG, &CAboutDlg::OnInitDialog),
       win::OnMessage<CAboutDlg>(WM_LBUTTONDOWN, &CAboutDlg::OnLButtonDown),
       win::OnCommand<CAboutDlg>(IDOK, &CAboutDlg::OnCloseCommand),
       win::OnCommand<CAboutDlg>(IDCANCEL, &CAboutDlg::OnCloseCommand),
+      win::ThenDefault<CAboutDlg>(WM_DPICHANGED, &CAboutDlg::OnDpiChanged),
   };
-  if (message == WM_DPICHANGED) {  // the dialog manager then rescales the dialog and its text
-    ShowIconAtDpi();
-    return false;
-  }
-  // Out of memory while building the text leaves the template's text.
-  return win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result);
+  return win::DispatchMessageMap(*this, kMessageMap, window, message, wParam, lParam, result);
+}
+
+// The icon for the new DPI; the dialog manager then rescales the dialog and its text.
+LRESULT CAboutDlg::OnDpiChanged(WPARAM, LPARAM) {
+  ShowIconAtDpi();
+  return 0;
 }
 
 // The icon static loads the icon at the system's size; give it the image for the DPI the
@@ -51,7 +56,7 @@ void CAboutDlg::ShowIconAtDpi() noexcept {
 LRESULT CAboutDlg::OnInitDialog(WPARAM, LPARAM) {
   CentreWindow(m_hWnd, ::GetParent(m_hWnd));
   ShowIconAtDpi();
-  const std::wstring text = AboutText(ResourceString(IDS_PRODUCT_TITLE), ResourceString(IDS_VERSION));
+  const std::wstring text = AboutText(kProductTitle, ResourceString(IDS_VERSION));
   ::SetDlgItemTextW(m_hWnd, IDC_ABOUT_TEXT, text.c_str());
   return TRUE;
 }

@@ -23,6 +23,7 @@ class CAboutDlg : public win::DialogImpl<CAboutDlg> {
   LRESULT OnInitDialog(WPARAM, LPARAM);
   LRESULT OnLButtonDown(WPARAM, LPARAM);
   LRESULT OnCloseCommand(WPARAM, LPARAM);
+  LRESULT OnDpiChanged(WPARAM, LPARAM);
   void ShowIconAtDpi() noexcept;
 
   win::Icon icon_;  // the application icon at the dialog's DPI, shown by the icon static

@@ -6,11 +6,7 @@
 #include "ui/title_font.h"
 #include "win/message_map.h"
 #include "win/reflection.h"
-
-namespace {
-// Posted at a DPI change, so that it runs after the dialog manager has rescaled the popup.
-constexpr UINT WM_AFTERDPICHANGE = WM_APP + 1;
-}  // namespace
+#include "win/window_messages.h"
 
 void MoveToWorkAreaCorner(HWND popup) noexcept {
   RECT rect{};
@@ -39,29 +35,24 @@ void CMessageBoxDlg::ShowTexts() noexcept {
   ::SetDlgItemTextW(m_hWnd, IDC_POPUP_CAPTION, caption_.c_str());
 }
 
+// Every message the popup takes, tried in this order: its own messages and commands, then
+// the drag and the skin's, and last what the controls raised.
 bool CMessageBoxDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                           LRESULT& result) {
-  static constexpr win::MessageEntry<CMessageBoxDlg> kMap[] = {
+  static constexpr win::MessageEntry<CMessageBoxDlg> kMessageMap[] = {
       win::OnMessage<CMessageBoxDlg>(WM_INITDIALOG, &CMessageBoxDlg::OnInitDialog),
-      win::OnMessage<CMessageBoxDlg>(WM_TIMER, &CMessageBoxDlg::OnTimer),
+      win::ThenDefault<CMessageBoxDlg>(WM_DESTROY, &CMessageBoxDlg::OnDestroy),
+      win::OnTimer<CMessageBoxDlg>(kTimerId, &CMessageBoxDlg::OnTimer),
       win::OnCommand<CMessageBoxDlg>(IDOK, &CMessageBoxDlg::OnOk),
       win::OnCommand<CMessageBoxDlg>(IDCANCEL, &CMessageBoxDlg::OnCancel),
+      win::ThenDefault<CMessageBoxDlg>(WM_DPICHANGED, &CMessageBoxDlg::OnDpiChanged),
       win::OnMessage<CMessageBoxDlg>(WM_AFTERDPICHANGE, &CMessageBoxDlg::OnAfterDpiChange),
+      win::ChainTo<CMessageBoxDlg>(&ProcessClientDrag),               // WM_LBUTTONDOWN
+      win::Chain<CMessageBoxDlg>(&CMessageBoxDlg::ProcessPaintBkgnd),  // WM_ERASEBKGND
+      win::Chain<CMessageBoxDlg>(&CMessageBoxDlg::ProcessCtrlColor),   // WM_CTLCOLORSTATIC, WM_CTLCOLORBTN
+      win::ChainTo<CMessageBoxDlg>(&win::ReflectNotifications),        // the controls' own notifications
   };
-  if (message == WM_TIMER && wParam != kTimerId) return false;
-  if (message == WM_DESTROY) {  // clean up, and let the dialog manager do its part too
-    OnDestroy(wParam, lParam);
-    return false;
-  }
-  if (message == WM_DPICHANGED) {  // the dialog manager then rescales the window and its controls
-    OnDpiChanged(wParam, lParam);
-    return false;
-  }
-  return win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result) ||
-         ProcessPaintBkgnd(window, message, wParam, lParam, result) ||
-         ProcessClientDrag(window, message, wParam, lParam, result) ||
-         ProcessCtrlColor(window, message, wParam, lParam, result) ||
-         win::ReflectNotifications(window, message, wParam, lParam, result);
+  return win::DispatchMessageMap(*this, kMessageMap, window, message, wParam, lParam, result);
 }
 
 LRESULT CMessageBoxDlg::OnInitDialog(WPARAM, LPARAM) {

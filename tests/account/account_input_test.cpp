@@ -9,6 +9,7 @@
 #include "account/account_state.h"
 #include "account/email_check.h"
 #include "account/password.h"
+#include "version.h"
 
 namespace {
 
@@ -93,16 +94,16 @@ TEST(CheckLoginInput, ReportsTheFirstProblemInOrder) {
 }
 
 TEST(AccountForms, FillTheTemplatesUnescaped) {
-  EXPECT_EQ(L"username=a&b=c@d.e&pwd=5a+G56CB&id=M-1&softtype=2&ver=1.1.0.2",
+  EXPECT_EQ(L"username=a&b=c@d.e&pwd=5a+G56CB&id=M-1&softtype=2&ver=" TARN_VERSION_TEXT,
             *BuildLoginForm(L"a&b=c@d.e", "5a+G56CB", L"M-1", 2));
-  EXPECT_EQ(L"username=&id=M-1&softtype=2&ver=1.1.0.2", *BuildServiceInfoForm(L"", L"M-1", 2));
-  EXPECT_EQ(L"username=用户@x.cn&id=ID&softtype=-3&ver=1.1.0.2&tpl=1&code=404"
+  EXPECT_EQ(L"username=&id=M-1&softtype=2&ver=" TARN_VERSION_TEXT, *BuildServiceInfoForm(L"", L"M-1", 2));
+  EXPECT_EQ(L"username=用户@x.cn&id=ID&softtype=-3&ver=" TARN_VERSION_TEXT "&tpl=1&code=404"
             L"&url=http://a.b/?x=1&y=2+3",
             *BuildReminderForm(L"用户@x.cn", L"ID", -3, 1, 404, L"http://a.b/?x=1&y=2+3"));
 }
 
 TEST(AccountForms, RefuseBodiesLongerThan259Characters) {
-  const std::wstring head = L"username=u&id=i&softtype=2&ver=1.1.0.2&tpl=2&code=200&url=";
+  const std::wstring head = L"username=u&id=i&softtype=2&ver=" TARN_VERSION_TEXT "&tpl=2&code=200&url=";
   const std::wstring fits(kMaxFormLength - head.size(), L'h');
   auto form = BuildReminderForm(L"u", L"i", 2, 2, 200, fits);
   ASSERT_TRUE(form);
@@ -116,8 +117,8 @@ TEST(AccountForms, RefuseBodiesLongerThan259Characters) {
 }
 
 TEST(AccountState, DecidesCaptionAndPopups) {
-  EXPECT_EQ(L"禾岚网站监控 1.1.0.2(未登录)", CaptionLine(false));
-  EXPECT_EQ(L"禾岚网站监控 1.1.0.2", CaptionLine(true));
+  EXPECT_EQ(L"禾岚网站监控 " TARN_VERSION_TEXT "(未登录)", CaptionLine(false));
+  EXPECT_EQ(L"禾岚网站监控 " TARN_VERSION_TEXT, CaptionLine(true));
 
   auto out = DecideAccountState(kAccountSignedOut, nullptr, false);
   EXPECT_TRUE(out.setCaption);

@@ -15,6 +15,7 @@
 #include "account/send_reminder.h"
 #include "account/service_info.h"
 #include "storage/settings_fields.h"
+#include "version.h"
 
 using service_test::FakeClock;
 using service_test::FakeTransport;
@@ -65,7 +66,7 @@ TEST(SendReminder, AcceptedFirstTimeIsOneRequestWithoutSleeping) {
   EXPECT_TRUE(run.Send(transport, L"http://s.cn/a&b", 404, 2));
   ASSERT_EQ(1u, transport.posts.size());
   EXPECT_EQ(kReminderPath, transport.posts[0].path);
-  EXPECT_EQ(L"username=me@x.cn&id=MID&softtype=2&ver=1.1.0.2&tpl=2&code=404&url=http://s.cn/a&b",
+  EXPECT_EQ(L"username=me@x.cn&id=MID&softtype=2&ver=" TARN_VERSION_TEXT "&tpl=2&code=404&url=http://s.cn/a&b",
             transport.posts[0].form);
   EXPECT_EQ(0, run.clock.sleeps);
 }
@@ -241,7 +242,7 @@ TEST(ServiceInfoPoller, SendsTheFormOfTheRecordAtStart) {
   poller.RequestOnce();
   ASSERT_EQ(1u, transport.posts.size());
   EXPECT_EQ(kServiceInfoPath, transport.posts[0].path);
-  EXPECT_EQ(L"username=&id=MID&softtype=2&ver=1.1.0.2", transport.posts[0].form);
+  EXPECT_EQ(L"username=&id=MID&softtype=2&ver=" TARN_VERSION_TEXT, transport.posts[0].form);
 }
 
 TEST(ServiceInfoPoller, AcceptedReplyUpdatesRecordAndReportsInOrder) {

@@ -1,4 +1,4 @@
-// The sign-in request: the login form, the reply's effect on the settings record and the
+// The sign-in request: the reply's effect on the settings record and the
 // signed-in flag, driven by a scripted service.
 #include <gtest/gtest.h>
 
@@ -17,52 +17,45 @@ namespace {
 
 const char kAccepted[] = R"({"status":1,"info":"ok"})";
 
-TEST(LoginRequest, AcceptedReplyFillsTheRecord) {
-  FakeTransport transport(
-      {Reply(kPostOk, R"({"status":1,"time":100,"expire":200,"info":"ignored"})")});
-  const LoginResult result = LoginRequest(L"me@x.cn", L"密码", L"MID", 2, transport);
-  ASSERT_EQ(1u, transport.posts.size());
-  EXPECT_EQ(kLoginPath, transport.posts[0].path);
-  EXPECT_EQ(L"username=me@x.cn&pwd=5a+G56CB&id=MID&softtype=2&ver=1.1.0.2", transport.posts[0].form);
-  EXPECT_EQ(1, result.code);
-  EXPECT_EQ(L"登录成功", result.info);
+// An accepted reply fills the record's account fields and signs in; a refused one keeps
+// the typed name, counts the failure and signs out. Other fields stay as they were.
+TEST(LoginRequest, TheReplyDecidesTheRecordAndTheFlag) {
+  const struct {
+    const char* body;
+    int code;
+    const wchar_t* info;
+    bool signedIn;
+    int32_t serviceTime, expireTime, loginFailed;
+  } cases[] = {
+      {R"({"status":1,"time":100,"expire":200,"info":"ignored"})", 1, L"登录成功", true, 100, 200, 0},
+      {R"({"status":0,"time":100,"expire":200,"info":"密码错误"})", 0, L"密码错误", false, 5, 0, 1},
+      {R"({"status":"no"})", 0, L"", false, 5, 0, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    FakeTransport transport({Reply(kPostOk, c.body)});
+    const LoginResult result = LoginRequest(L"me@x.cn", L"密码", L"MID", 2, transport);
+    ASSERT_EQ(1u, transport.posts.size());
+    EXPECT_EQ(kLoginPath, transport.posts[0].path);
+    EXPECT_EQ(c.code, result.code);
+    EXPECT_EQ(c.info, result.info);
 
-  SettingsRecord record{};
-  record.loginFailed = 1;
-  record.intervalSeconds = 60;
-  std::atomic<bool> signedIn{false};
-  ApplyLoginResult(result, record, signedIn);
-  EXPECT_TRUE(signedIn);
-  EXPECT_EQ(2, record.softType);
-  EXPECT_EQ(100, record.serviceTime);
-  EXPECT_EQ(200, record.expireTime);
-  EXPECT_EQ(0, record.loginFailed);
-  EXPECT_EQ(L"me@x.cn", ReadField(record.userName));
-  EXPECT_EQ(L"MID", ReadField(record.machineId));
-  EXPECT_EQ(60, record.intervalSeconds);
-}
-
-TEST(LoginRequest, RefusedReplyKeepsTheNameAndSignsOut) {
-  FakeTransport transport({Reply(kPostOk, R"({"status":0,"time":100,"expire":200,"info":"密码错误"})")});
-  const LoginResult result = LoginRequest(L"me@x.cn", L"wrong", L"MID", 2, transport);
-  EXPECT_EQ(0, result.code);
-  EXPECT_EQ(L"密码错误", result.info);
-
-  SettingsRecord record{};
-  record.serviceTime = 5;
-  record.expireTime = 9;
-  std::atomic<bool> signedIn{true};
-  ApplyLoginResult(result, record, signedIn);
-  EXPECT_FALSE(signedIn);
-  EXPECT_EQ(0, record.expireTime);
-  EXPECT_EQ(5, record.serviceTime);
-  EXPECT_EQ(1, record.loginFailed);
-  EXPECT_EQ(L"me@x.cn", ReadField(record.userName));
-
-  FakeTransport silent({Reply(kPostOk, R"({"status":"no"})")});
-  const LoginResult noInfo = LoginRequest(L"me@x.cn", L"wrong", L"MID", 2, silent);
-  EXPECT_EQ(0, noInfo.code);
-  EXPECT_EQ(L"", noInfo.info);
+    SettingsRecord record{};
+    record.serviceTime = 5;
+    record.expireTime = 9;
+    record.loginFailed = 1 - c.loginFailed;
+    record.intervalSeconds = 60;
+    std::atomic<bool> signedIn{!c.signedIn};
+    ApplyLoginResult(result, record, signedIn);
+    EXPECT_EQ(c.signedIn, signedIn);
+    EXPECT_EQ(c.serviceTime, record.serviceTime);
+    EXPECT_EQ(c.expireTime, record.expireTime);
+    EXPECT_EQ(c.loginFailed, record.loginFailed);
+    EXPECT_EQ(L"me@x.cn", ReadField(record.userName));
+    EXPECT_EQ(60, record.intervalSeconds);
+    EXPECT_EQ(L"MID", ReadField(record.machineId));  // any parsed reply stores these two
+    EXPECT_EQ(2, record.softType);
+  }
 }
 
 TEST(LoginRequest, FailuresAreReportedByCodeAndChangeNothing) {

@@ -13,6 +13,7 @@
 
 #include "local_http_server.h"
 #include "message_window.h"
+#include "wait_until.h"
 #include "account/account_forms.h"
 #include "account/account_messages.h"
 #include "account/password.h"
@@ -20,6 +21,7 @@
 #include "account/send_reminder.h"
 #include "account/service_info.h"
 #include "account/service_post.h"
+#include "version.h"
 
 using test_support::HttpReply;
 using test_support::HttpRequest;
@@ -53,12 +55,12 @@ TEST(ServicePost, SendsTheFixedRequest) {
   } cases[] = {
       {kLoginPath, *BuildLoginForm(L"用户&a=b+c@x.cn", pwd, L"MID", 2),
        "/index.php?g=Api&m=Client&a=login",
-       "username=\xD3\xC3\xBB\xA7&a=b+c@x.cn&pwd=5a+G56CB&id=MID&softtype=2&ver=1.1.0.2"},
+       "username=\xD3\xC3\xBB\xA7&a=b+c@x.cn&pwd=5a+G56CB&id=MID&softtype=2&ver=" TARN_VERSION_TEXT},
       {kServiceInfoPath, *BuildServiceInfoForm(L"", L"MID", 2),
-       "/index.php?g=Api&m=Client&a=getInfo", "username=&id=MID&softtype=2&ver=1.1.0.2"},
+       "/index.php?g=Api&m=Client&a=getInfo", "username=&id=MID&softtype=2&ver=" TARN_VERSION_TEXT},
       {kReminderPath, *BuildReminderForm(L"u@x.cn", L"MID", 2, 1, 12029, L"http://a/?q=\u0E01&r=1"),
        "/index.php?g=Api&m=Client&a=sendMsg",
-       "username=u@x.cn&id=MID&softtype=2&ver=1.1.0.2&tpl=1&code=12029&url=http://a/?q=?&r=1"},
+       "username=u@x.cn&id=MID&softtype=2&ver=" TARN_VERSION_TEXT "&tpl=1&code=12029&url=http://a/?q=?&r=1"},
   };
   for (const auto& c : cases) {
     const size_t before = server.RequestCount();
@@ -163,7 +165,7 @@ TEST(ServicePostAbandonable, ReturnsTheReplyOrGivesUpOnQuit) {
   EXPECT_STREQ(R"({"status":1})", ok.body.Text());
 
   std::thread closer([&] {
-    while (server.RequestCount() < 2) Sleep(10);
+    test_support::WaitUntil([&] { return server.RequestCount() >= 2; });
     Sleep(200);
     quit = true;
   });
@@ -200,7 +202,6 @@ TEST(SendReminder, RetriesAgainstARealService) {
   EXPECT_EQ(9, sleeps);
 }
 
-// Collects WM_ACCOUNTSTATE messages on a message-only window.
 // Records the WM_ACCOUNTSTATE messages it gets, standing in for the main window.
 struct AccountWindow {
   static inline std::vector<std::wstring> received;
@@ -214,7 +215,6 @@ struct AccountWindow {
           return true;
         }),
         hwnd(window.Get()) {}
-  void Pump() { test_support::MessageWindow::Pump(); }
 
   test_support::MessageWindow window;
   HWND hwnd;
@@ -239,12 +239,9 @@ TEST(ServiceInfoPoller, ReportsToTheMainWindowOverTheNetwork) {
     poller.RequestOnce();
     done = true;
   });
-  while (!done) {
-    window.Pump();
-    Sleep(5);
-  }
+  EXPECT_TRUE(test_support::WaitUntil([&] { return done.load(); }, 30000));
   worker.join();
-  window.Pump();
+  test_support::PumpMessages();
   // The posted states keep their order; the sent notice may overtake them.
   auto received = AccountWindow::received;
   std::sort(received.begin(), received.end());

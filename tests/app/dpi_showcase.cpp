@@ -10,23 +10,8 @@
 
 #include "app/sign_in/login_dlg.h"
 #include "main_window_support.h"
+#include "wait_until.h"
 #include "ui/about_dlg.h"
-
-namespace {
-
-void Pump(DWORD milliseconds) {
-  const DWORD start = ::GetTickCount();
-  while (::GetTickCount() - start < milliseconds) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::Sleep(10);
-  }
-}
-
-}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring which = argc > 1 ? argv[1] : L"main";
@@ -51,7 +36,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (!shown) return 1;
   ::ShowWindow(shown, SW_SHOWNOACTIVATE);
-  Pump(milliseconds);
+  test_support::WaitUntil([] { return false; }, milliseconds);  // shown for the screenshot
   if (login) ::DestroyWindow(login->m_hWnd);
   if (about) ::DestroyWindow(about->m_hWnd);
   return 0;

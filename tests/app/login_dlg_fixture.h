@@ -17,12 +17,14 @@
 #include "flags/process_flags.h"
 #include "local_http_server.h"
 #include "storage/settings_fields.h"
+#include "wait_until.h"
 
 namespace login_test {
 
 using test_support::HttpReply;
 using test_support::HttpRequest;
 using test_support::LocalHttpServer;
+using test_support::WaitUntil;
 
 // The main window's part: it records every WM_ACCOUNTSTATE it is sent.
 inline std::vector<WPARAM> g_accountStates;
@@ -42,20 +44,6 @@ inline HWND MakeParent() {
   }();
   return ::CreateWindowExW(0, MAKEINTATOM(kClass), L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 500,
                            400, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-}
-
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
-  const DWORD start = ::GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    if (::GetTickCount() - start > timeoutMs) return false;
-    ::Sleep(5);
-  }
 }
 
 inline std::wstring TextOf(HWND window) {
@@ -113,7 +101,7 @@ class LoginDialogTest : public ::testing::Test {
     dialog_->SetRecord(record);
     ASSERT_TRUE(dialog_->Create(parent_));
     ::ShowWindow(Dialog(), SW_SHOW);
-    PumpUntil([] { return false; }, 20);
+    test_support::PumpMessages();
   }
   HWND Dialog() const { return dialog_->m_hWnd; }
   HWND Item(int id) const { return ::GetDlgItem(Dialog(), id); }
@@ -132,7 +120,7 @@ class LoginDialogTest : public ::testing::Test {
     Press(IDOK);
     EXPECT_EQ(L"登录中...", Text(IDC_LOGIN_STATUS));
     EXPECT_FALSE(::IsWindowEnabled(Item(IDOK)));
-    ASSERT_TRUE(PumpUntil([this] { return ::IsWindowEnabled(Item(IDOK)) != FALSE; }));
+    ASSERT_TRUE(test_support::WaitUntil([this] { return ::IsWindowEnabled(Item(IDOK)) != FALSE; }));
   }
 
   std::mutex mutex_;

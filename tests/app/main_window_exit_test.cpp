@@ -7,6 +7,7 @@
 #include "flags/process_flags.h"
 #include "main_window_run.h"
 #include "res/resource.h"
+#include "win/window_messages.h"
 
 namespace {
 
@@ -76,10 +77,10 @@ TEST_F(MainWindowRun, TrayIconHidesAndRestoresTheWindowAndSurvivesAShellRestart)
   harness_.Click(IDC_MINIMIZE);
   EXPECT_FALSE(::IsWindowVisible(harness_.Window()));
   // Other icons' messages and other mouse messages do nothing.
-  ::SendMessageW(harness_.Window(), WM_USER + 180, 5, WM_LBUTTONUP);
-  ::SendMessageW(harness_.Window(), WM_USER + 180, 128, WM_LBUTTONDBLCLK);
+  ::SendMessageW(harness_.Window(), WM_TRAYICON, 5, WM_LBUTTONUP);
+  ::SendMessageW(harness_.Window(), WM_TRAYICON, 128, WM_LBUTTONDBLCLK);
   EXPECT_FALSE(::IsWindowVisible(harness_.Window()));
-  ::SendMessageW(harness_.Window(), WM_USER + 180, 128, WM_LBUTTONUP);
+  ::SendMessageW(harness_.Window(), WM_TRAYICON, 128, WM_LBUTTONUP);
   EXPECT_TRUE(::IsWindowVisible(harness_.Window()));
   EXPECT_FALSE(::IsIconic(harness_.Window()));
 
@@ -94,17 +95,17 @@ TEST_F(MainWindowRun, TrayIconHidesAndRestoresTheWindowAndSurvivesAShellRestart)
 
 TEST_F(MainWindowRun, AccountStateRewritesTheCaptionLine) {
   ASSERT_TRUE(harness_.Open());
-  ::SendMessageW(harness_.Window(), WM_USER + 6, 1, 0);
+  ::SendMessageW(harness_.Window(), WM_ACCOUNTSTATE, 1, 0);
   EXPECT_EQ(harness_.Text(IDC_CAPTION), kCaption);
   harness_.Dialog().Settings()->Update([](SettingsRecord& r) { r.expireTime = 12345; });
-  ::SendMessageW(harness_.Window(), WM_USER + 6, 0, 0);
+  ::SendMessageW(harness_.Window(), WM_ACCOUNTSTATE, 0, 0);
   EXPECT_EQ(harness_.Text(IDC_CAPTION), std::wstring(kCaption) + kNotSignedIn);
   EXPECT_EQ(harness_.Dialog().Settings()->Snapshot().expireTime, 0);
   // The new-version notice comes once per run.
-  ::SendMessageW(harness_.Window(), WM_USER + 6, 120, 0);
+  ::SendMessageW(harness_.Window(), WM_ACCOUNTSTATE, 120, 0);
   EXPECT_EQ(Popup(harness_)->MessageText(), L"发现新版本，请及时更新");
   harness_.Dialog().ShowPopup(false, 0, L"x", L"禾岚提示");
-  ::SendMessageW(harness_.Window(), WM_USER + 6, 120, 0);
+  ::SendMessageW(harness_.Window(), WM_ACCOUNTSTATE, 120, 0);
   EXPECT_EQ(Popup(harness_)->MessageText(), L"x");
 }
 

@@ -12,8 +12,9 @@
 #include "main_window_support.h"
 #include "storage/settings_record.h"
 #include "ui/message_box_dlg.h"
+#include "version.h"
 
-inline constexpr wchar_t kCaption[] = L"禾岚网站监控 1.1.0.2";
+inline constexpr wchar_t kCaption[] = L"禾岚网站监控 " TARN_VERSION_TEXT;
 inline constexpr wchar_t kNotSignedIn[] = L"(未登录)";
 
 inline SettingsRecord StoredRecord(const MainWindowHarness& harness) {

@@ -5,6 +5,7 @@
 #include "app/shell/app_module.h"
 #include "app/main_window/run_log_view.h"
 #include "flags/process_flags.h"
+#include "wait_until.h"
 
 MainWindowHarness::MainWindowHarness() {
   static const bool initialised = [] {
@@ -83,20 +84,5 @@ void MainWindowHarness::Event(int index, int code) {
 }
 
 bool MainWindowHarness::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-  for (;;) {
-    MSG msg{};
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) {
-        ::PostQuitMessage(static_cast<int>(msg.wParam));
-        return done();
-      }
-      if (window_ && ::IsWindow(window_) && ::IsDialogMessageW(window_, &msg)) continue;
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    if (::GetTickCount64() >= end) return false;
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-  }
+  return test_support::WaitUntil(done, timeoutMs, window_);
 }

@@ -14,7 +14,6 @@
 
 #include "local_http_server.h"
 #include "main_window_support.h"
-#include "monitor/network_probe_override.h"
 #include "test_seams.h"
 #include "res/resource.h"
 #include "ui/message_box_dlg.h"
@@ -35,9 +34,9 @@ class NetworkSwitch {
  public:
   NetworkSwitch() {
     g_networkUp = true;
-    OverrideNetworkProbeForTests(&TestNetworkProbe);
+    test_support::SetNetworkProbe(&TestNetworkProbe);
   }
-  ~NetworkSwitch() { OverrideNetworkProbeForTests(nullptr); }
+  ~NetworkSwitch() { test_support::SetNetworkProbe(nullptr); }
   NetworkSwitch(const NetworkSwitch&) = delete;
   NetworkSwitch& operator=(const NetworkSwitch&) = delete;
   void Set(bool up) { g_networkUp = up; }

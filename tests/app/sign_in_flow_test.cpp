@@ -25,11 +25,7 @@ class SignInFlowTest : public LoginDialogTest {
     const DWORD uiThread = ::GetCurrentThreadId();
     std::thread driver([this, &drive, uiThread] {
       HWND dialog = nullptr;
-      for (int i = 0; i < 1000 && !dialog; ++i) {
-        dialog = OwnedDialog(uiThread);
-        if (!dialog) ::Sleep(10);
-      }
-      if (dialog) drive(dialog);
+      if (WaitUntil([&] { return (dialog = OwnedDialog(uiThread)) != nullptr; })) drive(dialog);
     });
     const SettingsRecord result = RunSignInDialog(parent_, current, L"MID-1", endpoint_);
     closedAt_ = std::chrono::steady_clock::now();
@@ -67,7 +63,7 @@ TEST_F(SignInFlowTest, ClosingDuringASlowSignInReturnsAtOnceAndDropsTheLateResul
   const SettingsRecord result = Run(current, [&](HWND dialog) {
     Type(dialog, L"u@x.cn", L"pass1234");
     ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 500 && server_.RequestCount() == 0; ++i) ::Sleep(10);
+    WaitUntil([&] { return server_.RequestCount() > 0; }, 5000);
     closing = std::chrono::steady_clock::now();
     ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   });
@@ -77,7 +73,7 @@ TEST_F(SignInFlowTest, ClosingDuringASlowSignInReturnsAtOnceAndDropsTheLateResul
   EXPECT_EQ(0, std::memcmp(&current, &result, sizeof(SettingsRecord)));
 
   // The reply comes in after the dialog has gone: nothing changes.
-  PumpUntil([] { return false; }, 2500);
+  WaitUntil([] { return false; }, 2500);
   EXPECT_FALSE(g_bSignedIn);
   EXPECT_TRUE(g_accountStates.empty());
 }
@@ -89,10 +85,9 @@ TEST_F(SignInFlowTest, KeepsTheMonitoringSettingsAndTakesTheAccountFields) {
   const SettingsRecord result = Run(current, [&](HWND dialog) {
     Type(dialog, L"typed@x.cn", L"pass1234");
     ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 1000 && !::IsWindowEnabled(::GetDlgItem(dialog, IDOK)); ++i) ::Sleep(10);
+    WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) != FALSE; });
     ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);  // Esc closes, like button 2
-    for (int i = 0; i < 200 && ::IsWindow(dialog); ++i) ::Sleep(10);
-    closedByEscape = !::IsWindow(dialog);
+    closedByEscape = WaitUntil([&] { return !::IsWindow(dialog); }, 2000);
     if (!closedByEscape) ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_TRUE(closedByEscape);

@@ -1,6 +1,7 @@
 #include "window_probes.h"
 
 #include "test_seams.h"
+#include "wait_until.h"
 
 DWORD ResponseWatch::Probe() {
   const ULONGLONG start = NowMs();
@@ -17,13 +18,17 @@ DWORD ResponseWatch::Probe() {
 ULONGLONG NowMs() { return ::GetTickCount64(); }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, ResponseWatch* watch) {
-  const ULONGLONG end = NowMs() + timeoutMs;
-  for (;;) {
-    if (done()) return true;
-    if (NowMs() >= end) return false;
-    if (watch) watch->Probe();
-    ::Sleep(50);
-  }
+  // The program is asked every 50 ms at most, so that the asking does not load it.
+  ULONGLONG next = 0;
+  return test_support::WaitUntil(
+      [&] {
+        if (NowMs() < next) return false;
+        next = NowMs() + 50;
+        if (done()) return true;
+        if (watch) watch->Probe();
+        return false;
+      },
+      timeoutMs);
 }
 
 void PostClick(HWND button) { ::PostMessageW(button, BM_CLICK, 0, 0); }

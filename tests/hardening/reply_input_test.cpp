@@ -273,39 +273,36 @@ TEST(HostileReplies, InvalidUtf8BecomesReplacementCharacters) {
 }
 
 TEST(HostileReplies, NumbersAtAndBeyondTheirLimits) {
+  // Not JSON, or too big for a double: no reply at all.
   const std::string longNumber = "{\"k\":" + std::string(5000, '9') + "}";
+  for (const char* json : {R"({"k":1e400})", R"({"k":-1e400})", R"({"k":0123})", R"({"k":NaN})",
+                           R"({"k":Infinity})", R"({"k":1.})", R"({"k":.5})", R"({"k":1e})", R"({"k":--1})",
+                           longNumber.c_str()}) {
+    ReplyDocument doc;
+    EXPECT_FALSE(doc.Parse(json)) << json;
+    EXPECT_EQ(kIntDefault, doc.GetInt("k", kIntDefault)) << json;
+  }
   const struct {
     const char* json;
-    bool parses;
     int32_t asInt;
     const wchar_t* asText;  // nullptr: the default
   } cases[] = {
-      {R"({"k":1e400})", false, kIntDefault, nullptr},   // too big for a double: no reply
-      {R"({"k":-1e400})", false, kIntDefault, nullptr},
-      {R"({"k":1e-400})", true, 0, nullptr},             // underflows to zero
-      {R"({"k":4.9e-324})", true, 0, nullptr},
-      {R"({"k":1e300})", true, kIntDefault, nullptr},
-      {R"({"k":2147483647.999})", true, INT32_MAX, nullptr},
-      {R"({"k":-2147483648.999})", true, INT32_MIN, nullptr},
-      {R"({"k":2147483648})", true, kIntDefault, nullptr},
-      {R"({"k":-2147483649})", true, kIntDefault, nullptr},
-      {R"({"k":18446744073709551616})", true, kIntDefault, nullptr},
-      {R"({"k":-0})", true, 0, L"0"},
-      {R"({"k":-0.0})", true, 0, nullptr},
-      {R"({"k":"99999999999999999999999"})", true, INT32_MAX, L"99999999999999999999999"},
-      {R"({"k":"-99999999999999999999999"})", true, INT32_MIN, L"-99999999999999999999999"},
-      {R"({"k":0123})", false, kIntDefault, nullptr},    // leading zeros are not JSON
-      {R"({"k":NaN})", false, kIntDefault, nullptr},
-      {R"({"k":Infinity})", false, kIntDefault, nullptr},
-      {R"({"k":1.})", false, kIntDefault, nullptr},
-      {R"({"k":.5})", false, kIntDefault, nullptr},
-      {R"({"k":1e})", false, kIntDefault, nullptr},
-      {R"({"k":--1})", false, kIntDefault, nullptr},
-      {longNumber.c_str(), false, kIntDefault, nullptr},
+      {R"({"k":1e-400})", 0, nullptr},  // underflows to zero
+      {R"({"k":4.9e-324})", 0, nullptr},
+      {R"({"k":1e300})", kIntDefault, nullptr},
+      {R"({"k":2147483647.999})", INT32_MAX, nullptr},
+      {R"({"k":-2147483648.999})", INT32_MIN, nullptr},
+      {R"({"k":2147483648})", kIntDefault, nullptr},
+      {R"({"k":-2147483649})", kIntDefault, nullptr},
+      {R"({"k":18446744073709551616})", kIntDefault, nullptr},
+      {R"({"k":-0})", 0, L"0"},
+      {R"({"k":-0.0})", 0, nullptr},
+      {R"({"k":"99999999999999999999999"})", INT32_MAX, L"99999999999999999999999"},
+      {R"({"k":"-99999999999999999999999"})", INT32_MIN, L"-99999999999999999999999"},
   };
   for (const auto& c : cases) {
     ReplyDocument doc;
-    EXPECT_EQ(c.parses, doc.Parse(c.json)) << c.json;
+    EXPECT_TRUE(doc.Parse(c.json)) << c.json;
     EXPECT_EQ(c.asInt, doc.GetInt("k", kIntDefault)) << c.json;
     const wchar_t* text = doc.GetText("k", kTextDefault);
     if (c.asText) {

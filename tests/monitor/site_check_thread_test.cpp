@@ -16,12 +16,14 @@
 #include "flags/flag_wait.h"
 #include "flags/process_flags.h"
 #include "test_seams.h"
+#include "wait_until.h"
 #include "monitor/site_check_thread.h"
 #include "monitor/site_entry.h"
 
 using test_support::HttpReply;
 using test_support::HttpRequest;
 using test_support::LocalHttpServer;
+using test_support::WaitUntil;
 
 namespace {
 
@@ -69,40 +71,6 @@ class RecordingOwner : public SiteOwner {
   std::vector<Call> calls_;
 };
 
-// Dispatches this thread's messages until done() holds or the time is up.
-template <typename Done>
-bool PumpUntil(Done done, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-  }
-  return true;
-}
-
-// Waits for every thread while delivering messages, as the main window does at Stop:
-// each worker's last event is sent synchronously and needs this thread to take it.
-bool WaitForThreadsPumping(std::vector<HANDLE> threads, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (!threads.empty()) {
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed > timeoutMs) return false;
-    const DWORD count = static_cast<DWORD>(threads.size());
-    const DWORD r = MsgWaitForMultipleObjects(count, threads.data(), FALSE, timeoutMs - elapsed, QS_ALLINPUT);
-    if (r < WAIT_OBJECT_0 + count) {
-      threads.erase(threads.begin() + (r - WAIT_OBJECT_0));
-    } else if (r == WAIT_OBJECT_0 + count) {
-      MSG msg;
-      if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
 HttpReply Reply(const HttpRequest& request) {
   if (request.target == "/hang") return test_support::ModeReply(HttpReply::Mode::kHang);
   if (request.target == "/broken") return test_support::StatusReply(500);
@@ -134,7 +102,11 @@ class SiteCheckThreadRun : public ::testing::Test {
     const DWORD start = GetTickCount();
     std::vector<HANDLE> threads;
     for (auto& entry : entries_) threads.push_back(entry.thread);
-    EXPECT_TRUE(WaitForThreadsPumping(threads, 15000));
+    // The workers' last events are sent: this thread keeps taking them while it waits.
+    const auto allEnded = [&] {
+      return WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, 0) == WAIT_OBJECT_0;
+    };
+    EXPECT_TRUE(WaitUntil(allEnded, 15000));
     const DWORD took = GetTickCount() - start;
     for (auto& entry : entries_) CloseHandle(entry.thread);
     entries_.clear();
@@ -152,7 +124,7 @@ class SiteCheckThreadRun : public ::testing::Test {
 TEST_F(SiteCheckThreadRun, ReportsEachSiteInOrderAndEndsOnStop) {
   Start({server_.Url("/"), server_.Url("/broken")});
   // Site 2 with one retry: 500 reported at its second attempt, the reminder at its third.
-  ASSERT_TRUE(PumpUntil([&] { return Codes(1).size() >= 3 && Codes(2).size() >= 2; }, 15000));
+  ASSERT_TRUE(WaitUntil([&] { return Codes(1).size() >= 3 && Codes(2).size() >= 2; }, 15000));
   const DWORD took = StopAndWait();
   std::printf("two workers ended %lu ms after the stop flag\n", took);
   EXPECT_LT(took, 5000u);
@@ -177,7 +149,7 @@ TEST_F(SiteCheckThreadRun, ReportsEachSiteInOrderAndEndsOnStop) {
 
 TEST_F(SiteCheckThreadRun, EndsOnStopWhileACheckWaitsForASilentServer) {
   Start({server_.Url("/"), server_.Url("/hang")});
-  ASSERT_TRUE(PumpUntil(
+  ASSERT_TRUE(WaitUntil(
       [&] {
         for (const auto& r : server_.Requests())
           if (r.target == "/hang") return Codes(1).size() >= 1;
@@ -196,7 +168,7 @@ TEST_F(SiteCheckThreadRun, EndsOnStopWithoutWaitingOutItsTick) {
   test_support::SetWorkerTickMilliseconds(60000);
   const unsigned long long ticks = test_support::WorkerTicks();
   Start({server_.Url("/")}, {30, 1, 30, 0});  // nothing is checked or posted within the test
-  ASSERT_TRUE(PumpUntil([&] { return test_support::WorkerTicks() > ticks; }, 15000));
+  ASSERT_TRUE(WaitUntil([&] { return test_support::WorkerTicks() > ticks; }, 15000));
   // Inside (or about to begin) a one-minute tick: the raised flag ends it.
   EXPECT_LT(StopAndWait(), 15000u);
   test_support::SetWorkerTickMilliseconds(0);

@@ -60,7 +60,7 @@ TEST(VersionResourceTest, FilePropertiesStringAndManifestCarryTheBuildVersion) {
   EXPECT_EQ(0x0804, translation->language);
   EXPECT_EQ(1200, translation->codePage);
 
-  EXPECT_EQ(L"1.1.0.2", StringValue(block, L"FileVersion"));
+  EXPECT_EQ(L"" TARN_VERSION_TEXT, StringValue(block, L"FileVersion"));
   EXPECT_EQ(TARN_VERSION_WTEXT, StringValue(block, L"ProductVersion"));
   EXPECT_EQ(L"禾岚网站监控", StringValue(block, L"ProductName"));
   EXPECT_EQ(L"禾岚软件", StringValue(block, L"CompanyName"));

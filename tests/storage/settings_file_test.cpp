@@ -39,16 +39,8 @@ SettingsRecord FilledRecord(unsigned char byte) {
 
 TEST(SettingsFile, StoresTheRecordByteForByte) {
   TempFolder folder;
-  SettingsRecord record{};
-  record.intervalSeconds = 300;
-  record.retryCount = 2;
-  record.retryIntervalSeconds = 120;
-  record.emailReminder = 1;
-  record.lastNoticeId = 17;
-  record.softType = 2;
-  record.serviceTime = 1700000000;
-  record.expireTime = 1750000000;
-  record.loginFailed = -1;
+  // The fields in the order the file holds them.
+  SettingsRecord record{300, 2, 120, 1, 17, 2, 1700000000, 1750000000, -1, {}, {}};
   CopyToField(record.machineId, L"M-1", FieldFit::kRefuse);
   CopyToField(record.userName, L"a@b.cn", FieldFit::kRefuse);
   ASSERT_TRUE(WriteSettingsFile(folder / L"Config.dat", record));

@@ -6,6 +6,7 @@
 #include "res/resource.h"
 #include "ui/about_dlg.h"
 #include "ui_test_support.h"
+#include "version.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ TEST(AboutDlgTest, ShowsTitleVersionAndCopyrightAndClosesOnClickEnterEsc) {
   for (const Case& c : cases) {
     EXPECT_EQ(c.result, RunAbout(nullptr, c.message, c.wParam)) << c.how;
     ASSERT_TRUE(g_probe.found) << c.how;
-    EXPECT_EQ(L"禾岚网站监控 v1.1.0.2\r\n\r\n版权所有 (C) 2026 禾岚软件", g_probe.text);
+    EXPECT_EQ(L"禾岚网站监控 v" TARN_VERSION_TEXT "\r\n\r\n版权所有 (C) 2026 禾岚软件", g_probe.text);
   }
   // Every character exists in the Chinese code page: no font fallback needed to show it.
   BOOL lossy = FALSE;

@@ -8,6 +8,7 @@
 #include "ui/skin_colors.h"
 #include "ui/timed_notice.h"
 #include "ui_test_support.h"
+#include "wait_until.h"
 #include "win/dialog_impl.h"
 
 namespace {
@@ -22,7 +23,7 @@ class PopupTest : public ::testing::Test {
     user_ = ui_test::MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200);
     ::SetForegroundWindow(user_);
     ::SetActiveWindow(user_);
-    ui_test::PumpMessages(20);
+    test_support::PumpMessages();
   }
   void TearDown() override {
     host_.Destroy();
@@ -48,8 +49,7 @@ TEST_F(PopupTest, SlidesIntoTheCornerOnTopWithoutTakingTheFocus) {
   EXPECT_EQ(kCaption, Caption());
 
   host_.ShowPopup(true, 0, kLine, kCaption);
-  ui_test::PumpMessages(20);
-  EXPECT_TRUE(::IsWindowVisible(Popup()));
+  EXPECT_TRUE(test_support::WaitUntil([&] { return ::IsWindowVisible(Popup()) != FALSE; }));
   EXPECT_EQ(kLine, Message());
   EXPECT_EQ(60, host_.Popup()->Countdown());  // 0 seconds means 60
   RECT work{};
@@ -181,14 +181,15 @@ TEST(TimedNoticeTest, ShowsForItsTimeAndASecondNoticeRestartsIt) {
   EXPECT_FALSE(::GetWindowLongW(dialog.Notice(), GWL_STYLE) & WS_VISIBLE);
 
   // Real timer: the second notice gets its own full time.
+  const auto shown = [&] { return (::GetWindowLongW(dialog.Notice(), GWL_STYLE) & WS_VISIBLE) != 0; };
+  const ULONGLONG firstEnds = ::GetTickCount64() + 1000;
   ShowTimedNotice(dialog.m_hWnd, dialog.Notice(), L"登录中...", 1000);
-  ui_test::PumpMessages(600);
+  test_support::WaitUntil([] { return false; }, 600);
   ShowTimedNotice(dialog.m_hWnd, dialog.Notice(), L"登录失败，请重试", 1000);
-  ui_test::PumpMessages(600);  // past the first notice's end
-  EXPECT_TRUE(::GetWindowLongW(dialog.Notice(), GWL_STYLE) & WS_VISIBLE);
+  test_support::WaitUntil([&] { return ::GetTickCount64() > firstEnds + 100; });
+  EXPECT_TRUE(shown());
   EXPECT_EQ(L"登录失败，请重试", ui_test::TextOf(dialog.Notice()));
-  for (int i = 0; i < 60 && (::GetWindowLongW(dialog.Notice(), GWL_STYLE) & WS_VISIBLE); ++i) ui_test::PumpMessages(50);
-  EXPECT_FALSE(::GetWindowLongW(dialog.Notice(), GWL_STYLE) & WS_VISIBLE);
+  EXPECT_TRUE(test_support::WaitUntil([&] { return !shown(); }, 3000));
   dialog.DestroyWindow();
 }
 

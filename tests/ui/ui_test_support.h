@@ -20,19 +20,6 @@ inline HWND MakeWindow(DWORD style, int x, int y, int width, int height, HWND ow
                            ::GetModuleHandleW(nullptr), nullptr);
 }
 
-// Dispatches this thread's messages for about `milliseconds`.
-inline void PumpMessages(DWORD milliseconds) {
-  const DWORD start = ::GetTickCount();
-  do {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::Sleep(5);
-  } while (::GetTickCount() - start < milliseconds);
-}
-
 inline std::wstring TextOf(HWND window) {
   wchar_t buffer[1024] = {};
   ::GetWindowTextW(window, buffer, 1024);

@@ -23,6 +23,7 @@
 #include "account/service_info.h"
 #include "storage/settings_file.h"
 #include "storage/site_file.h"
+#include "text/product_texts.h"
 #include "text/window_text.h"
 #include "ui/about_dlg.h"
 #include "ui/app_icon.h"
@@ -31,13 +32,9 @@
 #include "win/dpi.h"
 #include "win/message_map.h"
 #include "win/reflection.h"
+#include "win/window_messages.h"
 
 namespace {
-
-// Applies the latest requested tray tooltip.
-constexpr UINT WM_APPLYTRAYTIP = WM_APP + 1;
-// Posted at a DPI change, so that it runs after the dialog manager has rescaled the window.
-constexpr UINT WM_AFTERDPICHANGE = WM_APP + 2;
 
 // A stored user name longer than this counts as a signed-in account.
 constexpr size_t kSignedInNameMinLength = 6;
@@ -51,10 +48,11 @@ CMainDlg::CMainDlg(const std::wstring& dataBaseFolder)
 
 CMainDlg::~CMainDlg() = default;
 
+// Every message the main window takes, tried in this order: its own messages and commands,
+// then the tray icon's, then the skin's, and last what the controls raised.
 bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                     LRESULT& result) {
-  // Tried in this order; the first entry that matches handles the message.
-  static const win::MessageEntry<CMainDlg> kMessageMap[] = {
+  static constexpr win::MessageEntry<CMainDlg> kMessageMap[] = {
       win::OnMessage<CMainDlg>(WM_INITDIALOG, &CMainDlg::OnInitDialog),
       win::OnMessage<CMainDlg>(WM_DESTROY, &CMainDlg::OnDestroy),
       win::OnCommand<CMainDlg>(ID_APP_ABOUT, &CMainDlg::OnAbout),
@@ -72,26 +70,42 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
       win::OnMessage<CMainDlg>(WM_QUERYENDSESSION, &CMainDlg::OnQueryEndSession),
       win::OnMessage<CMainDlg>(WM_ENDSESSION, &CMainDlg::OnEndSession),
       win::OnMessage<CMainDlg>(WM_APPLYTRAYTIP, &CMainDlg::OnApplyTrayTip),
+      win::ThenDefault<CMainDlg>(WM_DPICHANGED, &CMainDlg::OnDpiChanged),
       win::OnMessage<CMainDlg>(WM_AFTERDPICHANGE, &CMainDlg::OnAfterDpiChange),
+      win::Chain<CMainDlg>(&CMainDlg::ProcessRunLogNotify),  // WM_NOTIFY from the run log
+      // The tray icon (shell_icon.h): its callback, the taskbar's return, minimising to the
+      // tray and the tray menu.
+      win::OnMessage<CMainDlg>(WM_TRAYICON, &CMainDlg::OnTrayIcon),
+      win::Chain<CMainDlg>(&CMainDlg::ProcessTaskbarCreated),  // "TaskbarCreated"
+      win::OnMessage<CMainDlg>(WM_SIZE, &CMainDlg::OnSizeToTray),
+      win::OnCommand<CMainDlg>(ID_TRAY_SHOW, &CMainDlg::OnTrayShow),
+      win::OnCommand<CMainDlg>(ID_TRAY_HOME_PAGE, &CMainDlg::OnHomePage),
+      win::OnCommand<CMainDlg>(ID_TRAY_ABOUT, &CMainDlg::OnAbout),
+      win::OnCommand<CMainDlg>(ID_TRAY_EXIT, &CMainDlg::OnTrayExit),
+      // The skin.
+      win::Chain<CMainDlg>(&CMainDlg::ProcessPaintBkgnd),  // WM_ERASEBKGND
+      win::Chain<CMainDlg>(&CMainDlg::ProcessCtrlColor),   // WM_CTLCOLORSTATIC, WM_CTLCOLORBTN
+      win::ChainTo<CMainDlg>(&win::ReflectNotifications),  // the controls' own notifications
   };
-  if (message == WM_DPICHANGED) {
-    // Icons for the new DPI now; the dialog manager then moves and resizes the window to
-    // the suggested rectangle and rescales the controls and their font; the run log's
-    // column follows once it has.
-    SetWindowIcons();
-    ::PostMessageW(window, WM_AFTERDPICHANGE, 0, 0);
-    return false;
-  }
-  if (win::DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result)) return true;
-  if (message == WM_NOTIFY && log_.AnswerTextRequest(lParam)) {
+  return win::DispatchMessageMap(*this, kMessageMap, window, message, wParam, lParam, result);
+}
+
+bool CMainDlg::ProcessRunLogNotify(HWND, UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+  if (message != WM_NOTIFY) return false;
+  if (log_.AnswerTextRequest(lParam)) {
     result = 0;
     return true;
   }
-  if (message == WM_NOTIFY && log_.AnswerFindRequest(lParam, result)) return true;
-  if (ProcessTrayMessage(window, message, wParam, lParam, result)) return true;
-  if (ProcessPaintBkgnd(window, message, wParam, lParam, result)) return true;
-  if (ProcessCtrlColor(window, message, wParam, lParam, result)) return true;
-  return win::ReflectNotifications(window, message, wParam, lParam, result);
+  return log_.AnswerFindRequest(lParam, result);
+}
+
+// Icons for the new DPI now; the dialog manager then moves and resizes the window to the
+// suggested rectangle and rescales the controls and their font; the run log's column
+// follows once it has.
+LRESULT CMainDlg::OnDpiChanged(WPARAM, LPARAM) {
+  SetWindowIcons();
+  ::PostMessageW(m_hWnd, WM_AFTERDPICHANGE, 0, 0);
+  return 0;
 }
 
 BOOL CMainDlg::PreTranslateMessage(MSG* msg) { return m_hWnd && ::IsDialogMessageW(m_hWnd, msg); }
@@ -100,7 +114,7 @@ BOOL CMainDlg::OnIdle() { return FALSE; }
 
 LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   CentreWindow(m_hWnd, nullptr);
-  ::SetWindowTextW(m_hWnd, ResourceString(IDS_PRODUCT_TITLE).c_str());
+  ::SetWindowTextW(m_hWnd, kProductTitle);
 
   AttachButtons();
   intervalList_ = GetDlgItem(IDC_INTERVAL);

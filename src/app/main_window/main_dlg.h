@@ -95,7 +95,9 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   LRESULT OnQueryEndSession(WPARAM, LPARAM);
   LRESULT OnEndSession(WPARAM, LPARAM);
   LRESULT OnApplyTrayTip(WPARAM, LPARAM);
+  LRESULT OnDpiChanged(WPARAM, LPARAM);
   LRESULT OnAfterDpiChange(WPARAM, LPARAM);
+  bool ProcessRunLogNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   // Initialisation steps.
   void AttachButtons();

@@ -17,7 +17,7 @@ LRESULT CMainDlg::OnMonitorEvent(WPARAM wParam, LPARAM lParam) {
   const EventOutcome outcome = DescribeEvent(code, site.lastCode, index, site.url, time_);
   site.lastCode = outcome.lastCode;
   const auto showPopup = [&] {
-    if (outcome.popup) ShowPopup(true, outcome.popup->seconds, outcome.popup->text, kEventPopupCaption);
+    if (outcome.popup) ShowPopup(true, outcome.popup->seconds, outcome.popup->text, kNoticeCaption);
   };
   // The line is in the log before the popup shows it (the network's return: after), and
   // the tooltip follows once this handler has returned.

@@ -66,7 +66,7 @@ LRESULT CMainDlg::OnStart(WPARAM, LPARAM) {
 
   ::SetDlgItemTextW(m_hWnd, IDC_SITES, joined.c_str());
   if (WriteSiteFile(paths_.siteFile, joined)) {
-    ShowPopup(true, kRunStartedNoticeSeconds, kRunStartedNotice, kEventPopupCaption);
+    ShowPopup(true, kRunStartedNoticeSeconds, kRunStartedNotice, kNoticeCaption);
     ::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
   }
   return 0;
@@ -77,7 +77,7 @@ LRESULT CMainDlg::OnStop(WPARAM, LPARAM) {
   time_ = LocalTimeNow();
   AddLogLine(PlainLine(time_, kStoppingText));
   SetRunButtons(false, false);
-  ShowPopup(false, 0, L"", kEventPopupCaption);
+  ShowPopup(false, 0, L"", kNoticeCaption);
   SetTrayTipNow(TrayTitle());
   // A wait that finished inside this one (the window was closed meanwhile) has ended the
   // run in its place.

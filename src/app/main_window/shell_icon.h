@@ -1,6 +1,7 @@
 // The main window's icon in the notification area and its menu, as mix-ins of the window
 // class T (which has m_hWnd). Minimising hides the window; a left click on the icon
-// brings it back; a right click opens the menu (show, home page, About, exit).
+// brings it back; a right click opens the menu (show, home page, About, exit). The window
+// lists the handlers below in its message map.
 #pragma once
 
 #include <windows.h>
@@ -11,11 +12,11 @@
 
 #include "build_config.h"
 #include "res/resource.h"
-#include "text/window_text.h"
-#include "ui/about_dlg.h"
+#include "text/product_texts.h"
 #include "ui/app_icon.h"
 #include "ui/text_limit.h"
 #include "win/unique_handle.h"
+#include "win/window_messages.h"
 
 // The icon record's size as given to the shell: up to the balloon flags on 64-bit builds
 // (the record without guidItem and hBalloonIcon), up to guidItem on 32-bit ones.
@@ -27,7 +28,6 @@ static_assert(NOTIFYICONDATAW_V3_SIZE == kTrayIconDataSize);
 #endif
 
 inline constexpr UINT kTrayIconId = 128;
-inline constexpr UINT WM_TRAYICON = WM_USER + 180;  // 1204, the icon's callback message
 
 // Copies text into a fixed field of the icon record, cut to what the field holds.
 template <std::size_t N>
@@ -59,10 +59,7 @@ class CAppIconMenu {
 template <class T, class TBase, int MenuId>
 class CShellIcon : public TBase {
  public:
-  CShellIcon()
-      : iconData_{}, taskbarCreatedMessage_(::RegisterWindowMessageW(L"TaskbarCreated")) {
-    title_ = ResourceString(IDS_TRAY_TITLE);
-  }
+  CShellIcon() : iconData_{}, taskbarCreatedMessage_(::RegisterWindowMessageW(L"TaskbarCreated")) {}
   ~CShellIcon() { RemoveTrayIcon(); }
 
   // Adds the icon with the bare title as its tooltip; no balloon is ever shown.
@@ -74,8 +71,8 @@ class CShellIcon : public TBase {
     iconData_.hIcon = trayIcon_.Get();
     iconData_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
     iconData_.dwInfoFlags = NIIF_INFO;
-    CopyIntoField(iconData_.szInfoTitle, title_);
-    CopyIntoField(iconData_.szTip, title_);
+    CopyIntoField(iconData_.szInfoTitle, kProductTitle);
+    CopyIntoField(iconData_.szTip, kProductTitle);
     tipDelivered_ = ::Shell_NotifyIconW(NIM_ADD, &iconData_) != FALSE;
   }
 
@@ -94,64 +91,65 @@ class CShellIcon : public TBase {
     if (iconData_.hWnd) ::Shell_NotifyIconW(NIM_DELETE, &iconData_);
   }
 
-  const std::wstring& TrayTitle() const { return title_; }
+  static std::wstring TrayTitle() { return kProductTitle; }
   // The tooltip as last given to the shell.
   std::wstring TrayTip() const { return iconData_.szTip; }
 
-  // The tray's share of the window's messages: the icon's callback, the taskbar's
-  // re-creation, minimise-to-tray and the menu commands.
-  bool ProcessTrayMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
+  // The tray's handlers, each an entry of the window's message map. The window's own
+  // handlers open the home page and the About box for the menu's other two commands.
+
+  // WM_TRAYICON: a left click brings the window back, a right click opens the menu.
+  LRESULT OnTrayIcon(WPARAM wParam, LPARAM lParam) noexcept {
+    if (wParam != kTrayIconId) return 0;
+    HWND hwnd = Window();
+    if (lParam == WM_LBUTTONUP) {
+      ::ShowWindow(hwnd, SW_SHOW);
+      ::SetForegroundWindow(hwnd);
+      ::OpenIcon(hwnd);
+    } else if (lParam == WM_RBUTTONUP) {
+      ShowTrayMenu(hwnd);
+    }
+    return 0;
+  }
+
+  // "TaskbarCreated", a message registered at run time and so chained rather than listed:
+  // the shell restarted, and the old icon is gone with it.
+  bool ProcessTaskbarCreated(HWND, UINT message, WPARAM, LPARAM, LRESULT& result) noexcept {
+    if (taskbarCreatedMessage_ == 0 || message != taskbarCreatedMessage_) return false;
+    ResetIconData();
+    ::Shell_NotifyIconW(NIM_DELETE, &iconData_);
+    AddTrayIcon();
     result = 0;
-    if (message == WM_TRAYICON) {
-      if (wParam != kTrayIconId) return true;
-      if (lParam == WM_LBUTTONUP) {
-        ::ShowWindow(hwnd, SW_SHOW);
-        ::SetForegroundWindow(hwnd);
-        ::OpenIcon(hwnd);
-      } else if (lParam == WM_RBUTTONUP) {
-        ShowTrayMenu(hwnd);
-      }
-      return true;
-    }
-    if (taskbarCreatedMessage_ != 0 && message == taskbarCreatedMessage_) {
-      // The shell restarted: the old icon is gone with it.
-      ResetIconData();
-      ::Shell_NotifyIconW(NIM_DELETE, &iconData_);
-      AddTrayIcon();
-      return true;
-    }
-    if (message == WM_SIZE) {
-      if (::IsIconic(hwnd)) ::ShowWindow(hwnd, SW_HIDE);
-      return true;
-    }
-    if (message == WM_COMMAND) {
-      switch (LOWORD(wParam)) {
-        case ID_TRAY_SHOW:
-          ::ShowWindow(hwnd, SW_SHOW);
-          ::OpenIcon(hwnd);
-          return true;
-        case ID_TRAY_EXIT:
-          ::DestroyWindow(hwnd);
-          ::PostQuitMessage(0);
-          return true;
-        case ID_TRAY_ABOUT:
-          ShowAboutBox(::GetActiveWindow());
-          return true;
-        case ID_TRAY_HOME_PAGE:
-          OpenHomePage();
-          return true;
-        default:
-          break;
-      }
-    }
-    return false;
+    return true;
+  }
+
+  // WM_SIZE: a minimised window hides, leaving the icon.
+  LRESULT OnSizeToTray(WPARAM, LPARAM) noexcept {
+    if (::IsIconic(Window())) ::ShowWindow(Window(), SW_HIDE);
+    return 0;
+  }
+
+  // ID_TRAY_SHOW.
+  LRESULT OnTrayShow(WPARAM, LPARAM) noexcept {
+    ::ShowWindow(Window(), SW_SHOW);
+    ::OpenIcon(Window());
+    return 0;
+  }
+
+  // ID_TRAY_EXIT.
+  LRESULT OnTrayExit(WPARAM, LPARAM) noexcept {
+    ::DestroyWindow(Window());
+    ::PostQuitMessage(0);
+    return 0;
   }
 
  private:
+  HWND Window() const noexcept { return static_cast<const T*>(this)->m_hWnd; }
+
   void ResetIconData() {
     iconData_ = NOTIFYICONDATAW{};
     iconData_.cbSize = kTrayIconDataSize;
-    iconData_.hWnd = static_cast<T*>(this)->m_hWnd;
+    iconData_.hWnd = Window();
     iconData_.uID = kTrayIconId;
   }
 
@@ -180,5 +178,4 @@ class CShellIcon : public TBase {
   bool tipDelivered_ = false;  // the shell took the tooltip in iconData_
   win::Icon trayIcon_;  // the icon the shell shows; kept while the icon exists
   UINT taskbarCreatedMessage_;
-  std::wstring title_;
 };

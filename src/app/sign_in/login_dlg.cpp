@@ -27,31 +27,37 @@ CLoginDlg::~CLoginDlg() {
   if (attempt_) attempt_->Detach();
 }
 
+// Every message the sign-in dialog takes, tried in this order: its own messages and
+// commands, then the status line's timer and the drag, then the skin's, and last what the
+// controls raised.
 bool CLoginDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                      LRESULT& result) {
-  static constexpr win::MessageEntry<CLoginDlg> kMap[] = {
+  static constexpr win::MessageEntry<CLoginDlg> kMessageMap[] = {
       win::OnMessage<CLoginDlg>(WM_INITDIALOG, &CLoginDlg::OnInitDialog),
+      win::ThenDefault<CLoginDlg>(WM_DESTROY, &CLoginDlg::OnDestroy),
       win::OnCommand<CLoginDlg>(IDOK, &CLoginDlg::OnSignInButton),
       win::OnCommand<CLoginDlg>(IDCANCEL, &CLoginDlg::OnCloseButton),
-  };
-  static constexpr win::MessageEntry<CLoginDlg> kLateMap[] = {
       win::OnMessage<CLoginDlg>(WM_LOGINRESULT, &CLoginDlg::OnLoginResult),
+      win::ThenDefault<CLoginDlg>(WM_DPICHANGED, &CLoginDlg::OnDpiChanged),
+      win::OnTimer<CLoginDlg>(kTimedNoticeTimerId, &CLoginDlg::OnNoticeTimer),
+      win::ChainTo<CLoginDlg>(&ProcessClientDrag),          // WM_LBUTTONDOWN
+      win::Chain<CLoginDlg>(&CLoginDlg::ProcessPaintBkgnd),  // WM_ERASEBKGND
+      win::Chain<CLoginDlg>(&CLoginDlg::ProcessCtrlColor),   // WM_CTLCOLORSTATIC, WM_CTLCOLORBTN
+      win::ChainTo<CLoginDlg>(&win::ReflectNotifications),   // the controls' own notifications
   };
-  if (message == WM_DESTROY) {  // clean up, and let the dialog manager do its part too
-    OnDestroy(wParam, lParam);
-    return false;
-  }
-  if (message == WM_DPICHANGED) {  // a title font for the new DPI; the dialog manager rescales the rest
-    titleFont_ = ApplyTitleFont(GetDlgItem(IDC_LOGIN_TITLE));
-    return false;
-  }
-  return ProcessPaintBkgnd(window, message, wParam, lParam, result) ||
-         win::DispatchMessageMap(*this, kMap, message, wParam, lParam, result) ||
-         ProcessTimedNotice(window, status_, message, wParam, lParam, result) ||
-         ProcessClientDrag(window, message, wParam, lParam, result) ||
-         win::DispatchMessageMap(*this, kLateMap, message, wParam, lParam, result) ||
-         ProcessCtrlColor(window, message, wParam, lParam, result) ||
-         win::ReflectNotifications(window, message, wParam, lParam, result);
+  return win::DispatchMessageMap(*this, kMessageMap, window, message, wParam, lParam, result);
+}
+
+// A title font for the new DPI; the dialog manager then rescales the rest.
+LRESULT CLoginDlg::OnDpiChanged(WPARAM, LPARAM) {
+  titleFont_ = ApplyTitleFont(GetDlgItem(IDC_LOGIN_TITLE));
+  return 0;
+}
+
+LRESULT CLoginDlg::OnNoticeTimer(WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  ProcessTimedNotice(m_hWnd, status_, WM_TIMER, wParam, lParam, result);
+  return result;
 }
 
 LRESULT CLoginDlg::OnInitDialog(WPARAM, LPARAM) {

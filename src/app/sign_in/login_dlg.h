@@ -14,6 +14,7 @@
 #include "res/resource.h"
 #include "account/service_post.h"
 #include "storage/settings_record.h"
+#include "text/product_texts.h"
 #include "ui/button_bt.h"
 #include "ui/ctrl_color.h"
 #include "ui/paint_bkgnd.h"
@@ -21,7 +22,6 @@
 #include "win/dialog_impl.h"
 #include "win/unique_handle.h"
 
-inline constexpr wchar_t kSignInCaption[] = L"登录";
 inline constexpr wchar_t kSignInAgainCaption[] = L"重新登录";
 
 class CLoginDlg : public win::DialogImpl<CLoginDlg>,
@@ -51,6 +51,8 @@ class CLoginDlg : public win::DialogImpl<CLoginDlg>,
   LRESULT OnSignInButton(WPARAM, LPARAM);
   LRESULT OnCloseButton(WPARAM, LPARAM);
   LRESULT OnLoginResult(WPARAM, LPARAM);
+  LRESULT OnDpiChanged(WPARAM, LPARAM);
+  LRESULT OnNoticeTimer(WPARAM, LPARAM);
 
   // Lets a sign-in run for the typed input; false when its thread could not be started.
   bool StartAttempt(const std::wstring& password);

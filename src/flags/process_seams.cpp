@@ -1,0 +1,6 @@
+#include "flags/process_seams.h"
+
+ProcessSeams& Seams() {
+  static ProcessSeams seams;
+  return seams;
+}
