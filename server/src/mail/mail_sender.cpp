@@ -19,6 +19,11 @@ MailSender::~MailSender() {
   if (thread_.joinable()) thread_.join();
 }
 
+bool MailSender::StopAsked() {
+  std::lock_guard lock(mutex_);
+  return stopping_;
+}
+
 void MailSender::Wake() {
   {
     std::lock_guard lock(mutex_);
@@ -30,6 +35,7 @@ void MailSender::Wake() {
 int MailSender::DeliverDue(int64_t now) {
   int delivered = 0;
   for (const QueuedMail& mail : store_.Due(now, 20)) {
+    if (StopAsked()) break;  // a stop waits for one mail at most, never for the backlog
     const std::string error = deliver_(mail.recipient, mail.message);
     // Marked right after the server took it: a kill in between is the only way a mail
     // goes out twice, and then with the same Message-ID.
@@ -51,7 +57,7 @@ int MailSender::DeliverDue(int64_t now) {
 void MailSender::Run() {
   while (true) {
     try {
-      while (DeliverDue(std::time(nullptr)) > 0) {
+      while (!StopAsked() && DeliverDue(std::time(nullptr)) > 0) {
       }
     } catch (const std::exception& e) {
       std::fprintf(stderr, "mail sender: %s\n", e.what());

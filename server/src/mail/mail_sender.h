@@ -20,7 +20,7 @@ class MailSender {
   MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver);
   // Starts the background thread (tests drive DeliverDue themselves instead).
   void Start();
-  // Stops the thread; a delivery under way finishes first.
+  // Stops the thread between two mails; a delivery under way finishes first.
   ~MailSender();
   MailSender(const MailSender&) = delete;
   MailSender& operator=(const MailSender&) = delete;
@@ -34,6 +34,7 @@ class MailSender {
 
  private:
   void Run();
+  bool StopAsked();
 
   MailStore& store_;
   const RetrySchedule schedule_;

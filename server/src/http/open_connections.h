@@ -1,0 +1,36 @@
+// The connections open right now, so that a stop can reach each of them. Thread-safe: the
+// set is guarded by one lock.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+template <typename Connection>
+class OpenConnections {
+ public:
+  void Add(const std::shared_ptr<Connection>& connection) {
+    std::lock_guard lock(mutex_);
+    open_.emplace(connection.get(), connection);
+  }
+  // Called by a connection's destructor.
+  void Remove(const Connection* connection) {
+    std::lock_guard lock(mutex_);
+    open_.erase(connection);
+  }
+  // Those still alive.
+  std::vector<std::shared_ptr<Connection>> All() {
+    std::vector<std::shared_ptr<Connection>> all;
+    std::lock_guard lock(mutex_);
+    all.reserve(open_.size());
+    for (const auto& [key, weak] : open_) {
+      if (auto connection = weak.lock()) all.push_back(std::move(connection));
+    }
+    return all;
+  }
+
+ private:
+  std::mutex mutex_;  // guards open_
+  std::unordered_map<const Connection*, std::weak_ptr<Connection>> open_;
+};
