@@ -4,8 +4,14 @@
 //
 //   tarn-account-load PORT getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE
 // Prints requests per second, answers with status 1, failures and latency percentiles.
+//
+//   tarn-account-load PORT idle SECONDS CONNECTIONS
+// Opens CONNECTIONS connections that send nothing, 50 from each of 127.0.0.2, 127.0.0.3, ...
+// (so no address reaches the service's cap per address), prints "open N" when they are,
+// and holds them for SECONDS.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -49,11 +55,46 @@ int Exchange(const sockaddr_in& address, const std::string& request) {
   return answer.find("\"status\":1") != std::string::npos ? 1 : 0;
 }
 
+// Opens the idle connections and holds them; 0 when all opened.
+int HoldIdle(int port, double seconds, int connections) {
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+  std::vector<int> open;
+  for (int i = 0; i < connections; ++i) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1 + static_cast<uint32_t>(i / 50));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      std::fprintf(stderr, "connection %d failed\n", i);
+      if (fd >= 0) close(fd);
+      break;
+    }
+    open.push_back(fd);
+  }
+  std::printf("open %zu\n", open.size());
+  std::fflush(stdout);
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  for (int fd : open) close(fd);
+  return static_cast<int>(open.size()) == connections ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[2]) == "idle") {
+    return HoldIdle(std::atoi(argv[1]), std::atof(argv[3]), std::atoi(argv[4]));
+  }
   if (argc != 8) {
-    std::fprintf(stderr, "usage: %s PORT getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE\n", argv[0]);
+    std::fprintf(stderr, "usage: %s PORT getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE\n"
+                 "       %s PORT idle SECONDS CONNECTIONS\n", argv[0], argv[0]);
     return 2;
   }
   const int port = std::atoi(argv[1]);
