@@ -50,7 +50,7 @@ std::optional<std::pair<const char*, int>> UnreadableRefusal(beast::error_code e
 
 Connection::Connection(net::ip::tcp::socket socket, std::string peer, ConnectionLimiter::Slot slot,
                        ConnectionContext& context)
-    : stream_(std::move(socket)),
+    : socket_(std::move(socket)),
       buffer_(kMaxHeaderBytes + kMaxBodyBytes),
       peer_(std::move(peer)),
       slot_(std::move(slot)),
@@ -63,27 +63,37 @@ void Connection::Start() {
   parser_.emplace();
   parser_->header_limit(kMaxHeaderBytes);
   parser_->body_limit(kMaxBodyBytes);
-  stream_.expires_after(kRequestDeadline);
-  http::async_read(stream_, buffer_, *parser_,
+  SetDeadline(Clock::now() + kRequestDeadline);
+  http::async_read(socket_, buffer_, *parser_,
                    [self = shared_from_this()](beast::error_code error, size_t) { self->OnRead(error); });
 }
 
 void Connection::Stop(Clock::time_point deadline) {
-  net::dispatch(stream_.get_executor(), [self = shared_from_this(), deadline] {
+  net::dispatch(socket_.get_executor(), [self = shared_from_this(), deadline] {
     self->stopDeadline_ = deadline;
-    if (self->phase_ == Phase::kReading) {
-      beast::error_code ignored;
-      self->stream_.socket().close(ignored);
-    } else {
-      self->stream_.expires_at(deadline);
-    }
+    if (self->phase_ == Phase::kReading) return self->Close();
+    if (!self->Overdue(deadline)) self->SetDeadline(deadline);
   });
+}
+
+bool Connection::Overdue(Clock::time_point now) const {
+  return deadline_.load(std::memory_order_relaxed) <= now.time_since_epoch().count();
+}
+
+void Connection::Expire() {
+  // Closing the socket ends the read or write under way; its handler then lets go.
+  net::dispatch(socket_.get_executor(), [self = shared_from_this()] { self->Close(); });
+}
+
+void Connection::SetDeadline(Clock::time_point deadline) {
+  deadline_.store(deadline.time_since_epoch().count(), std::memory_order_relaxed);
 }
 
 void Connection::OnRead(beast::error_code error) {
   if (phase_ != Phase::kReading) return;
   phase_ = Phase::kAnswering;
   handled_ = Clock::now();
+  SetDeadline(handled_ + kReplyDeadline);
   client_ = peer_;
   if (!error) return Handle();
   const auto refusal = UnreadableRefusal(error);
@@ -119,7 +129,7 @@ void Connection::Handle() {
 void Connection::HandOverSignIn(std::string body, std::string client) {
   // The executor marks the connection's strand as having work outstanding, so the request
   // threads keep running until the answer has been posted back.
-  auto executor = net::prefer(stream_.get_executor(), net::execution::outstanding_work.tracked);
+  auto executor = net::prefer(socket_.get_executor(), net::execution::outstanding_work.tracked);
   const bool queued = context_.signIns.Submit(
       [self = shared_from_this(), executor, body = std::move(body), client = std::move(client)]() mutable {
         ApiReply reply;
@@ -139,28 +149,27 @@ void Connection::Answer(const ApiReply& reply, int httpStatus) {
   WriteLogLine(RequestLogEntry{client_, action_, reply.username, reply.status, reply.info,
                                std::chrono::duration<double, std::milli>(Clock::now() - handled_).count()});
   reply_ = ReplyText(reply, httpStatus);
-  stream_.expires_after(kReplyDeadline);
-  if (stopDeadline_) stream_.expires_at(std::min(*stopDeadline_, Clock::now() + kReplyDeadline));
-  net::async_write(stream_, net::buffer(reply_),
+  SetDeadline(stopDeadline_ ? std::min(*stopDeadline_, Clock::now() + kReplyDeadline) : Clock::now() + kReplyDeadline);
+  net::async_write(socket_, net::buffer(reply_),
                    [self = shared_from_this()](beast::error_code error, size_t) { self->OnWritten(error); });
 }
 
 void Connection::OnWritten(beast::error_code error) {
-  if (error) return Close();
-  beast::error_code ignored;
-  stream_.socket().shutdown(net::ip::tcp::socket::shutdown_send, ignored);
+  // The whole request was read: closing sends the end of the reply.
+  if (error || !inputLeft_) return Close();
   // Closing a socket with unread input resets the connection, and the client may lose the
-  // answer: first read what is left, for a short while.
-  if (!inputLeft_ && stream_.socket().available(ignored) == 0) return Close();
+  // answer: end the reply, then read what is left for a short while.
+  beast::error_code ignored;
+  socket_.shutdown(net::ip::tcp::socket::shutdown_send, ignored);
   phase_ = Phase::kClosing;
   drain_ = std::make_unique<char[]>(4096);
-  stream_.expires_after(kLingerTime);
+  SetDeadline(Clock::now() + kLingerTime);
   Linger(0);
 }
 
 void Connection::Linger(size_t dropped) {
   if (dropped >= kLingerBytes) return Close();
-  stream_.async_read_some(net::buffer(drain_.get(), 4096),
+  socket_.async_read_some(net::buffer(drain_.get(), 4096),
                           [self = shared_from_this(), dropped](beast::error_code error, size_t read) {
                             if (error) return self->Close();
                             self->Linger(dropped + read);
@@ -170,7 +179,7 @@ void Connection::Linger(size_t dropped) {
 void Connection::Close() {
   phase_ = Phase::kClosing;
   beast::error_code ignored;
-  stream_.socket().close(ignored);
+  socket_.close(ignored);
 }
 
 void Connection::WipeInput() {

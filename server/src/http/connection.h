@@ -5,10 +5,10 @@
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -46,6 +46,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // request was read is answered, but not after `deadline`. Safe from any thread.
   void Stop(std::chrono::steady_clock::time_point deadline);
 
+  // Deadlines are kept by one sweep over all connections rather than a timer each (a timer
+  // costs system calls on every request): Overdue says whether the current one has passed,
+  // Expire closes the connection. Both safe from any thread.
+  bool Overdue(std::chrono::steady_clock::time_point now) const;
+  void Expire();
+
  private:
   enum class Phase { kReading, kAnswering, kClosing };
 
@@ -58,7 +64,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void Close();
   void WipeInput();
 
-  boost::beast::tcp_stream stream_;
+  void SetDeadline(std::chrono::steady_clock::time_point deadline);
+
+  boost::asio::ip::tcp::socket socket_;
   boost::beast::flat_buffer buffer_;
   std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
   std::string reply_;  // the whole reply, head and body
@@ -70,6 +78,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   ConnectionContext& context_;
   std::chrono::steady_clock::time_point handled_;
   std::optional<std::chrono::steady_clock::time_point> stopDeadline_;
+  std::atomic<std::chrono::steady_clock::rep> deadline_{0};  // of the current phase
   Phase phase_ = Phase::kReading;
   bool inputLeft_ = false;  // the client sent more than the request that was answered
 };

@@ -40,7 +40,8 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config)
       signIns_(config.loginHashesAtOnce, static_cast<size_t>(config.loginHashesAtOnce) * 4),
       context_{api, signIns_, open_, config.trustedProxies},
       io_(threads_),
-      listener_(std::make_shared<Listener>(io_, limiter_, context_)) {}
+      listener_(std::make_shared<Listener>(io_, limiter_, context_)),
+      sweep_(io_) {}
 
 HttpServer::~HttpServer() {
   // Queued sign-ins hold connections and work on the event loop: drop them while it exists.
@@ -50,7 +51,19 @@ HttpServer::~HttpServer() {
 bool HttpServer::Listen(std::string& error) {
   if (!listener_->Open(config_.listen, config_.port, error)) return false;
   listener_->Accept();
+  Sweep();
   return true;
+}
+
+void HttpServer::Sweep() {
+  const auto now = std::chrono::steady_clock::now();
+  for (const auto& connection : open_.Those([now](const Connection& c) { return c.Overdue(now); })) {
+    connection->Expire();
+  }
+  sweep_.expires_after(std::chrono::milliseconds(250));
+  sweep_.async_wait([this](boost::system::error_code error) {
+    if (!error) Sweep();
+  });
 }
 
 void HttpServer::Run() {
@@ -64,7 +77,7 @@ void HttpServer::Run() {
 void HttpServer::Stop() {
   const auto deadline = std::chrono::steady_clock::now() + kStopGrace;
   listener_->Stop();
-  for (const auto& connection : open_.All()) connection->Stop(deadline);
+  for (const auto& connection : open_.Those([](const Connection&) { return true; })) connection->Stop(deadline);
   limiter_.WaitUntilNoneOpen(deadline);
   io_.stop();
 }

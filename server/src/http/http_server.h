@@ -3,6 +3,7 @@
 #pragma once
 
 #include <boost/asio/io_context.hpp>
+#include <boost/asio/steady_timer.hpp>
 
 #include <memory>
 #include <string>
@@ -37,6 +38,9 @@ class HttpServer {
   size_t ConnectionCap() const { return maxConnections_; }
 
  private:
+  // Every quarter second: closes the connections whose deadline has passed.
+  void Sweep();
+
   const ServiceConfig& config_;
   const int threads_;
   const size_t maxConnections_;
@@ -48,6 +52,7 @@ class HttpServer {
   ConnectionContext context_;
   boost::asio::io_context io_;
   std::shared_ptr<Listener> listener_;
+  boost::asio::steady_timer sweep_;
 };
 
 // The number of request threads for the `threads` setting: the cores this process may run

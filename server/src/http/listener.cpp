@@ -13,10 +13,8 @@ using tcp = net::ip::tcp;
 namespace {
 
 // The canonical text of the peer's address: IPv4 even when it reached an IPv6 socket.
-std::string PeerAddress(const tcp::socket& socket) {
-  boost::system::error_code error;
-  net::ip::address address = socket.remote_endpoint(error).address();
-  if (error) return "-";
+std::string PeerAddress(const tcp::endpoint& peer) {
+  net::ip::address address = peer.address();
   if (address.is_v6() && address.to_v6().is_v4_mapped()) {
     address = net::ip::make_address_v4(net::ip::v4_mapped, address.to_v6());
   }
@@ -48,10 +46,10 @@ bool Listener::Open(const std::string& address, int port, std::string& error) {
 }
 
 void Listener::Accept() {
-  acceptor_.async_accept(net::make_strand(io_), [self = shared_from_this()](boost::system::error_code error,
-                                                                            tcp::socket socket) {
-    self->OnAccepted(error, std::move(socket));
-  });
+  acceptor_.async_accept(net::make_strand(io_), peer_,
+                         [self = shared_from_this()](boost::system::error_code error, tcp::socket socket) {
+                           self->OnAccepted(error, std::move(socket));
+                         });
 }
 
 void Listener::OnAccepted(boost::system::error_code error, tcp::socket socket) {
@@ -64,7 +62,7 @@ void Listener::OnAccepted(boost::system::error_code error, tcp::socket socket) {
     return;
   }
   if (!error) {
-    std::string peer = PeerAddress(socket);
+    std::string peer = PeerAddress(peer_);
     if (auto slot = limiter_.Admit(peer, IsTrustedProxy(peer, context_.trustedProxies))) {
       std::make_shared<Connection>(std::move(socket), std::move(peer), std::move(slot), context_)->Start();
     } else {

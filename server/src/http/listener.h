@@ -30,4 +30,5 @@ class Listener : public std::enable_shared_from_this<Listener> {
   ConnectionContext& context_;
   boost::asio::ip::tcp::acceptor acceptor_;
   boost::asio::steady_timer pause_;  // after running out of file descriptors
+  boost::asio::ip::tcp::endpoint peer_;  // of the connection being accepted
 };

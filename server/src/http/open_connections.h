@@ -19,15 +19,17 @@ class OpenConnections {
     std::lock_guard lock(mutex_);
     open_.erase(connection);
   }
-  // Those still alive.
-  std::vector<std::shared_ptr<Connection>> All() {
-    std::vector<std::shared_ptr<Connection>> all;
+  // Those still alive for which `select(const Connection&)` holds. Taken out of the lock
+  // before they are handed back, since a connection's last owner going removes it.
+  template <typename Select>
+  std::vector<std::shared_ptr<Connection>> Those(Select select) {
+    std::vector<std::shared_ptr<Connection>> chosen;
     std::lock_guard lock(mutex_);
-    all.reserve(open_.size());
     for (const auto& [key, weak] : open_) {
-      if (auto connection = weak.lock()) all.push_back(std::move(connection));
+      if (!select(*key)) continue;
+      if (auto connection = weak.lock()) chosen.push_back(std::move(connection));
     }
-    return all;
+    return chosen;
   }
 
  private:
