@@ -59,12 +59,11 @@ Connection::Connection(net::ip::tcp::socket socket, std::string peer, Connection
 Connection::~Connection() { context_.open.Remove(this); }
 
 void Connection::Start() {
-  context_.open.Add(shared_from_this());
-  parser_.emplace();
-  parser_->header_limit(kMaxHeaderBytes);
-  parser_->body_limit(kMaxBodyBytes);
   SetDeadline(Clock::now() + kRequestDeadline);
-  http::async_read(socket_, buffer_, *parser_,
+  context_.open.Add(shared_from_this());
+  parser_.header_limit(kMaxHeaderBytes);
+  parser_.body_limit(kMaxBodyBytes);
+  http::async_read(socket_, buffer_, parser_,
                    [self = shared_from_this()](beast::error_code error, size_t) { self->OnRead(error); });
 }
 
@@ -104,7 +103,7 @@ void Connection::OnRead(beast::error_code error) {
 }
 
 void Connection::Handle() {
-  auto& request = parser_->get();
+  auto& request = parser_.get();
   const RequestAction action = ReadRequestAction(request.method_string(), request.target());
   action_ = action == RequestAction::kUnknown ? std::string(request.target()) : ActionName(action);
   client_ = ClientAddress(peer_, request["X-Forwarded-For"], context_.trustedProxies);
@@ -113,7 +112,7 @@ void Connection::Handle() {
 
   if (action == RequestAction::kUnknown) return Answer(Refusal(reply_info::kUnknownRequest), 404);
   // The program always says how long its form is; a chunked body is not the program talking.
-  if (parser_->chunked()) return Answer(Refusal(reply_info::kMalformed), 400);
+  if (parser_.chunked()) return Answer(Refusal(reply_info::kMalformed), 400);
   if (action == RequestAction::kLogin) return HandOverSignIn(std::move(body), client_);
 
   ApiReply reply;

@@ -68,7 +68,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   boost::asio::ip::tcp::socket socket_;
   boost::beast::flat_buffer buffer_;
-  std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
+  boost::beast::http::request_parser<boost::beast::http::string_body> parser_;
   std::string reply_;  // the whole reply, head and body
   std::unique_ptr<char[]> drain_;  // for lingering after a refusal
   const std::string peer_;
