@@ -14,6 +14,7 @@
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -131,6 +132,8 @@ int HoldIdle(int port, double seconds, int connections) {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const timeval patience{2, 0};  // a server that stops accepting ends the opening
+    if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
     if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
         connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
       std::fprintf(stderr, "connection %d failed\n", i);
