@@ -129,18 +129,21 @@ void Connection::HandOverSignIn(std::string body, std::string client) {
   // The executor marks the connection's strand as having work outstanding, so the request
   // threads keep running until the answer has been posted back.
   auto executor = net::prefer(socket_.get_executor(), net::execution::outstanding_work.tracked);
-  const bool queued = context_.signIns.Submit(
-      [self = shared_from_this(), executor, body = std::move(body), client = std::move(client)]() mutable {
-        ApiReply reply;
-        try {
-          reply = self->context_.api.Login(body, client);
-        } catch (const std::exception& e) {
-          std::fprintf(stderr, "sign-in failed: %s\n", EscapeLogField(e.what()).c_str());
-          reply = Refusal(reply_info::kServerError);
-        }
-        sodium_memzero(body.data(), body.size());
-        net::post(executor, [self, reply = std::move(reply)] { self->Answer(reply, 200); });
-      });
+  // The form holds the password: wiped when the last copy goes, run or refused.
+  std::shared_ptr<std::string> form(new std::string(std::move(body)), [](std::string* text) {
+    sodium_memzero(text->data(), text->size());
+    delete text;
+  });
+  const bool queued = context_.signIns.Submit([self = shared_from_this(), executor, form, client = std::move(client)] {
+    ApiReply reply;
+    try {
+      reply = self->context_.api.Login(*form, client);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "sign-in failed: %s\n", EscapeLogField(e.what()).c_str());
+      reply = Refusal(reply_info::kServerError);
+    }
+    net::post(executor, [self, reply = std::move(reply)] { self->Answer(reply, 200); });
+  });
   if (!queued) Answer(Refusal(reply_info::kBusy), 200);
 }
 
