@@ -88,9 +88,9 @@ int main(int argc, char** argv) {
       sigwait(&signals, &received);
       server.Stop();
     });
-    std::fprintf(stderr, "listening on %s:%d (%d request threads, at most %zu connections), database %s, mail via %s:%d\n",
-                 config.listen.c_str(), config.port, server.RequestThreads(), server.ConnectionCap(),
-                 config.database.c_str(), config.smtp.host.c_str(), config.smtp.port);
+    std::fprintf(stderr, "listening on %s:%d (%d request threads, at most %zu connections), database %s, "
+                 "mail via %s:%d\n", config.listen.c_str(), config.port, server.RequestThreads(),
+                 server.ConnectionCap(), config.database.c_str(), config.smtp.host.c_str(), config.smtp.port);
     server.Run();
     kill(getpid(), SIGTERM);  // ends the signal thread if the server ended by itself
     stopper.join();
