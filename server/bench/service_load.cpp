@@ -4,13 +4,21 @@
 //
 //   tarn-account-load PORT getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE
 // Prints requests per second, answers with status 1, failures and latency percentiles.
+//
+//   tarn-account-load PORT idle SECONDS CONNECTIONS
+// Opens CONNECTIONS connections that send nothing, 50 from each of 127.0.0.2, 127.0.0.3, ...
+// (so no address reaches the service's cap per address), prints "open N" when they are,
+// and holds them for SECONDS.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,31 +37,127 @@ struct Tally {
   std::vector<double> latencyMs;
 };
 
-// One exchange; 1 for status 1, 0 for another status, -1 for a transport failure.
-int Exchange(const sockaddr_in& address, const std::string& request) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return -1;
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
-    close(fd);
-    return -1;
-  }
-  std::string answer;
-  char buffer[2048];
-  for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, static_cast<size_t>(n));
-  close(fd);
+// 1 for an answer with status 1, 0 for another status, -1 for no complete answer.
+int Outcome(const std::string& answer) {
   if (answer.find("\r\n\r\n") == std::string::npos) return -1;
   return answer.find("\"status\":1") != std::string::npos ? 1 : 0;
+}
+
+// One request in flight: its socket, how much of the request has gone, what came back.
+struct Exchange {
+  int fd = -1;
+  size_t sent = 0;
+  std::string answer;
+  Clock::time_point start;
+};
+
+// Keeps `connections` requests in flight from one thread (epoll, non-blocking sockets), each
+// on a new connection, until `end`. Cheaper for the load core than a thread per connection,
+// so the server rather than the load generator sets the pace.
+Tally RunLoad(const sockaddr_in& address, const std::string& request, Clock::time_point end, int connections) {
+  Tally tally;
+  const int poller = epoll_create1(0);
+  std::vector<Exchange> exchanges(static_cast<size_t>(connections));
+  auto finish = [&](Exchange& e, int outcome) {
+    epoll_ctl(poller, EPOLL_CTL_DEL, e.fd, nullptr);
+    close(e.fd);
+    e.fd = -1;
+    tally.latencyMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - e.start).count());
+    (outcome == 1 ? tally.accepted : outcome == 0 ? tally.refused : tally.failed)++;
+  };
+  auto begin = [&](size_t index) {
+    Exchange& e = exchanges[index];
+    e = Exchange{socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0), 0, {}, Clock::now()};
+    if (e.fd < 0) return;
+    if (connect(e.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 && errno != EINPROGRESS) {
+      close(e.fd);
+      e.fd = -1;
+      tally.failed++;
+      return;
+    }
+    epoll_event event{};
+    event.events = EPOLLOUT | EPOLLIN;
+    event.data.u64 = index;
+    epoll_ctl(poller, EPOLL_CTL_ADD, e.fd, &event);
+  };
+  for (size_t i = 0; i < exchanges.size(); ++i) begin(i);
+  std::vector<epoll_event> events(exchanges.size());
+  char buffer[4096];
+  while (Clock::now() < end) {
+    const int ready = epoll_wait(poller, events.data(), static_cast<int>(events.size()), 100);
+    for (int r = 0; r < ready; ++r) {
+      const size_t index = events[static_cast<size_t>(r)].data.u64;
+      Exchange& e = exchanges[index];
+      if (e.fd < 0) continue;
+      if (e.sent < request.size()) {
+        const ssize_t n = send(e.fd, request.data() + e.sent, request.size() - e.sent, MSG_NOSIGNAL);
+        if (n < 0 && errno != EAGAIN) {
+          finish(e, -1);
+        } else if (n > 0 && (e.sent += static_cast<size_t>(n)) == request.size()) {
+          epoll_event event{};
+          event.events = EPOLLIN;
+          event.data.u64 = index;
+          epoll_ctl(poller, EPOLL_CTL_MOD, e.fd, &event);
+        }
+        if (e.fd >= 0) continue;
+      } else {
+        ssize_t n;
+        while ((n = recv(e.fd, buffer, sizeof buffer, 0)) > 0) e.answer.append(buffer, static_cast<size_t>(n));
+        if (n < 0 && errno == EAGAIN) continue;
+        finish(e, n == 0 ? Outcome(e.answer) : -1);
+      }
+      if (Clock::now() < end) begin(index);
+    }
+  }
+  for (auto& e : exchanges) {
+    if (e.fd >= 0) close(e.fd);  // still in flight at the end: not counted
+  }
+  close(poller);
+  return tally;
+}
+
+// Opens the idle connections and holds them; 0 when all opened.
+int HoldIdle(int port, double seconds, int connections) {
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+  std::vector<int> open;
+  for (int i = 0; i < connections; ++i) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1 + static_cast<uint32_t>(i / 50));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const timeval patience{2, 0};  // a server that stops accepting ends the opening
+    if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      std::fprintf(stderr, "connection %d failed\n", i);
+      if (fd >= 0) close(fd);
+      break;
+    }
+    open.push_back(fd);
+  }
+  std::printf("open %zu\n", open.size());
+  std::fflush(stdout);
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  for (int fd : open) close(fd);
+  return static_cast<int>(open.size()) == connections ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[2]) == "idle") {
+    return HoldIdle(std::atoi(argv[1]), std::atof(argv[3]), std::atoi(argv[4]));
+  }
   if (argc != 8) {
-    std::fprintf(stderr, "usage: %s PORT getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE\n", argv[0]);
+    std::fprintf(stderr, "usage: %s PORT getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE\n"
+                 "       %s PORT idle SECONDS CONNECTIONS\n", argv[0], argv[0]);
     return 2;
   }
   const int port = std::atoi(argv[1]);
@@ -74,30 +178,10 @@ int main(int argc, char** argv) {
   address.sin_port = htons(static_cast<uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
 
-  std::vector<Tally> tallies(static_cast<size_t>(connections));
-  std::vector<std::thread> workers;
-  const auto end = Clock::now() + std::chrono::duration<double>(seconds);
   const auto start = Clock::now();
-  for (auto& tally : tallies) {
-    workers.emplace_back([&, t = &tally] {
-      while (Clock::now() < end) {
-        const auto before = Clock::now();
-        const int result = Exchange(address, request);
-        t->latencyMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - before).count());
-        (result == 1 ? t->accepted : result == 0 ? t->refused : t->failed)++;
-      }
-    });
-  }
-  for (auto& worker : workers) worker.join();
+  const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  Tally total = RunLoad(address, request, end, connections);
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-
-  Tally total;
-  for (auto& t : tallies) {
-    total.accepted += t.accepted;
-    total.refused += t.refused;
-    total.failed += t.failed;
-    total.latencyMs.insert(total.latencyMs.end(), t.latencyMs.begin(), t.latencyMs.end());
-  }
   std::sort(total.latencyMs.begin(), total.latencyMs.end());
   auto percentile = [&](double p) {
     return total.latencyMs.empty() ? 0.0 : total.latencyMs[static_cast<size_t>(p * (total.latencyMs.size() - 1))];

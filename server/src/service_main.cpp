@@ -4,7 +4,7 @@
 //   tarn-account-service [--config FILE]
 // Settings come from the file and TARN_* environment variables (see service_config.h).
 #include <curl/curl.h>
-#include <httplib.h>
+#include <sys/resource.h>
 
 #include <csignal>
 #include <cstdio>
@@ -17,12 +17,25 @@
 #include "api/account_api.h"
 #include "store/account_store.h"
 #include "store/database.h"
-#include "http/http_frontend.h"
+#include "http/http_server.h"
 #include "mail/mail_sender.h"
 #include "store/mail_store.h"
 #include "api/password_hash.h"
 #include "config/service_config.h"
 #include "mail/smtp_client.h"
+
+namespace {
+
+// Every connection is a file descriptor: take all the process may have.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::string configPath;
@@ -40,6 +53,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
+  RaiseDescriptorLimit();
   if (!InitPasswordHashing() || curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
     std::fprintf(stderr, "cannot initialise libsodium or libcurl\n");
     return 1;
@@ -64,28 +78,22 @@ int main(int argc, char** argv) {
     AccountApi api(accounts, mails, config, [] { return static_cast<int64_t>(std::time(nullptr)); },
                    [&sender] { sender.Wake(); });
 
-    httplib::Server server;
-    const int threads = config.threads;
-    server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
-    server.set_payload_max_length(64 * 1024);
-    server.set_read_timeout(10, 0);
-    server.set_write_timeout(10, 0);
-    InstallRoutes(server, api, config);
-
-    std::thread stopper([&server, signals] {
-      int received = 0;
-      sigwait(&signals, &received);
-      server.stop();
-    });
-    if (!server.bind_to_port(config.listen.c_str(), config.port)) {
-      std::fprintf(stderr, "cannot listen on %s:%d\n", config.listen.c_str(), config.port);
-      kill(getpid(), SIGTERM);  // ends the signal thread
-      stopper.join();
+    HttpServer server(api, config);
+    if (!server.Listen(error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
-    std::fprintf(stderr, "listening on %s:%d, database %s, mail via %s:%d\n", config.listen.c_str(), config.port,
-                 config.database.c_str(), config.smtp.host.c_str(), config.smtp.port);
-    server.listen_after_bind();
+    // A stop ends the mail sender between two mails while the server lets its requests finish.
+    std::thread stopper([&server, &sender, signals] {
+      int received = 0;
+      sigwait(&signals, &received);
+      sender.Stop();
+      server.Stop();
+    });
+    std::fprintf(stderr, "listening on %s:%d (%d request threads, at most %zu connections), database %s, "
+                 "mail via %s:%d\n", config.listen.c_str(), config.port, server.RequestThreads(),
+                 server.ConnectionCap(), config.database.c_str(), config.smtp.host.c_str(), config.smtp.port);
+    server.Run();
     kill(getpid(), SIGTERM);  // ends the signal thread if the server ended by itself
     stopper.join();
   } catch (const std::exception& e) {

@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <sys/time.h>
+
 #include <cstdlib>
 
 RawReply RawExchange(int port, const std::string& request, const char* from) {
@@ -52,4 +54,33 @@ std::string ProgramRequest(int port, const std::string& action, const std::strin
          "Cache-Control: no-cache\r\n"
          "Content-Type: application/x-www-form-urlencoded\r\n"
          "\r\n" + body;
+}
+
+int ConnectFrom(int port, const std::string& from) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (inet_pton(AF_INET, from.c_str(), &local.sin_addr) != 1 ||
+      bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string ReadUntilClosed(int fd, double seconds) {
+  timeval wait{};
+  wait.tv_sec = static_cast<time_t>(seconds);
+  wait.tv_usec = static_cast<suseconds_t>((seconds - static_cast<double>(wait.tv_sec)) * 1e6);
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  std::string answer;
+  char buffer[4096];
+  for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, static_cast<size_t>(n));
+  return answer;
 }

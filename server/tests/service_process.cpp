@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "test_folder.h"
 
@@ -47,6 +49,22 @@ void ServiceProcess::Kill(int signal) {
   kill(pid_, signal);
   waitpid(pid_, nullptr, 0);
   pid_ = -1;
+}
+
+int ServiceProcess::StopWithin(int signal, double seconds) {
+  if (pid_ <= 0) return -1;
+  kill(pid_, signal);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  int status = 0;
+  while (waitpid(pid_, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      Kill(SIGKILL);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::pair<int, std::string> RunTool(const std::vector<std::string>& args, const Settings& settings,

@@ -18,8 +18,12 @@ class ServiceProcess {
   ServiceProcess& operator=(const ServiceProcess&) = delete;
 
   bool Running() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   // Sends `signal` and waits for the process to end.
   void Kill(int signal);
+  // Sends `signal` and waits up to `seconds` for the process to end: its exit code, or -1
+  // when it was still running (it is then killed).
+  int StopWithin(int signal, double seconds);
 
  private:
   pid_t pid_ = -1;

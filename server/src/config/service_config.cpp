@@ -6,6 +6,9 @@
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
+#include <sys/stat.h>
+
+#include "config/ip_address.h"
 
 namespace {
 
@@ -46,8 +49,12 @@ const Setting kSettings[] = {
     {"smtp_password", nullptr, &SmtpSettings::password, 0, 0, nullptr},
     {"smtp_sender", nullptr, &SmtpSettings::sender, 0, 0, nullptr},
     {"port", nullptr, nullptr, 1, 65535, [](ServiceConfig& c, long long v) { c.port = static_cast<int>(v); }},
-    {"threads", nullptr, nullptr, 1, 256, [](ServiceConfig& c, long long v) { c.threads = static_cast<int>(v); }},
-    {"trust_proxy", nullptr, nullptr, 0, 1, [](ServiceConfig& c, long long v) { c.trustProxy = v != 0; }},
+    {"threads", nullptr, nullptr, 0, 256, [](ServiceConfig& c, long long v) { c.threads = static_cast<int>(v); }},
+    {"trust_proxy", &ServiceConfig::trustProxy, nullptr, 0, 0, nullptr},
+    {"max_connections", nullptr, nullptr, 1, 1000000,
+     [](ServiceConfig& c, long long v) { c.maxConnections = static_cast<int>(v); }},
+    {"max_connections_per_address", nullptr, nullptr, 1, 1000000,
+     [](ServiceConfig& c, long long v) { c.maxConnectionsPerAddress = static_cast<int>(v); }},
     {"smtp_port", nullptr, nullptr, 1, 65535,
      [](ServiceConfig& c, long long v) { c.smtp.port = static_cast<int>(v); }},
     {"smtp_timeout_seconds", nullptr, nullptr, 1, 600,
@@ -95,6 +102,14 @@ bool ApplySetting(ServiceConfig& config, const std::string& key, const std::stri
       error = "smtp_security must be none, starttls or tls";
       return false;
     }
+    if (key == "trust_proxy") {
+      auto proxies = ReadTrustedProxies(value);
+      if (!proxies) {
+        error = "trust_proxy must list the IP addresses of the trusted proxies";
+        return false;
+      }
+      config.trustedProxies = std::move(*proxies);
+    }
     return true;
   }
   error = "unknown setting " + key;
@@ -119,6 +134,13 @@ bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::stri
         error = path + ":" + std::to_string(number) + ": " + error;
         return false;
       }
+    }
+    // The SMTP password must not be there for every user of the machine to read.
+    struct stat status {};
+    if (!config.smtp.password.empty() && stat(path.c_str(), &status) == 0 && (status.st_mode & (S_IRGRP | S_IROTH))) {
+      error = path + " holds smtp_password and other users can read it: make it readable by the service's user " +
+              "only (chmod 600 " + path + ")";
+      return false;
     }
   }
   for (const Setting& s : kSettings) {

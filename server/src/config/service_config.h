@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "mail/retry_schedule.h"
 #include "mail/smtp_client.h"
@@ -12,8 +13,11 @@ struct ServiceConfig {
   std::string listen = "127.0.0.1";
   int port = 8080;
   std::string database = "tarn-accounts.db";
-  int threads = 8;                 // request threads
-  bool trustProxy = false;         // take the client address from X-Forwarded-For
+  int threads = 0;                 // request threads; 0: one per core the process may use
+  std::string trustProxy;          // the setting as written
+  std::vector<std::string> trustedProxies;  // whose X-Forwarded-For is believed
+  int maxConnections = 16384;      // open connections in all
+  int maxConnectionsPerAddress = 64;  // open connections per client address
   int mailHourlyLimit = 30;        // reminder mails per account and hour
   SmtpSettings smtp;
   RetrySchedule retry;
@@ -29,7 +33,8 @@ struct ServiceConfig {
 bool ApplySetting(ServiceConfig& config, const std::string& key, const std::string& value, std::string& error);
 
 // Reads the file (when `path` is not empty) and then the environment, and checks the
-// result as a whole (CheckServiceConfig).
+// result as a whole (CheckServiceConfig). A file that holds smtp_password must be readable
+// by its owner only.
 bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::string& error);
 
 // Refuses settings that are each valid but unsafe together: an SMTP login over a plain

@@ -1,0 +1,193 @@
+#include "http/connection.h"
+
+#include <sodium.h>
+
+#include <boost/asio/dispatch.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/http/error.hpp>
+#include <boost/beast/http/read.hpp>
+
+#include <cstdio>
+#include <exception>
+
+#include "http/client_address.h"
+#include "http/log_line.h"
+#include "http/request_limits.h"
+
+namespace net = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The whole reply: the head, then the JSON.
+std::string ReplyText(const ApiReply& reply, int httpStatus) {
+  const char* reason = httpStatus == 200 ? "OK" : httpStatus == 404 ? "Not Found" : "Bad Request";
+  return "HTTP/1.1 " + std::to_string(httpStatus) + " " + reason +
+         "\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: " + std::to_string(reply.json.size()) +
+         "\r\nConnection: close\r\n\r\n" + reply.json;
+}
+
+// What to answer a request that could not be read, or nothing when the client is gone or
+// too slow (then there is no one to answer).
+std::optional<std::pair<const char*, int>> UnreadableRefusal(beast::error_code error) {
+  if (error == http::error::body_limit) return std::pair{reply_info::kTooLarge, 200};
+  if (error == http::error::header_limit || error == http::error::buffer_overflow) {
+    return std::pair{reply_info::kTooLarge, 400};
+  }
+  if (error.category() == beast::error_code(http::error::end_of_stream).category() &&
+      error != http::error::end_of_stream &&
+      error != http::error::partial_message) {
+    return std::pair{reply_info::kMalformed, 400};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+Connection::Connection(net::ip::tcp::socket socket, std::string peer, ConnectionLimiter::Slot slot,
+                       ConnectionContext& context)
+    : socket_(std::move(socket)),
+      buffer_(kMaxHeaderBytes + kMaxBodyBytes),
+      peer_(std::move(peer)),
+      slot_(std::move(slot)),
+      context_(context) {}
+
+Connection::~Connection() { context_.open.Remove(this); }
+
+void Connection::Start() {
+  SetDeadline(Clock::now() + kRequestDeadline);
+  context_.open.Add(shared_from_this());
+  parser_.header_limit(kMaxHeaderBytes);
+  parser_.body_limit(kMaxBodyBytes);
+  http::async_read(socket_, buffer_, parser_,
+                   [self = shared_from_this()](beast::error_code error, size_t) { self->OnRead(error); });
+}
+
+void Connection::Stop(Clock::time_point deadline) {
+  net::dispatch(socket_.get_executor(), [self = shared_from_this(), deadline] {
+    self->stopDeadline_ = deadline;
+    if (self->phase_ == Phase::kReading) return self->Close();
+    if (!self->Overdue(deadline)) self->SetDeadline(deadline);
+  });
+}
+
+bool Connection::Overdue(Clock::time_point now) const {
+  return deadline_.load(std::memory_order_relaxed) <= now.time_since_epoch().count();
+}
+
+void Connection::Expire() {
+  // Closing the socket ends the read or write under way; its handler then lets go.
+  net::dispatch(socket_.get_executor(), [self = shared_from_this()] { self->Close(); });
+}
+
+void Connection::SetDeadline(Clock::time_point deadline) {
+  deadline_.store(deadline.time_since_epoch().count(), std::memory_order_relaxed);
+}
+
+void Connection::OnRead(beast::error_code error) {
+  if (phase_ != Phase::kReading) return;
+  phase_ = Phase::kAnswering;
+  handled_ = Clock::now();
+  SetDeadline(handled_ + kReplyDeadline);
+  client_ = peer_;
+  if (!error) return Handle();
+  const auto refusal = UnreadableRefusal(error);
+  if (!refusal || stopDeadline_) return Close();
+  inputLeft_ = true;
+  action_ = "unreadable";
+  Answer(Refusal(refusal->first), refusal->second);
+}
+
+void Connection::Handle() {
+  auto& request = parser_.get();
+  const RequestAction action = ReadRequestAction(request.method_string(), request.target());
+  action_ = action == RequestAction::kUnknown ? std::string(request.target()) : ActionName(action);
+  client_ = ClientAddress(peer_, request["X-Forwarded-For"], context_.trustedProxies);
+  std::string body = std::move(request.body());
+  WipeInput();
+
+  if (action == RequestAction::kUnknown) return Answer(Refusal(reply_info::kUnknownRequest), 404);
+  // The program always says how long its form is; a chunked body is not the program talking.
+  if (parser_.chunked()) return Answer(Refusal(reply_info::kMalformed), 400);
+  if (action == RequestAction::kLogin) return HandOverSignIn(std::move(body), client_);
+
+  ApiReply reply;
+  try {
+    reply = action == RequestAction::kGetInfo ? context_.api.GetInfo(body) : context_.api.SendMsg(body);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "request failed: %s\n", EscapeLogField(e.what()).c_str());
+    reply = Refusal(reply_info::kServerError);
+  }
+  Answer(reply, 200);
+}
+
+void Connection::HandOverSignIn(std::string body, std::string client) {
+  // The executor marks the connection's strand as having work outstanding, so the request
+  // threads keep running until the answer has been posted back.
+  auto executor = net::prefer(socket_.get_executor(), net::execution::outstanding_work.tracked);
+  // The form holds the password: wiped when the last copy goes, run or refused.
+  std::shared_ptr<std::string> form(new std::string(std::move(body)), [](std::string* text) {
+    sodium_memzero(text->data(), text->size());
+    delete text;
+  });
+  const bool queued = context_.signIns.Submit([self = shared_from_this(), executor, form, client = std::move(client)] {
+    ApiReply reply;
+    try {
+      reply = self->context_.api.Login(*form, client);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "sign-in failed: %s\n", EscapeLogField(e.what()).c_str());
+      reply = Refusal(reply_info::kServerError);
+    }
+    net::post(executor, [self, reply = std::move(reply)] { self->Answer(reply, 200); });
+  });
+  if (!queued) Answer(Refusal(reply_info::kBusy), 200);
+}
+
+void Connection::Answer(const ApiReply& reply, int httpStatus) {
+  WriteLogLine(RequestLogEntry{client_, action_, reply.username, reply.status, reply.info,
+                               std::chrono::duration<double, std::milli>(Clock::now() - handled_).count()});
+  reply_ = ReplyText(reply, httpStatus);
+  SetDeadline(stopDeadline_ ? std::min(*stopDeadline_, Clock::now() + kReplyDeadline) : Clock::now() + kReplyDeadline);
+  net::async_write(socket_, net::buffer(reply_),
+                   [self = shared_from_this()](beast::error_code error, size_t) { self->OnWritten(error); });
+}
+
+void Connection::OnWritten(beast::error_code error) {
+  // The whole request was read: closing sends the end of the reply.
+  if (error || !inputLeft_) return Close();
+  // Closing a socket with unread input resets the connection, and the client may lose the
+  // answer: end the reply, then read what is left for a short while.
+  beast::error_code ignored;
+  socket_.shutdown(net::ip::tcp::socket::shutdown_send, ignored);
+  phase_ = Phase::kClosing;
+  drain_ = std::make_unique<char[]>(4096);
+  SetDeadline(Clock::now() + kLingerTime);
+  Linger(0);
+}
+
+void Connection::Linger(size_t dropped) {
+  if (dropped >= kLingerBytes) return Close();
+  socket_.async_read_some(net::buffer(drain_.get(), 4096),
+                          [self = shared_from_this(), dropped](beast::error_code error, size_t read) {
+                            if (error) return self->Close();
+                            self->Linger(dropped + read);
+                          });
+}
+
+void Connection::Close() {
+  phase_ = Phase::kClosing;
+  beast::error_code ignored;
+  socket_.close(ignored);
+}
+
+void Connection::WipeInput() {
+  // The sign-in form holds the password: leave no copy of the raw request in the buffer.
+  inputLeft_ = buffer_.size() > 0;
+  buffer_.clear();
+  const auto whole = buffer_.prepare(buffer_.capacity());
+  sodium_memzero(whole.data(), whole.size());
+}

@@ -1,0 +1,83 @@
+#include "http/http_server.h"
+
+#include <sched.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+#include "http/listener.h"
+#include "http/request_limits.h"
+
+namespace {
+
+// Room for the database, the log, the mail sender and the listener itself.
+constexpr rlim_t kReservedDescriptors = 64;
+
+// The connection cap, lowered to what the descriptor limit allows.
+size_t ConnectionCapWithin(size_t configured) {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return configured;
+  return std::min<size_t>(configured, limit.rlim_cur > kReservedDescriptors ? limit.rlim_cur - kReservedDescriptors : 1);
+}
+
+}  // namespace
+
+int RequestThreadCount(int configured) {
+  if (configured > 0) return configured;
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) > 0) return CPU_COUNT(&cores);
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config)
+    : config_(config),
+      threads_(RequestThreadCount(config.threads)),
+      maxConnections_(ConnectionCapWithin(static_cast<size_t>(config.maxConnections))),
+      limiter_(maxConnections_, static_cast<size_t>(config.maxConnectionsPerAddress)),
+      signIns_(config.loginHashesAtOnce, static_cast<size_t>(config.loginHashesAtOnce) * 4),
+      context_{api, signIns_, open_, config.trustedProxies},
+      io_(threads_),
+      listener_(std::make_shared<Listener>(io_, limiter_, context_)),
+      sweep_(io_) {}
+
+HttpServer::~HttpServer() {
+  // Queued sign-ins hold connections and work on the event loop: drop them while it exists.
+  signIns_.Stop();
+}
+
+bool HttpServer::Listen(std::string& error) {
+  if (!listener_->Open(config_.listen, config_.port, error)) return false;
+  listener_->Accept();
+  Sweep();
+  return true;
+}
+
+void HttpServer::Sweep() {
+  const auto now = std::chrono::steady_clock::now();
+  for (const auto& connection : open_.Those([now](const Connection& c) { return c.Overdue(now); })) {
+    connection->Expire();
+  }
+  sweep_.expires_after(std::chrono::milliseconds(250));
+  sweep_.async_wait([this](boost::system::error_code error) {
+    if (!error) Sweep();
+  });
+}
+
+void HttpServer::Run() {
+  std::vector<std::thread> others;
+  for (int i = 1; i < threads_; ++i) others.emplace_back([this] { io_.run(); });
+  io_.run();
+  for (auto& thread : others) thread.join();
+  signIns_.Stop();
+}
+
+void HttpServer::Stop() {
+  const auto deadline = std::chrono::steady_clock::now() + kStopGrace;
+  listener_->Stop();
+  for (const auto& connection : open_.Those([](const Connection&) { return true; })) connection->Stop(deadline);
+  limiter_.WaitUntilNoneOpen(deadline);
+  io_.stop();
+}

@@ -1,0 +1,60 @@
+// The service's HTTP side: request threads running one event loop (no thread per
+// connection), the listener, the connection caps and the sign-in threads.
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include <memory>
+#include <string>
+
+#include "api/account_api.h"
+#include "config/service_config.h"
+#include "http/connection.h"
+#include "http/connection_limiter.h"
+#include "http/open_connections.h"
+#include "http/sign_in_runner.h"
+
+class Listener;
+
+class HttpServer {
+ public:
+  // `api` and `config` must outlive the server.
+  HttpServer(AccountApi& api, const ServiceConfig& config);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // Binds the configured address and port; false with `error` set when it cannot.
+  bool Listen(std::string& error);
+  // Serves on the request threads (the calling one among them) until Stop has finished.
+  void Run();
+  // Stops accepting, closes connections still waiting for their request, gives requests
+  // already read a short grace to be answered, then ends Run. Safe from any thread; returns
+  // when the grace is over or nothing is left open.
+  void Stop();
+
+  int RequestThreads() const { return threads_; }
+  size_t ConnectionCap() const { return maxConnections_; }
+
+ private:
+  // Every quarter second: closes the connections whose deadline has passed.
+  void Sweep();
+
+  const ServiceConfig& config_;
+  const int threads_;
+  const size_t maxConnections_;
+  // Declared before the event loop: the connections the loop still holds when it is
+  // destroyed refer to these.
+  ConnectionLimiter limiter_;
+  OpenConnections<Connection> open_;
+  SignInRunner signIns_;
+  ConnectionContext context_;
+  boost::asio::io_context io_;
+  std::shared_ptr<Listener> listener_;
+  boost::asio::steady_timer sweep_;
+};
+
+// The number of request threads for the `threads` setting: the cores this process may run
+// on when it is 0.
+int RequestThreadCount(int configured);
