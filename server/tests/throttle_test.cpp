@@ -1,11 +1,8 @@
-// Sign-in throttling, the password-check pool and the mail retry schedule: the rules that
+// Sign-in throttling and the mail retry schedule: the rules that
 // decide, with their clock given.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "api/attempt_throttle.h"
-#include "api/password_check_pool.h"
 #include "mail/retry_schedule.h"
 
 TEST(AttemptThrottle, CountsUpToTheLimitUntilTheWindowPasses) {
@@ -33,14 +30,6 @@ TEST(AttemptThrottle, ForgetsOnlyTheOldestKeysWhenFull) {
   for (int i = 0; i < 1000; ++i) throttle.TryCount("made-up" + std::to_string(i), 7);
   EXPECT_TRUE(throttle.TryCount("fresh", 8)) << "a flood never blocks a new key";
   EXPECT_FALSE(throttle.TryCount("fresh", 9));
-}
-
-TEST(PasswordCheckPool, GivesItsPlaceBackWhenACheckThrows) {
-  PasswordCheckPool pool(1);
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_THROW(pool.Run([]() -> bool { throw std::runtime_error("hash failed"); }), std::runtime_error);
-  }
-  EXPECT_EQ(std::optional<bool>(true), pool.Run([] { return true; })) << "not busy";
 }
 
 TEST(RetrySchedule, DoublesUpToTheCapAndGivesUp) {

@@ -11,7 +11,6 @@
 #include "store/account_store.h"
 #include "api/attempt_throttle.h"
 #include "store/mail_store.h"
-#include "api/password_check_pool.h"
 #include "config/service_config.h"
 
 struct ApiReply {
@@ -52,7 +51,6 @@ class AccountApi {
   AttemptThrottle addressAttempts_;
   AttemptThrottle pairFailures_;
   AttemptThrottle accountFailures_;
-  PasswordCheckPool passwordChecks_;
 };
 
 // The short texts of refusals (the program shows the sign-in ones to the user).
