@@ -17,7 +17,6 @@
 #include "account/account_forms.h"
 #include "account/account_messages.h"
 #include "account/password.h"
-#include "account/reply_document.h"
 #include "account/send_reminder.h"
 #include "account/service_info.h"
 #include "account/service_post.h"
@@ -106,22 +105,6 @@ TEST(ServicePost, AcceptsOnlyStatus200To206) {
       EXPECT_EQ(0u, reply.body.Length()) << c.status;  // a refused reply's body is not read
     }
     EXPECT_EQ(1u, server.RequestCount()) << c.status;
-  }
-}
-
-TEST(ServicePost, ReadsBodiesOfEverySize) {
-  std::string large;
-  large += R"({"status":1,"notice_text":")";
-  while (large.size() < 100 * 1024) large += "0123456789abcdef";
-  large += R"("})";
-  for (const std::string& body : {std::string(), std::string("<html>"), large}) {
-    LocalHttpServer server([&](const HttpRequest&) { return StatusReply(200, body); });
-    const ServiceReply reply = ServicePost(kServiceInfoPath, L"a=1", Local(server.Port()));
-    ASSERT_EQ(kPostOk, reply.code);
-    EXPECT_EQ(body.size(), reply.body.Length());
-    EXPECT_EQ(body, reply.body.Text());
-    ReplyDocument document;
-    EXPECT_EQ(body == large, document.Parse(reply.body.Text()));
   }
 }
 

@@ -100,9 +100,15 @@ TEST_F(LoginDialogTest, AcceptedSignInShowsTheSignedInView) {
   }
 }
 
+// Signed in before: the dialog opens on the signed-in view with today and the stored
+// expiry, and the refusal signs out.
 TEST_F(LoginDialogTest, RefusedSignInShowsTheServiceTextAndKeepsTheTypedName) {
-  g_bSignedIn = true;  // signed in before: the refusal signs out
+  g_bSignedIn = true;
   Open();
+  EXPECT_EQ(L"重新登录", Text(IDOK));
+  EXPECT_TRUE(Shown(IDC_LOGIN_SIGNED_IN));
+  EXPECT_FALSE(Shown(IDC_LOGIN_USER));
+  EXPECT_EQ(SignedInText(L"old@x.cn", LocalToday(), *LocalDateOf(123)), Text(IDC_LOGIN_SIGNED_IN));
   Press(IDOK);  // from the signed-in view back to the input
   Reply(Json(R"({"status":0,"time":5,"expire":99,"info":"密码错误"})"));
   SignIn(L"new@x.cn", L"wrong-pw");
@@ -141,15 +147,6 @@ TEST_F(LoginDialogTest, FailedExchangesLeaveTheRecordAndTheFlag) {
     EXPECT_EQ(L"登录", Text(IDOK));
     ::DestroyWindow(Dialog());
   }
-}
-
-TEST_F(LoginDialogTest, OpensSignedInWithTodayAndTheStoredExpiry) {
-  g_bSignedIn = true;
-  Open();
-  EXPECT_EQ(L"重新登录", Text(IDOK));
-  EXPECT_TRUE(Shown(IDC_LOGIN_SIGNED_IN));
-  EXPECT_FALSE(Shown(IDC_LOGIN_USER));
-  EXPECT_EQ(SignedInText(L"old@x.cn", LocalToday(), *LocalDateOf(123)), Text(IDC_LOGIN_SIGNED_IN));
 }
 
 }  // namespace

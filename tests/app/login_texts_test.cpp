@@ -30,9 +30,11 @@ TEST(LoginInput, RefusesWithTheNoticeAndTheEditToFix) {
   } cases[] = {
       {L"", L"", kEmptyUserNameText, IDC_LOGIN_USER},
       {L"a@bc", L"pass1234", kBadEmailText, IDC_LOGIN_USER},
+      {L"a@b.c d", L"", kBadEmailText, IDC_LOGIN_USER},  // the name is checked first
       {L"u@x.cn", L"123", kBadPasswordText, IDC_LOGIN_PASSWORD},
       {L"u@x.cn", std::wstring(21, L'p'), kBadPasswordText, IDC_LOGIN_PASSWORD},
       {L"u@x.cn", L"1234", nullptr, 0},
+      {L"u@x.cn", std::wstring(20, L'密'), nullptr, 0},  // UTF-16 units, not bytes
       {at82, std::wstring(20, L'p'), nullptr, 0},
       {at83, L"pass1234", kUserNameTooLongText, IDC_LOGIN_USER},
       {std::wstring(200, L'@'), L"", kUserNameTooLongText, IDC_LOGIN_USER},

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 
 #include "local_http_server.h"
@@ -15,6 +13,7 @@
 #include "window_probes.h"
 #include "res/resource.h"
 #include "storage/settings_record.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -25,11 +24,6 @@ using test_support::StatusReply;
 
 // The workers' tick of the program under test: its 30-second interval passes in 3 s.
 constexpr unsigned long kTickMs = 100;
-
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream file(path.c_str(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 bool Contains(const std::vector<std::wstring>& lines, const std::wstring& ending) {
   for (const auto& line : lines) {
@@ -97,7 +91,7 @@ TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
   ::PostMessageW(program.Control(IDC_START), WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_EQ(program.WaitForExit(20000), 2);
 
-  const std::string config = ReadBytes(surroundings.DataFile(L"Config.dat"));
+  const std::string config = ReadAllBytes(surroundings.DataFile(L"Config.dat")).value_or("");
   ASSERT_EQ(config.size(), sizeof(SettingsRecord));
   SettingsRecord record{};
   std::memcpy(&record, config.data(), sizeof record);
@@ -110,7 +104,7 @@ TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
   // The cleaned list in the ANSI code page (936): "名=值" is C3 FB 3D D6 B5.
   const std::string expected = std::string(healthy.begin(), healthy.end() - 3) + "\xC3\xFB=\xD6\xB5\r\n" +
                                std::string(missing.begin(), missing.end());
-  EXPECT_EQ(ReadBytes(surroundings.DataFile(L"site.txt")), expected);
+  EXPECT_EQ(ReadAllBytes(surroundings.DataFile(L"site.txt")), expected);
 }
 
 }  // namespace

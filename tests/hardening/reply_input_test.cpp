@@ -282,6 +282,7 @@ TEST(HostileReplies, NumbersAtAndBeyondTheirLimits) {
     EXPECT_FALSE(doc.Parse(json)) << json;
     EXPECT_EQ(kIntDefault, doc.GetInt("k", kIntDefault)) << json;
   }
+  // The int32 limits themselves are ReplyDocument's table (reply_reading_test).
   const struct {
     const char* json;
     int32_t asInt;
@@ -289,11 +290,6 @@ TEST(HostileReplies, NumbersAtAndBeyondTheirLimits) {
   } cases[] = {
       {R"({"k":1e-400})", 0, nullptr},  // underflows to zero
       {R"({"k":4.9e-324})", 0, nullptr},
-      {R"({"k":1e300})", kIntDefault, nullptr},
-      {R"({"k":2147483647.999})", INT32_MAX, nullptr},
-      {R"({"k":-2147483648.999})", INT32_MIN, nullptr},
-      {R"({"k":2147483648})", kIntDefault, nullptr},
-      {R"({"k":-2147483649})", kIntDefault, nullptr},
       {R"({"k":18446744073709551616})", kIntDefault, nullptr},
       {R"({"k":-0})", 0, L"0"},
       {R"({"k":-0.0})", 0, nullptr},

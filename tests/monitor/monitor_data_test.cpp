@@ -88,37 +88,22 @@ TEST(MonitorSettings, RestoresKnownValuesAndRepairsUnknownOnes) {
   }
 }
 
+// The text of every code the workers send is DescribeEvent's table (event_outcome_test);
+// here the edges of the status ranges.
 TEST(StatusText, NamesEveryCodeByTheTable) {
   const struct {
     int code;
     std::wstring text;
   } cases[] = {
-      {9, L"线程退出"},
-      {10, L"本机网络断线，请检查网线是否插好"},
-      {11, L"本机网络恢复正常"},
-      {21, L"本地网络始初化失败"},
-      {22, L"不能访问网站，可能本机不能上网，或网站故障"},
-      {24, L"发送提醒邮件：失败。"},
-      {25, L"发送提醒邮件：成功。"},
       {100, L"临时响应"},
-      {150, L"临时响应"},
-      {200, L"访问正常"},
       {299, L"访问正常"},
-      {301, L"当前网页300跳转"},
       {304, L"当前网页300跳转"},
-      {404, L"网页不存在"},
       {410, L"网页不存在"},
       {500, L"网站服务器，内部发生错误500"},
-      {503, L"网站服务器，内部发生错误500"},
-      {600, L"http未知状态"},
       {601, L"http未知状态"},
       {99999, L"http未知状态"},
-      {0, L"未知状态"},
-      {-1, L"未知状态"},
       {8, L"未知状态"},
-      {12, L"未知状态"},
       {23, L"未知状态"},
-      {99, L"未知状态"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.text, StatusText(c.code)) << c.code;
 }

@@ -27,27 +27,6 @@ using test_support::WaitUntil;
 
 namespace {
 
-struct Recorder {
-  std::map<int, std::vector<int>> codes;  // per site index, in arrival order
-};
-
-// Records the workers' events per site, standing in for the main window.
-class EventWindow {
- public:
-  EventWindow()
-      : window_([this](UINT message, WPARAM wParam, LPARAM lParam) {
-          if (message != WM_MONITOREVENT) return false;
-          recorder_.codes[static_cast<int>(wParam)].push_back(static_cast<int>(lParam));
-          return true;
-        }) {}
-  HWND Get() const { return window_.Get(); }
-  Recorder& Events() { return recorder_; }
-
- private:
-  Recorder recorder_;
-  test_support::MessageWindow window_;
-};
-
 class RecordingOwner : public SiteOwner {
  public:
   bool EmailReminderOn() const override { return true; }
@@ -113,10 +92,16 @@ class SiteCheckThreadRun : public ::testing::Test {
     return took;
   }
 
-  std::vector<int>& Codes(int index) { return window_.Events().codes[index]; }
+  std::vector<int>& Codes(int index) { return codes_[index]; }
 
   LocalHttpServer server_{Reply};
-  EventWindow window_;
+  std::map<int, std::vector<int>> codes_;  // the workers' events per site index, in arrival order
+  // Stands in for the main window.
+  test_support::MessageWindow window_{[this](UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_MONITOREVENT) return false;
+    codes_[static_cast<int>(wParam)].push_back(static_cast<int>(lParam));
+    return true;
+  }};
   RecordingOwner owner_;
   std::deque<SiteEntry> entries_;  // records never move while their workers run
 };
