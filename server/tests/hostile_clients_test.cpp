@@ -18,9 +18,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-const char* const kTooMany = "尝试次数过多，请稍后再试";
-const char* const kWrong = "用户名或密码错误";
-const char* const kSignedIn = "登录成功";
 const char* const kNotSignedIn = "未登录或服务已到期";
 const char* const kNotMarkedSent = "not yet recorded as sent";
 
@@ -52,12 +49,6 @@ long PeakMemoryKb(pid_t pid) {
 // The address of the n-th other client: 127.0.0.2, 127.0.0.3, ...
 std::string OtherClient(int n) { return "127.0.0." + std::to_string(2 + n); }
 
-size_t Occurrences(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
 std::string Post(const std::string& action, const std::string& headers, const std::string& body) {
   return "POST /index.php?g=Api&m=Client&a=" + action + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" + headers +
          "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -82,7 +73,7 @@ class HostileClients : public ServiceFixture {
   std::function<void()> AnsweredOnce(const std::string& request, int http, const char* info) {
     return [=, this] {
       const ServiceReply reply = ReadReply(RawExchange(port_, request));
-      EXPECT_EQ(1, reply.replies);
+      EXPECT_EQ(1u, reply.replies);
       EXPECT_EQ(http, reply.http);
       EXPECT_EQ(0, reply.status);
       EXPECT_EQ(info, reply.info);
@@ -146,23 +137,22 @@ class HostileClients : public ServiceFixture {
       std::string password;
       const char* info;
     } steps[] = {
-        {"127.0.0.1", "me@x.cn", "OWNER-PC", kPassword, kSignedIn},  // the owner's machine, known from now on
-        {"127.0.0.2", "me@x.cn", "GUESSER", "guess1", kWrong},
-        {"127.0.0.2", "me@x.cn", "GUESSER", "guess2", kWrong},
-        {"127.0.0.2", "me@x.cn", "GUESSER", "guess3", kWrong},
-        {"127.0.0.2", "me@x.cn", "GUESSER", "guess4", kTooMany},
-        {"127.0.0.2", "Me@X.cn", "GUESSER", kPassword, kTooMany},  // that address has used its share
-        {"127.0.0.3", "me@x.cn", "GUESSER", "guess5", kWrong},
-        {"127.0.0.3", "me@x.cn", "GUESSER", "guess6", kWrong},
-        {"127.0.0.4", "me@x.cn", "GUESSER", "guess7", kTooMany},  // the account-wide ceiling
-        {"127.0.0.1", "me@x.cn", "NEW-PC", kPassword, kTooMany},   // slows a machine the account does not know
-        {"127.0.0.1", "me@x.cn", "OWNER-PC", kPassword, kSignedIn},
-        {"127.0.0.5", "me@x.cn", "OWNER-PC", kPassword, kSignedIn},  // the owner's machine elsewhere
-        {"127.0.0.1", "me@x.cn", "OWNER-PC", "typo", kWrong},
+        {"127.0.0.1", "me@x.cn", "OWNER-PC", kPassword, "登录成功"},  // the owner's machine, known from now on
+        {"127.0.0.2", "me@x.cn", "GUESSER", "guess1", "用户名或密码错误"},
+        {"127.0.0.2", "me@x.cn", "GUESSER", "guess2", "用户名或密码错误"},
+        {"127.0.0.2", "me@x.cn", "GUESSER", "guess3", "用户名或密码错误"},
+        {"127.0.0.2", "me@x.cn", "GUESSER", "guess4", "尝试次数过多，请稍后再试"},
+        {"127.0.0.2", "Me@X.cn", "GUESSER", kPassword, "尝试次数过多，请稍后再试"},  // that address has used its share
+        {"127.0.0.3", "me@x.cn", "GUESSER", "guess5", "用户名或密码错误"},
+        {"127.0.0.3", "me@x.cn", "GUESSER", "guess6", "用户名或密码错误"},
+        {"127.0.0.4", "me@x.cn", "GUESSER", "guess7", "尝试次数过多，请稍后再试"},  // the account-wide ceiling
+        {"127.0.0.1", "me@x.cn", "NEW-PC", kPassword, "尝试次数过多，请稍后再试"},   // slows a machine the account does not know
+        {"127.0.0.1", "me@x.cn", "OWNER-PC", kPassword, "登录成功"},
+        {"127.0.0.5", "me@x.cn", "OWNER-PC", kPassword, "登录成功"},  // the owner's machine elsewhere
+        {"127.0.0.1", "me@x.cn", "OWNER-PC", "typo", "用户名或密码错误"},
     };
-    for (const auto& step : steps) {
-      EXPECT_EQ(step.info, Login(step.email, step.password, step.machine, step.from).info) << step.from << " "
-                                                                                           << step.password;
+    for (const auto& s : steps) {
+      EXPECT_EQ(s.info, Login(s.email, s.password, s.machine, s.from).info) << s.from << " " << s.password;
     }
   }
 
@@ -226,6 +216,7 @@ class HostileClients : public ServiceFixture {
 
 TEST_F(HostileClients, NoClientStopsTheServiceOrReachesBeyondItsOwnRequest) {
   const std::string info = InfoBody("", "MID");
+  const std::string http11 = "POST /index.php?g=Api&m=Client&a=getInfo HTTP/1.1\r\nHost: a\r\n";
   const struct {
     const char* name;
     std::function<void()> run;  // what the client does, then what must hold
@@ -237,12 +228,9 @@ TEST_F(HostileClients, NoClientStopsTheServiceOrReachesBeyondItsOwnRequest) {
        AnsweredOnce(Post("login", "Content-Type: multipart/form-data; boundary=XyZ\r\n",
                          "--XyZ\r\nContent-Disposition: form-data; name=\"username\"\r\n\r\nme@x.cn\r\n--XyZ--\r\n"),
                     200, "请求格式错误")},
-      {"chunked body", AnsweredOnce("POST /index.php?g=Api&m=Client&a=getInfo HTTP/1.1\r\nHost: a\r\n"
-                                    "Transfer-Encoding: chunked\r\n\r\n5\r\nusern\r\n0\r\n\r\n",
-                                    400, "请求格式错误")},
-      {"length and chunked together", AnsweredOnce("POST /index.php?g=Api&m=Client&a=getInfo HTTP/1.1\r\nHost: a\r\n"
-                                                   "Content-Length: 4\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
-                                                   400, "请求格式错误")},
+      {"chunked body", AnsweredOnce(http11 + "Transfer-Encoding: chunked\r\n\r\n5\r\nusern\r\n0\r\n\r\n", 400, "请求格式错误")},
+      {"length and chunked together",
+       AnsweredOnce(http11 + "Content-Length: 4\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400, "请求格式错误")},
       {"not a request line", AnsweredOnce("HELLO THERE\r\n\r\n", 400, "请求格式错误")},
       {"header block over 8 KiB",
        AnsweredOnce(Post("getInfo", "X-Pad: " + std::string(9000, 'p') + "\r\n", info), 400, "请求过大")},

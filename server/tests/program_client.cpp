@@ -2,11 +2,11 @@
 
 #include <cstdlib>
 
-#include "raw_http.h"
+#include "test_folder.h"
 
 ServiceReply ReadReply(const std::string& answer) {
   ServiceReply reply;
-  for (size_t at = answer.find("HTTP/1."); at != std::string::npos; at = answer.find("HTTP/1.", at + 1)) ++reply.replies;
+  reply.replies = Occurrences(answer, "HTTP/1.");
   const size_t space = answer.find(' ');
   const size_t blank = answer.find("\r\n\r\n");
   if (space == std::string::npos || blank == std::string::npos) return reply;
@@ -16,9 +16,5 @@ ServiceReply ReadReply(const std::string& answer) {
   reply.status = static_cast<int>(reply.Int("status"));
   reply.info = reply.Text("info");
   return reply;
-}
-
-ServiceReply PostAction(int port, const std::string& action, const std::string& body, const std::string& from) {
-  return ReadReply(RawExchange(port, ProgramRequest(port, action, body), from));
 }
 

@@ -1,5 +1,4 @@
-// The service's JSON replies as a test reads them back, and the program's requests sent
-// through RawExchange.
+// The service's JSON replies as a test reads them back from what RawExchange received.
 #pragma once
 
 #include <rapidjson/document.h>
@@ -11,7 +10,7 @@
 // many replies came in all.
 struct ServiceReply {
   int http = 0;  // 0 when no answer came
-  int replies = 0;
+  size_t replies = 0;
   int status = -1;
   std::string head;
   std::string info;
@@ -22,9 +21,4 @@ struct ServiceReply {
 };
 
 ServiceReply ReadReply(const std::string& answer);
-
-// Posts `body` as the program posts `action` to the service on 127.0.0.1:port, from the
-// loopback address `from`.
-ServiceReply PostAction(int port, const std::string& action, const std::string& body,
-                        const std::string& from = "127.0.0.1");
 

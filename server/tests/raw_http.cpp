@@ -6,8 +6,6 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include "test_folder.h"
-
 namespace {
 
 sockaddr_in Address(const std::string& ip, int port) {
@@ -28,16 +26,6 @@ int FreePort() {
   getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
   close(fd);
   return ntohs(address.sin_port);
-}
-
-bool WaitForPort(int port, double seconds) {
-  return WaitUntil(
-      [port] {
-        const int fd = ConnectFrom(port);
-        if (fd >= 0) close(fd);
-        return fd >= 0;
-      },
-      seconds);
 }
 
 int ConnectFrom(int port, const std::string& from) {

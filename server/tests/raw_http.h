@@ -7,8 +7,6 @@
 
 // A TCP port on 127.0.0.1 that nothing listens on right now.
 int FreePort();
-// Waits until something accepts connections on 127.0.0.1:port; false after `seconds`.
-bool WaitForPort(int port, double seconds);
 
 // A connection to 127.0.0.1:port from the loopback address `from` (127.0.0.2 and up stand
 // for other clients); -1 when it cannot connect. The caller closes it.

@@ -53,6 +53,10 @@ class ServiceFixture : public ::testing::Test {
     return static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n'));
   }
 
+  // Posts `body` as the program posts `action`, from the loopback address `from`.
+  ServiceReply PostAction(const std::string& action, const std::string& body, const std::string& from = "127.0.0.1") {
+    return ReadReply(RawExchange(port_, ProgramRequest(port_, action, body), from));
+  }
   // The program's three requests with the form bodies it writes.
   static std::string InfoBody(const std::string& email, const std::string& machine) {
     return "username=" + email + "&id=" + machine + "&softtype=2&ver=1.1.0.2";
@@ -60,15 +64,15 @@ class ServiceFixture : public ::testing::Test {
   ServiceReply Login(const std::string& email, const std::string& password, const std::string& machine = "MID",
                      const std::string& from = "127.0.0.1") {
     const std::string body = "username=" + email + "&pwd=" + Base64(password) + "&id=" + machine;
-    return PostAction(port_, "login", body + "&softtype=2&ver=1.1.0.2", from);
+    return PostAction("login", body + "&softtype=2&ver=1.1.0.2", from);
   }
   ServiceReply Info(const std::string& email, const std::string& machine = "MID") {
-    return PostAction(port_, "getInfo", InfoBody(email, machine));
+    return PostAction("getInfo", InfoBody(email, machine));
   }
   ServiceReply Remind(const std::string& email, int tpl, int code, const std::string& url,
                       const std::string& machine = "MID") {
     const std::string reminder = "&tpl=" + std::to_string(tpl) + "&code=" + std::to_string(code) + "&url=" + url;
-    return PostAction(port_, "sendMsg", InfoBody(email, machine) + reminder);
+    return PostAction("sendMsg", InfoBody(email, machine) + reminder);
   }
 
   TestFolder folder_;

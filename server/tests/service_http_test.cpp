@@ -8,14 +8,7 @@
 
 #include "service_fixture.h"
 
-namespace {
-
-class ServiceTest : public ServiceFixture {
- protected:
-  ServiceTest() { settings_.push_back({"TARN_MAIL_HOURLY_LIMIT", "3"}); }
-};
-
-}  // namespace
+using ServiceTest = ServiceFixture;
 
 TEST_F(ServiceTest, SignsInOnlyActiveAccountsWithTheirPassword) {
   AddAccount("me@x.cn");
@@ -42,7 +35,7 @@ TEST_F(ServiceTest, SignsInOnlyActiveAccountsWithTheirPassword) {
       {"softtype not a number", "username=me@x.cn&pwd=5a+G56CBYWI=&id=MID&softtype=x&ver=1.1.0.2", 0, "请求格式错误"},
   };
   for (const auto& c : cases) {
-    const ServiceReply reply = PostAction(port_, "login", c.body);
+    const ServiceReply reply = PostAction("login", c.body);
     EXPECT_EQ(200, reply.http) << c.name;
     EXPECT_EQ(c.status, reply.status) << c.name;
     EXPECT_EQ(c.info, reply.info) << c.name;
@@ -79,6 +72,7 @@ TEST_F(ServiceTest, ServiceInformationNeedsASignedInMachineAndCarriesNoticeAndUp
 }
 
 TEST_F(ServiceTest, RemindersOfSignedInMachinesArriveAsMails) {
+  settings_.push_back({"TARN_MAIL_HOURLY_LIMIT", "3"});
   AddAccount("me@x.cn");
   StartSink();
   StartService();

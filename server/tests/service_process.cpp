@@ -36,7 +36,11 @@ ServiceProcess::ServiceProcess(const std::vector<std::string>& argv, int port, c
   const int log = logPath.empty() ? -1 : open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   pid_ = Spawn(argv, settings, -1, -1, log);
   if (log >= 0) close(log);
-  if (!WaitForPort(port, 20)) Kill(SIGKILL);
+  const auto listening = [port] {
+    const int fd = ConnectFrom(port);
+    return fd >= 0 && close(fd) == 0;
+  };
+  if (!WaitUntil(listening, 20)) Kill(SIGKILL);
 }
 
 ServiceProcess::~ServiceProcess() {

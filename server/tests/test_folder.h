@@ -21,3 +21,5 @@ class TestFolder {
 bool WaitUntil(const std::function<bool()>& condition, double seconds);
 // The whole content of a file, "" when it cannot be read.
 std::string FileText(const std::string& path);
+// How many times `part` stands in `text`.
+size_t Occurrences(const std::string& text, const std::string& part);
