@@ -6,11 +6,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <span>
 
 #include "service_fixture.h"
 #include "store/database.h"
@@ -105,15 +107,11 @@ class HostileClients : public ServiceFixture {
   // line at a time: the program's getInfo from 127.0.0.1 is still answered, each time
   // while the whole crowd is still held open.
   void Crowd() {
-    Sockets crowd;
-    for (int i = 0; i < 1000; ++i) crowd.fds.push_back(ConnectFrom(port_, OtherClient(i / 50)));
-    std::vector<int> drips;
-    for (int i = 0; i < 40; ++i) {
-      drips.push_back(ConnectFrom(port_, OtherClient(20 + i)));
-      crowd.fds.push_back(drips.back());
-      SendAll(drips.back(), "POST /index.php?g=Api&m=Client&a=getInfo HTTP/1.0\r\n");
-    }
+    Sockets crowd;  // the idle ones from 127.0.0.2 to 127.0.0.21, then one drip each from 127.0.0.22 up
+    for (int i = 0; i < 1040; ++i) crowd.fds.push_back(ConnectFrom(port_, OtherClient(i < 1000 ? i / 50 : i - 980)));
     for (int fd : crowd.fds) ASSERT_GE(fd, 0);
+    const std::span<const int> drips(crowd.fds.data() + 1000, 40);
+    for (int fd : drips) SendAll(fd, "POST /index.php?g=Api&m=Client&a=getInfo HTTP/1.0\r\n");
     for (int round = 0; round < 3; ++round) {
       for (int fd : drips) SendAll(fd, "X-Drip-" + std::to_string(round) + ": slow\r\n");
       const auto start = Clock::now();
@@ -121,8 +119,7 @@ class HostileClients : public ServiceFixture {
       const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
       EXPECT_EQ(200, reply.http) << "round " << round;
       EXPECT_EQ(kNotSignedIn, reply.info) << "round " << round;
-      size_t open = 0;
-      for (int fd : crowd.fds) open += StillOpen(fd) ? 1 : 0;
+      const auto open = static_cast<size_t>(std::count_if(crowd.fds.begin(), crowd.fds.end(), StillOpen));
       EXPECT_EQ(crowd.fds.size(), open) << "round " << round << ": the crowd was let go before getInfo was answered";
       std::printf("getInfo beside %zu idle and slow connections: %.1f ms\n", open, ms);
     }

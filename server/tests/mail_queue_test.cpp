@@ -15,7 +15,7 @@ namespace {
 class MailQueue : public ::testing::Test {
  protected:
   TestFolder folder_;
-  Database db_{folder_.Path() + "/accounts.db", 100};
+  Database db_{folder_.Path() + "/accounts.db"};
   MailStore store_{db_};
 };
 
@@ -29,8 +29,7 @@ TEST_F(MailQueue, RetriesAnOutageOnTheScheduleDeliversOnceAndGivesUpInTheEnd) {
     delivered.push_back(message);
     return std::string();
   });
-  ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", "welcome", 1000, 30));
-  ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", "refused", 1000, 30));
+  for (const char* message : {"welcome", "refused"}) ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", message, 1000, 30));
 
   // The mail server is down: both attempts fail and wait for the schedule.
   EXPECT_EQ(0, sender.DeliverDue(1000));
@@ -55,8 +54,7 @@ TEST_F(MailQueue, RetriesAnOutageOnTheScheduleDeliversOnceAndGivesUpInTheEnd) {
 }
 
 TEST_F(MailQueue, LimitsMailsPerAccountAndHour) {
-  EXPECT_TRUE(store_.Enqueue(1, "a@x.cn", "m", 1000, 2));
-  EXPECT_TRUE(store_.Enqueue(1, "a@x.cn", "m", 1500, 2));
+  for (int64_t t : {1000, 1500}) EXPECT_TRUE(store_.Enqueue(1, "a@x.cn", "m", t, 2));
   EXPECT_FALSE(store_.Enqueue(1, "a@x.cn", "m", 2000, 2));
   EXPECT_TRUE(store_.Enqueue(2, "b@x.cn", "m", 2000, 2)) << "another account has its own share";
   EXPECT_TRUE(store_.Enqueue(1, "a@x.cn", "m", 4600, 2)) << "the first mail has left the hour";
@@ -73,8 +71,7 @@ TEST_F(MailQueue, WritesEachAttemptFirstAndStopsBetweenDeliveries) {
   running = &sender;
 
   // Told to stop during a delivery, the sender begins no other.
-  ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", "stop", 1000, 30));
-  ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", "next", 1000, 30));
+  for (const char* message : {"stop", "next"}) ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", message, 1000, 30));
   EXPECT_EQ(1, sender.DeliverDue(1000));
   ASSERT_EQ(2u, seenDuringExchange.size());  // newest first
   EXPECT_EQ("stop", seenDuringExchange[1].message);
