@@ -15,9 +15,8 @@ TEST(LogLine, NoFieldCanForgeALineOrAnotherField) {
   } cases[] = {
       {"plain name", "me@x.cn", "me@x.cn"},
       {"Chinese name stays readable", "\xE5\xBC\xA0\xE4\xB8\x89@x.cn", "\xE5\xBC\xA0\xE4\xB8\x89@x.cn"},
-      {"line break", "a\r\n2026-01-01T00:00:00Z 1.2.3.4 login [root] status=1", "a\\x0D\\x0A2026-01-01T00:00:00Z"
-                                                                                 "\\x201.2.3.4\\x20login\\x20\\x5Broot"
-                                                                                 "\\x5D\\x20status=1"},
+      {"line break", "a\r\n2026-01-01T00:00:00Z 1.2.3.4 login [root] status=1",
+       "a\\x0D\\x0A2026-01-01T00:00:00Z\\x201.2.3.4\\x20login\\x20\\x5Broot\\x5D\\x20status=1"},
       {"bracket ends the name", "x] status=1", "x\\x5D\\x20status=1"},
       {"escape character itself", "a\\x0A", "a\\x5Cx0A"},
       {"raw GBK bytes", "\xD6\xD0", "\\xD6\\xD0"},

@@ -1,5 +1,4 @@
-// The program's three requests to the service as a test sends them (the form bodies the
-// program writes, through RawExchange) and the JSON replies read back.
+// The service's JSON replies as a test reads them back from what RawExchange received.
 #pragma once
 
 #include <rapidjson/document.h>
@@ -7,9 +6,13 @@
 #include <cstdint>
 #include <string>
 
+// What came back on one connection: the first reply's HTTP status, head and JSON, and how
+// many replies came in all.
 struct ServiceReply {
-  int http = 0;
+  int http = 0;  // 0 when no answer came
+  size_t replies = 0;
   int status = -1;
+  std::string head;
   std::string info;
   rapidjson::Document json;
   bool Has(const char* key) const { return json.IsObject() && json.HasMember(key); }
@@ -17,11 +20,5 @@ struct ServiceReply {
   std::string Text(const char* key) const { return Has(key) && json[key].IsString() ? json[key].GetString() : ""; }
 };
 
-// Posts `body` as the program posts `action` to the service on 127.0.0.1:port, from the
-// loopback address `from`.
-ServiceReply PostAction(int port, const std::string& action, const std::string& body, const char* from = "127.0.0.1");
+ServiceReply ReadReply(const std::string& answer);
 
-std::string LoginBody(const std::string& email, const std::string& password, const std::string& machine);
-std::string InfoBody(const std::string& email, const std::string& machine);
-std::string ReminderBody(const std::string& email, int tpl, int code, const std::string& url,
-                         const std::string& machine);

@@ -3,45 +3,71 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
-#include <sys/time.h>
+namespace {
 
-#include <cstdlib>
-
-RawReply RawExchange(int port, const std::string& request, const char* from) {
-  RawReply reply;
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  if (inet_pton(AF_INET, from, &local.sin_addr) != 1 ||
-      bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-    close(fd);
-    return reply;
-  }
+sockaddr_in Address(const std::string& ip, int port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  inet_pton(AF_INET, ip.c_str(), &address.sin_addr);
+  return address;
+}
+
+}  // namespace
+
+int FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = Address("127.0.0.1", 0);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+int ConnectFrom(int port, const std::string& from) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  const sockaddr_in local = Address(from, 0);
+  const sockaddr_in server = Address("127.0.0.1", port);
+  if (local.sin_addr.s_addr == 0 || bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+      connect(fd, reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0) {
     close(fd);
-    return reply;
+    return -1;
   }
-  for (size_t sent = 0; sent < request.size();) {
-    const ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;
+  return fd;
+}
+
+bool SendAll(int fd, const std::string& bytes) {
+  for (size_t sent = 0; sent < bytes.size();) {
+    const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return false;
     sent += static_cast<size_t>(n);
   }
+  return true;
+}
+
+std::string ReadUntilClosed(int fd, double seconds) {
+  timeval wait{};
+  wait.tv_sec = static_cast<time_t>(seconds);
+  wait.tv_usec = static_cast<suseconds_t>((seconds - static_cast<double>(wait.tv_sec)) * 1e6);
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
   std::string answer;
   char buffer[4096];
   for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, static_cast<size_t>(n));
+  return answer;
+}
+
+std::string RawExchange(int port, const std::string& request, const std::string& from) {
+  const int fd = ConnectFrom(port, from);
+  if (fd < 0) return "";
+  SendAll(fd, request);
+  std::string answer = ReadUntilClosed(fd, 30);
   close(fd);
-  const size_t space = answer.find(' ');
-  const size_t blank = answer.find("\r\n\r\n");
-  if (space == std::string::npos || blank == std::string::npos) return reply;
-  reply.status = std::atoi(answer.c_str() + space + 1);
-  reply.body = answer.substr(blank + 4);
-  return reply;
+  return answer;
 }
 
 std::string ProgramRequest(int port, const std::string& action, const std::string& body) {
@@ -54,33 +80,4 @@ std::string ProgramRequest(int port, const std::string& action, const std::strin
          "Cache-Control: no-cache\r\n"
          "Content-Type: application/x-www-form-urlencoded\r\n"
          "\r\n" + body;
-}
-
-int ConnectFrom(int port, const std::string& from) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return -1;
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (inet_pton(AF_INET, from.c_str(), &local.sin_addr) != 1 ||
-      bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-      connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-std::string ReadUntilClosed(int fd, double seconds) {
-  timeval wait{};
-  wait.tv_sec = static_cast<time_t>(seconds);
-  wait.tv_usec = static_cast<suseconds_t>((seconds - static_cast<double>(wait.tv_sec)) * 1e6);
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-  std::string answer;
-  char buffer[4096];
-  for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, static_cast<size_t>(n));
-  return answer;
 }

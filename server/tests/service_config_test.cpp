@@ -1,4 +1,4 @@
-// Reading the service's settings: who may read a file that holds the SMTP password, what
+// Reading the service's settings file: who may read one that holds the SMTP password, what
 // trust_proxy takes, and the pairings refused as a whole (an SMTP login in clear off the loopback).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,8 +8,17 @@
 #include "config/service_config.h"
 #include "test_folder.h"
 
-TEST(ServiceConfig, RefusesAPasswordFileOthersCanReadAndReadsTrustedProxies) {
+namespace {
+
+std::string Smtp(const char* host, const char* security, const char* user) {
+  return std::string("smtp_host = ") + host + "\nsmtp_security = " + security + "\nsmtp_user = " + user + "\n";
+}
+
+}  // namespace
+
+TEST(ServiceConfig, RefusesUnsafeFilesAndReadsTrustedProxies) {
   TestFolder folder;
+  const std::string path = folder.Path() + "/service.conf";
   const struct {
     const char* name;
     std::string content;
@@ -25,42 +34,26 @@ TEST(ServiceConfig, RefusesAPasswordFileOthersCanReadAndReadsTrustedProxies) {
       {"old switch on: proxies on this machine", "trust_proxy = 1\n", 0600, true, {"127.0.0.1", "::1"}},
       {"old switch off", "trust_proxy = 0\n", 0600, true, {}},
       {"not an address", "trust_proxy = proxy.example.org\n", 0600, false, {}},
+      // An SMTP login in clear only to a mail server on this machine's loopback.
+      {"no login", Smtp("mail.example.org", "none", ""), 0600, true, {}},
+      {"starttls", Smtp("mail.example.org", "starttls", "me"), 0600, true, {}},
+      {"tls", Smtp("mail.example.org", "tls", "me"), 0600, true, {}},
+      {"clear to a host name", Smtp("mail.example.org", "none", "me"), 0600, false, {}},
+      {"clear to another address", Smtp("10.0.0.5", "none", "me"), 0600, false, {}},
+      {"clear to 127.0.0.1", Smtp("127.0.0.1", "none", "me"), 0600, true, {}},
+      {"clear to 127.8.9.10", Smtp("127.8.9.10", "none", "me"), 0600, true, {}},
+      {"clear to localhost", Smtp("localhost", "none", "me"), 0600, true, {}},
+      {"clear to ::1", Smtp("::1", "none", "me"), 0600, true, {}},
+      {"clear to a name that starts like loopback", Smtp("127.0.0.1.example.org", "none", "me"), 0600, false, {}},
   };
   for (const auto& c : cases) {
-    const std::string path = folder.Path() + "/service.conf";
     std::ofstream(path, std::ios::trunc) << c.content;
     chmod(path.c_str(), c.mode);
     ServiceConfig config;
     std::string error;
     EXPECT_EQ(c.loads, LoadServiceConfig(path, config, error)) << c.name << ": " << error;
-    if (c.loads) {
-      EXPECT_EQ(c.proxies, config.trustedProxies) << c.name;
-    } else if (c.content.find("smtp_password") != std::string::npos) {
-      EXPECT_NE(std::string::npos, error.find("chmod 600")) << c.name << ": " << error;
-    }
-  }
-}
-
-TEST(ServiceConfig, RefusesAPlainSmtpLoginOffTheLoopback) {
-  const struct {
-    const char* host;
-    const char* security;
-    const char* user;
-    bool accepted;
-  } cases[] = {
-      {"mail.example.org", "none", "", true},          {"mail.example.org", "starttls", "me", true},
-      {"mail.example.org", "tls", "me", true},         {"mail.example.org", "none", "me", false},
-      {"10.0.0.5", "none", "me", false},               {"127.0.0.1", "none", "me", true},
-      {"127.8.9.10", "none", "me", true},              {"localhost", "none", "me", true},
-      {"::1", "none", "me", true},                     {"127.0.0.1.example.org", "none", "me", false},
-  };
-  for (const auto& c : cases) {
-    ServiceConfig config;
-    std::string error;
-    config.smtp.host = c.host;
-    config.smtp.security = c.security;
-    config.smtp.user = c.user;
-    EXPECT_EQ(c.accepted, CheckServiceConfig(config, error)) << c.host << " " << c.security << " " << c.user;
-    EXPECT_EQ(c.accepted, error.empty()) << error;
+    EXPECT_EQ(c.loads, error.empty()) << c.name << ": " << error;
+    EXPECT_EQ(c.proxies, config.trustedProxies) << c.name;
+    EXPECT_EQ(!c.loads && c.mode != 0600, error.find("chmod 600") != std::string::npos) << c.name << ": " << error;
   }
 }

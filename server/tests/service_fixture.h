@@ -1,7 +1,7 @@
 // The real service binary and a real SMTP sink as a test drives them: a fresh folder for
-// the database, the service's log and the maildir, two free loopback ports, and the
-// settings both the service and the operator tool get. Test programs that use it define
-// SERVICE_BINARY and ADMIN_BINARY.
+// the database, the service's log and the maildir, two free loopback ports, the settings
+// both the service and the operator tool get, and the program's requests. Test programs
+// that use it define SERVICE_BINARY and ADMIN_BINARY.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,14 +12,21 @@
 #include <utility>
 #include <vector>
 
+#include "api/base64_text.h"
+#include "program_client.h"
+#include "raw_http.h"
 #include "service_process.h"
 #include "smtp_sink.h"
 #include "test_folder.h"
 
 class ServiceFixture : public ::testing::Test {
  protected:
+  // "密码ab" in UTF-8, whose Base64 holds a plus and padding: "5a+G56CBYWI=".
+  static inline const std::string kPassword = "\xE5\xAF\x86\xE7\xA0\x81" "ab";
+
   ServiceFixture()
-      : settings_{{"TARN_DATABASE", DatabasePath()},
+      : settings_{{"TARN_PORT", std::to_string(port_)},
+                  {"TARN_DATABASE", DatabasePath()},
                   {"TARN_SMTP_PORT", std::to_string(smtpPort_)},
                   {"TARN_SMTP_SENDER", "monitor@service.test"},
                   {"TARN_MAIL_RETRY_FIRST_SECONDS", "1"}} {}
@@ -28,12 +35,11 @@ class ServiceFixture : public ::testing::Test {
   std::string LogPath() const { return folder_.Path() + "/service.log"; }
 
   void StartService() {
-    service_ = std::make_unique<ServiceProcess>(SERVICE_BINARY, port_, settings_, LogPath());
+    service_ = std::make_unique<ServiceProcess>(std::vector<std::string>{SERVICE_BINARY}, port_, settings_, LogPath());
     ASSERT_TRUE(service_->Running());
   }
-  // With a hold file, the sink accepts each mail only when that file does not exist.
-  void StartSink(const std::string& holdFile = "") {
-    sink_ = std::make_unique<SmtpSink>(smtpPort_, folder_.Path() + "/mail", holdFile);
+  void StartSink() {
+    sink_ = std::make_unique<SmtpSink>(smtpPort_, folder_.Path() + "/mail");
     ASSERT_TRUE(sink_->Running());
   }
 
@@ -41,9 +47,32 @@ class ServiceFixture : public ::testing::Test {
     args.insert(args.begin(), ADMIN_BINARY);
     return RunTool(args, settings_, input);
   }
+  void AddAccount(const std::string& email) { ASSERT_EQ(0, Admin({"add", email}, kPassword + "\n").first); }
   size_t MailsInState(const std::string& state) {
     const std::string listing = Admin({"mails", state}).second;
     return static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n'));
+  }
+
+  // Posts `body` as the program posts `action`, from the loopback address `from`.
+  ServiceReply PostAction(const std::string& action, const std::string& body, const std::string& from = "127.0.0.1") {
+    return ReadReply(RawExchange(port_, ProgramRequest(port_, action, body), from));
+  }
+  // The program's three requests with the form bodies it writes.
+  static std::string InfoBody(const std::string& email, const std::string& machine) {
+    return "username=" + email + "&id=" + machine + "&softtype=2&ver=1.1.0.2";
+  }
+  ServiceReply Login(const std::string& email, const std::string& password, const std::string& machine = "MID",
+                     const std::string& from = "127.0.0.1") {
+    const std::string body = "username=" + email + "&pwd=" + Base64(password) + "&id=" + machine;
+    return PostAction("login", body + "&softtype=2&ver=1.1.0.2", from);
+  }
+  ServiceReply Info(const std::string& email, const std::string& machine = "MID") {
+    return PostAction("getInfo", InfoBody(email, machine));
+  }
+  ServiceReply Remind(const std::string& email, int tpl, int code, const std::string& url,
+                      const std::string& machine = "MID") {
+    const std::string reminder = "&tpl=" + std::to_string(tpl) + "&code=" + std::to_string(code) + "&url=" + url;
+    return PostAction("sendMsg", InfoBody(email, machine) + reminder);
   }
 
   TestFolder folder_;

@@ -5,39 +5,42 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
+#include "raw_http.h"
 #include "test_folder.h"
 
 namespace {
 
-void ApplySettings(const Settings& settings) {
-  for (const auto& [name, value] : settings) setenv(name.c_str(), value.c_str(), 1);
-}
-
-std::vector<char*> Argv(const std::vector<std::string>& args) {
+// Starts `args` with `settings` in its environment; `in`, `out` and `err` (-1: inherited)
+// become its standard input, output and error.
+pid_t Spawn(const std::vector<std::string>& args, const Settings& settings, int in, int out, int err) {
   std::vector<char*> argv;
   for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-  return argv;
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  for (const auto& [name, value] : settings) setenv(name.c_str(), value.c_str(), 1);
+  const int fds[] = {in, out, err};
+  for (int i = 0; i < 3; ++i) {
+    if (fds[i] >= 0) dup2(fds[i], i);
+  }
+  execv(argv[0], argv.data());
+  _exit(127);
 }
 
 }  // namespace
 
-ServiceProcess::ServiceProcess(const std::string& binary, int port, const Settings& settings,
+ServiceProcess::ServiceProcess(const std::vector<std::string>& argv, int port, const Settings& settings,
                                const std::string& logPath) {
-  pid_ = fork();
-  if (pid_ == 0) {
-    ApplySettings(settings);
-    setenv("TARN_PORT", std::to_string(port).c_str(), 1);
-    const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    dup2(log, STDERR_FILENO);
-    execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  if (!WaitForPort(port, 20)) Kill(SIGKILL);
+  const int log = logPath.empty() ? -1 : open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  pid_ = Spawn(argv, settings, -1, -1, log);
+  if (log >= 0) close(log);
+  const auto listening = [port] {
+    const int fd = ConnectFrom(port);
+    return fd >= 0 && close(fd) == 0;
+  };
+  if (!WaitUntil(listening, 20)) Kill(SIGKILL);
 }
 
 ServiceProcess::~ServiceProcess() {
@@ -54,14 +57,10 @@ void ServiceProcess::Kill(int signal) {
 int ServiceProcess::StopWithin(int signal, double seconds) {
   if (pid_ <= 0) return -1;
   kill(pid_, signal);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   int status = 0;
-  while (waitpid(pid_, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      Kill(SIGKILL);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) != 0; }, seconds)) {
+    Kill(SIGKILL);
+    return -1;
   }
   pid_ = -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -71,17 +70,8 @@ std::pair<int, std::string> RunTool(const std::vector<std::string>& args, const 
                                     const std::string& input) {
   int toChild[2];
   int fromChild[2];
-  if (pipe(toChild) != 0 || pipe(fromChild) != 0) return {-1, ""};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    ApplySettings(settings);
-    dup2(toChild[0], STDIN_FILENO);
-    dup2(fromChild[1], STDOUT_FILENO);
-    close(toChild[1]);
-    close(fromChild[0]);
-    execv(args[0].c_str(), Argv(args).data());
-    _exit(127);
-  }
+  if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) return {-1, ""};
+  const pid_t pid = Spawn(args, settings, toChild[0], fromChild[1], -1);
   close(toChild[0]);
   close(fromChild[1]);
   if (!input.empty() && write(toChild[1], input.data(), input.size()) < 0) input.size();

@@ -1,4 +1,5 @@
-// The real service binary started for a test, with its settings in the environment.
+// Programs a test starts: a server that must be listening before the test goes on, and a
+// command-line tool run to its end, each with settings in its environment.
 #pragma once
 
 #include <string>
@@ -6,12 +7,14 @@
 #include <utility>
 #include <vector>
 
-using Settings = std::vector<std::pair<std::string, std::string>>;  // TARN_* name, value
+using Settings = std::vector<std::pair<std::string, std::string>>;  // environment name, value
 
 class ServiceProcess {
  public:
-  // Starts the binary and waits until it listens on `port`; its log goes to `logPath`.
-  ServiceProcess(const std::string& binary, int port, const Settings& settings, const std::string& logPath);
+  // Starts `argv` and waits until it listens on 127.0.0.1:port; its standard error goes to
+  // `logPath` when one is given.
+  ServiceProcess(const std::vector<std::string>& argv, int port, const Settings& settings,
+                 const std::string& logPath = "");
   // Stops it with SIGTERM when it still runs.
   ~ServiceProcess();
   ServiceProcess(const ServiceProcess&) = delete;

@@ -1,56 +1,31 @@
 #include "smtp_sink.h"
 
-#include <signal.h>
 #include <sodium.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <thread>
 
 #include "test_folder.h"
 
-SmtpSink::SmtpSink(int port, const std::string& mailDir, const std::string& holdFile) : mailDir_(mailDir) {
-  // Debian's python3-aiosmtpd lives with the system interpreter.
-  const char* python = std::getenv("TARN_PYTHON") ? std::getenv("TARN_PYTHON") : "/usr/bin/python3";
-  const std::string listen = "127.0.0.1:" + std::to_string(port);
-  pid_ = fork();
-  if (pid_ == 0) {
-    if (holdFile.empty()) {
-      execl(python, python, "-m", "aiosmtpd", "-n", "-l", listen.c_str(), "-c", "aiosmtpd.handlers.Mailbox",
-            mailDir.c_str(), static_cast<char*>(nullptr));
-    } else {
-      setenv("PYTHONPATH", TESTS_SOURCE_DIR, 1);
-      execl(python, python, "-m", "aiosmtpd", "-n", "-l", listen.c_str(), "-c", "held_mailbox.HeldMailbox",
-            mailDir.c_str(), holdFile.c_str(), static_cast<char*>(nullptr));
-    }
-    _exit(127);
-  }
-  if (!WaitForPort(port, 20)) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-}
+namespace {
 
-SmtpSink::~SmtpSink() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  waitpid(pid_, nullptr, 0);
-}
+// Debian's python3-aiosmtpd lives with the system interpreter.
+std::string Python() { return std::getenv("TARN_PYTHON") ? std::getenv("TARN_PYTHON") : "/usr/bin/python3"; }
+
+}  // namespace
+
+SmtpSink::SmtpSink(int port, const std::string& mailDir)
+    : mailDir_(mailDir),
+      server_({Python(), "-m", "aiosmtpd", "-n", "-l", "127.0.0.1:" + std::to_string(port), "-c",
+               "held_mailbox.HeldMailbox", mailDir, HoldFile()},
+              port, {{"PYTHONPATH", TESTS_SOURCE_DIR}}) {}
 
 std::vector<std::string> SmtpSink::RawMails() const {
   std::vector<std::pair<std::filesystem::file_time_type, std::string>> files;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(mailDir_ + "/new", ec)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    files.emplace_back(entry.last_write_time(),
-                       std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    files.emplace_back(entry.last_write_time(), FileText(entry.path()));
   }
   std::sort(files.begin(), files.end());
   std::vector<std::string> mails;
@@ -80,10 +55,5 @@ std::vector<std::string> SmtpSink::Mails() const {
 }
 
 bool SmtpSink::WaitForMails(size_t count, double seconds) const {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (RawMails().size() < count) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
+  return WaitUntil([&] { return RawMails().size() >= count; }, seconds);
 }

@@ -1,21 +1,21 @@
 // A real SMTP server on 127.0.0.1 for tests: aiosmtpd writing every mail it accepts into
-// a maildir. With a hold file, each mail is stored at once but accepted only when the
-// file does not exist (the sender waits meanwhile).
+// a maildir. Each mail is stored at once but accepted only while the hold file (beside the
+// maildir) does not exist: a test that creates it makes the sender wait for the acceptance.
 #pragma once
 
 #include <string>
-#include <sys/types.h>
 #include <vector>
+
+#include "service_process.h"
 
 class SmtpSink {
  public:
   // Starts the server on `port` and waits until it accepts connections.
-  SmtpSink(int port, const std::string& mailDir, const std::string& holdFile = "");
-  ~SmtpSink();
-  SmtpSink(const SmtpSink&) = delete;
-  SmtpSink& operator=(const SmtpSink&) = delete;
+  SmtpSink(int port, const std::string& mailDir);
 
-  bool Running() const { return pid_ > 0; }
+  bool Running() const { return server_.Running(); }
+  // The end of each session is marked by a file named after it with ".quit" added.
+  std::string HoldFile() const { return mailDir_ + ".hold"; }
   // Every mail received so far, as stored, oldest first.
   std::vector<std::string> RawMails() const;
   // The same as a mail reader shows them: the header lines, a blank line and the body with
@@ -25,6 +25,6 @@ class SmtpSink {
   bool WaitForMails(size_t count, double seconds) const;
 
  private:
-  pid_t pid_ = -1;
   std::string mailDir_;
+  ServiceProcess server_;
 };

@@ -1,6 +1,8 @@
-// A fresh folder under /tmp for one test, removed with everything in it afterwards.
+// A fresh folder under /tmp for one test, removed with everything in it afterwards, and the
+// small waits and reads tests share.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class TestFolder {
@@ -15,7 +17,9 @@ class TestFolder {
   std::string path_;
 };
 
-// A TCP port on 127.0.0.1 that nothing listens on right now.
-int FreePort();
-// Waits until something accepts connections on 127.0.0.1:port; false after `seconds`.
-bool WaitForPort(int port, double seconds);
+// Checks `condition` every 20 ms until it holds; false when `seconds` pass first.
+bool WaitUntil(const std::function<bool()>& condition, double seconds);
+// The whole content of a file, "" when it cannot be read.
+std::string FileText(const std::string& path);
+// How many times `part` stands in `text`.
+size_t Occurrences(const std::string& text, const std::string& part);

@@ -21,9 +21,7 @@ TEST(AttemptThrottle, CountsUpToTheLimitUntilTheWindowPasses) {
 
 TEST(AttemptThrottle, ForgetsOnlyTheOldestKeysWhenFull) {
   AttemptThrottle throttle(1, 3600, 3);
-  EXPECT_TRUE(throttle.TryCount("old", 1));
-  EXPECT_TRUE(throttle.TryCount("mid", 2));
-  EXPECT_TRUE(throttle.TryCount("new", 3));
+  for (int t = 1; const char* key : {"old", "mid", "new"}) EXPECT_TRUE(throttle.TryCount(key, t++)) << key;
   EXPECT_TRUE(throttle.TryCount("flood", 4)) << "a full table takes a new key";
   EXPECT_TRUE(throttle.TryCount("old", 5)) << "by forgetting the oldest";
   for (const char* key : {"new", "flood", "old"}) EXPECT_FALSE(throttle.TryCount(key, 6)) << key << " kept its count";
