@@ -1,102 +1,57 @@
-// A thin owner of one SQLite connection and its prepared statements. Every value reaches
-// SQL through a bound parameter, never through the statement's text.
+// The service's database: a small pool of connections to a SQLite file or to a PostgreSQL
+// server, chosen by the form of the `database` setting, with the schema brought up to
+// date when it opens.
 #pragma once
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
-#include <optional>
-#include <stdexcept>
 #include <string>
-#include <string_view>
 #include <thread>
+#include <type_traits>
+#include <vector>
 
-class Statement {
- public:
-  Statement(sqlite3* db, std::string_view sql);
-  ~Statement();
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
+#include "store/sql_connection.h"
 
-  // Binds the parameters in order (1-based as SQLite counts them) and resets the statement.
-  template <typename... Args>
-  Statement& Bind(const Args&... args) {
-    Reset();
-    sqlite3_clear_bindings(stmt_);
-    int index = 1;
-    (BindOne(index++, args), ...);
-    return *this;
-  }
-  // Steps once: true while a row is there. A statement that has run to its end is reset at
-  // once; after reading a single row call Reset(), or the open read would hold the
-  // connection on an old snapshot of the file (the operator tool writes it too).
-  bool Step();
-  void Reset();
-  // Runs the statement to its end; true when it succeeded.
-  bool Run();
+// True for a PostgreSQL connection string ("postgresql://..." or "postgres://...").
+bool IsPostgresSetting(const std::string& setting);
 
-  int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
-  std::string Text(int column) const;
-  bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
-
- private:
-  void BindOne(int index, int64_t value);
-  void BindOne(int index, int value) { BindOne(index, static_cast<int64_t>(value)); }
-  void BindOne(int index, std::string_view value);
-  void BindOne(int index, const std::string& value) { BindOne(index, std::string_view(value)); }
-  void BindOne(int index, const char* value) { BindOne(index, std::string_view(value)); }
-  void BindOne(int index, std::nullopt_t);
-
-  sqlite3* db_;
-  sqlite3_stmt* stmt_ = nullptr;
-};
-
-// A statement that found the file locked by another connection (the operator tool, or a
-// reader of the file): worth trying again shortly.
-class DatabaseBusy : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// Opens one connection as the setting says.
+std::unique_ptr<SqlConnection> OpenConnection(const std::string& setting);
 
 class Database {
  public:
-  // Opens (creating when missing) the database file in WAL mode with full syncs, so a
-  // committed row survives a killed process and a power cut. A new file, and a folder made
-  // for it, are readable by this user only (SQLite gives the journal files the file's
-  // permissions). A locked file is waited for up to `busyMilliseconds` (Locked).
-  explicit Database(const std::string& path, int busyMilliseconds = 5000);
+  // `setting` is a file path or a PostgreSQL connection string; `connections` is the
+  // pool's size (0: four, and one for an in-memory SQLite database). Opens the first
+  // connection at once and brings the schema up to date (see schema.h); throws when
+  // either fails.
+  explicit Database(const std::string& setting, int connections = 0,
+                    std::chrono::milliseconds busyTime = std::chrono::seconds(5));
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
-  sqlite3* Handle() const { return db_; }
-  // Runs SQL without parameters (schema, transactions); throws on failure.
-  void Exec(std::string_view sql);
-  int64_t LastInsertId() const { return sqlite3_last_insert_rowid(db_); }
-  int Changes() const { return sqlite3_changes(db_); }
+  Engine Kind() const { return engine_; }
 
-  // Runs `work` holding the connection's lock: a statement's bindings and rows belong to one
-  // caller at a time. A transaction `work` leaves open on an exception is rolled back.
-  // When the file is locked by another connection, `work` is undone and run again after a
-  // pause, until the busy time has passed (then DatabaseBusy reaches the caller). The lock
-  // is let go during each pause, so the other threads' reads, which WAL mode never blocks,
-  // go on meanwhile.
+  // Runs `work(SqlConnection&)` on a connection of the pool that no other thread uses
+  // meanwhile. On DatabaseBusy the work is undone (an open transaction rolled back) and
+  // run again after a pause, until the busy time has passed; a broken connection is
+  // replaced by a new one before the next try.
   template <typename Work>
-  auto Locked(Work&& work) {
+  auto WithConnection(Work&& work) {
     const auto deadline = std::chrono::steady_clock::now() + busyTime_;
     for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
       {
-        std::lock_guard lock(mutex_);
+        Lease lease(*this);
         try {
-          return work();
+          return work(lease.Connection());
         } catch (const DatabaseBusy&) {
-          RollBackOpenTransaction();
+          lease.Connection().RollBackOpenTransaction();
           if (std::chrono::steady_clock::now() >= deadline) throw;
         } catch (...) {
-          RollBackOpenTransaction();
+          lease.Connection().RollBackOpenTransaction();
           throw;
         }
       }
@@ -104,10 +59,44 @@ class Database {
     }
   }
 
- private:
-  void RollBackOpenTransaction();
+  // The same, with `work` inside one transaction, committed when it returns.
+  template <typename Work>
+  auto InTransaction(Work&& work) {
+    return WithConnection([&](SqlConnection& sql) {
+      sql.Begin();
+      if constexpr (std::is_void_v<decltype(work(sql))>) {
+        work(sql);
+        sql.Exec("COMMIT");
+      } else {
+        auto result = work(sql);
+        sql.Exec("COMMIT");
+        return result;
+      }
+    });
+  }
 
-  sqlite3* db_ = nullptr;
+  // True when the database answers a trivial query now (for health checks).
+  bool Answers();
+
+ private:
+  // A connection taken from the pool for one piece of work, and given back after it.
+  class Lease {
+   public:
+    explicit Lease(Database& db);
+    ~Lease();
+    SqlConnection& Connection() { return *connection_; }
+
+   private:
+    Database& db_;
+    std::unique_ptr<SqlConnection> connection_;
+  };
+
+  const std::string setting_;
+  const Engine engine_;
   const std::chrono::milliseconds busyTime_;
-  std::mutex mutex_;  // held by Locked around every use of the connection
+  size_t size_ = 0;      // connections the pool may hold
+  size_t opened_ = 0;    // connections open, idle or leased
+  std::vector<std::unique_ptr<SqlConnection>> idle_;
+  std::mutex mutex_;     // guards opened_ and idle_
+  std::condition_variable returned_;
 };
