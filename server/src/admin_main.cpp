@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   try {
-    Database db(config.database);
+    Database db(config.database, 1);
     AccountStore accounts(db);
     MailStore mails(db);
     AdminContext context{accounts, mails, std::cout, std::cerr, static_cast<int64_t>(std::time(nullptr)),

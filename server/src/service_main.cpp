@@ -68,14 +68,14 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   try {
-    Database db(config.database);
+    Database db(config.database, config.databaseConnections);
     AccountStore accounts(db);
     MailStore mails(db);
     MailSender sender(mails, config.retry, [&config](const std::string& recipient, const std::string& message) {
       return SendMail(config.smtp, recipient, message);
-    }, int64_t{config.mailKeepDays} * 86400);
+    }, int64_t{config.mailKeepDays} * 86400, config.mailLeaseSeconds);
     sender.Start();
-    AccountApi api(accounts, mails, config, [] { return static_cast<int64_t>(std::time(nullptr)); },
+    AccountApi api(db, accounts, mails, config, [] { return static_cast<int64_t>(std::time(nullptr)); },
                    [&sender] { sender.Wake(); });
 
     HttpServer server(api, config);
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     });
     std::fprintf(stderr, "listening on %s:%d (%d request threads, at most %zu connections), database %s, "
                  "mail via %s:%d\n", config.listen.c_str(), config.port, server.RequestThreads(),
-                 server.ConnectionCap(), config.database.c_str(), config.smtp.host.c_str(), config.smtp.port);
+                 server.ConnectionCap(), DatabaseSettingForLog(config.database).c_str(), config.smtp.host.c_str(), config.smtp.port);
     server.Run();
     kill(getpid(), SIGTERM);  // ends the signal thread if the server ended by itself
     stopper.join();

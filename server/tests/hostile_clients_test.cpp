@@ -15,6 +15,7 @@
 #include <span>
 
 #include "service_fixture.h"
+#include "store/sqlite_connection.h"
 #include "store/database.h"
 
 namespace {
@@ -179,8 +180,8 @@ class HostileClients : public ServiceFixture {
     std::ofstream(hold).put('1');
     ASSERT_EQ(1, Remind("me@x.cn", 1, 500, "http://c.cn/", "OWNER-PC").status);
     ASSERT_TRUE(sink_->WaitForMails(before + 1, 30));  // the sender now waits for the acceptance
-    Database other(DatabasePath());
-    other.Exec("BEGIN IMMEDIATE");
+    const auto other = OpenSqlite(DatabasePath());
+    other->Begin();
     unlink((hold + ".quit").c_str());  // left by the sessions before
     unlink(hold.c_str());
     // Once the SMTP session has ended, the sender waits for the file; requests go on meanwhile.
@@ -191,7 +192,7 @@ class HostileClients : public ServiceFixture {
     // Held until the sender has failed to record the mail twice: the second time, a full
     // pass later, the back-off has passed and the mail is due again.
     EXPECT_TRUE(WaitUntil([&] { return Occurrences(FileText(LogPath()), kNotMarkedSent) >= 2; }, 30));
-    other.Exec("COMMIT");
+    other->Exec("COMMIT");
     EXPECT_TRUE(WaitUntil([&] { return MailsInState("sent") == sentBefore + 1; }, 30));
     EXPECT_EQ(before + 1, sink_->RawMails().size()) << "no second copy";
   }

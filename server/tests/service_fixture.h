@@ -29,7 +29,11 @@ class ServiceFixture : public ::testing::Test {
                   {"TARN_DATABASE", DatabasePath()},
                   {"TARN_SMTP_PORT", std::to_string(smtpPort_)},
                   {"TARN_SMTP_SENDER", "monitor@service.test"},
-                  {"TARN_MAIL_RETRY_FIRST_SECONDS", "1"}} {}
+                  {"TARN_MAIL_RETRY_FIRST_SECONDS", "1"},
+                  // Claims of a killed service end soon; changed notices are seen at once.
+                  {"TARN_SMTP_TIMEOUT_SECONDS", "5"},
+                  {"TARN_MAIL_LEASE_SECONDS", "6"},
+                  {"TARN_INFO_CACHE_SECONDS", "0"}} {}
 
   std::string DatabasePath() const { return folder_.Path() + "/accounts.db"; }
   std::string LogPath() const { return folder_.Path() + "/service.log"; }

@@ -80,18 +80,26 @@ std::string NewMessageId(const std::string& sender) {
 
 ApiReply Refusal(const char* info, std::string username) { return ReplyWriter().Finish(0, info, std::move(username)); }
 
-AccountApi::AccountApi(AccountStore& accounts, MailStore& mails, const ServiceConfig& config, Clock clock,
-                       MailQueued mailQueued)
-    : accounts_(accounts),
+AccountApi::AccountApi(Database& db, AccountStore& accounts, MailStore& mails, const ServiceConfig& config,
+                       Clock clock, MailQueued mailQueued)
+    : db_(db),
+      accounts_(accounts),
       mails_(mails),
       config_(config),
       clock_(std::move(clock)),
       mailQueued_(std::move(mailQueued)),
-      addressAttempts_(static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
-      pairFailures_(static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
-      accountFailures_(static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds) {}
+      addressAttempts_(db, "address", static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
+      pairFailures_(db, "pair", static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
+      accountFailures_(db, "account", static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds),
+      info_(accounts, config.infoCacheSeconds) {}
 
 int64_t AccountApi::MachineIdleSeconds() const { return int64_t{config_.machineIdleDays} * kDaySeconds; }
+
+void AccountApi::ForgetQuietAttempts(int64_t now) {
+  int64_t due = nextForget_.load();
+  if (now < due || !nextForget_.compare_exchange_strong(due, now + 60)) return;  // one sign-in a minute does it
+  AttemptThrottle::ForgetQuiet(db_, now - std::max(kAccountWindowSeconds, kAddressWindowSeconds));
+}
 
 ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddress) {
   const auto form = ReadForm(body, kLoginFields);
@@ -102,6 +110,7 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
     return Refusal(reply_info::kMalformed, username);
   }
   const int64_t now = clock_();
+  ForgetQuietAttempts(now);
   // Every limit counts before the costly hash, so a flood is turned away cheaply. Each
   // attempt counts as a failure from the start (checked and counted in one step, so
   // attempts at the same time cannot pass a limit together) and is taken back when it
@@ -179,8 +188,9 @@ ApiReply AccountApi::GetInfo(std::string_view body) {
   if (account) {
     reply.Int("time", ClampToInt32(account->serviceStart)).Int("expire", ClampToInt32(account->serviceEnd));
   }
-  reply.Int("update", IsOlderVersion((*form)[3], accounts_.LatestVersion()) ? 1 : 0);
-  if (const auto notice = accounts_.NewestNotice(); notice && Utf8Length(notice->text) >= kShortestNotice) {
+  const auto info = info_.Get(clock_());
+  reply.Int("update", IsOlderVersion((*form)[3], info->latestVersion) ? 1 : 0);
+  if (const auto& notice = info->notice; notice && Utf8Length(notice->text) >= kShortestNotice) {
     reply.Int("notice_id", std::min<int64_t>(notice->id, INT32_MAX)).Text("notice_text", notice->text);
   }
   return account ? reply.Finish(1, "", username) : reply.Finish(0, reply_info::kNotSignedIn, username);

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
 
-#include "store/account_store.h"
 #include "api/attempt_throttle.h"
+#include "api/service_info_cache.h"
+#include "store/account_store.h"
 #include "store/mail_store.h"
 #include "config/service_config.h"
 
@@ -25,7 +27,8 @@ class AccountApi {
   using Clock = std::function<int64_t()>;
   using MailQueued = std::function<void()>;
 
-  AccountApi(AccountStore& accounts, MailStore& mails, const ServiceConfig& config, Clock clock,
+  // `db` holds the sign-in counts that every instance of the service shares.
+  AccountApi(Database& db, AccountStore& accounts, MailStore& mails, const ServiceConfig& config, Clock clock,
              MailQueued mailQueued);
 
   ApiReply Login(std::string_view body, const std::string& clientAddress);
@@ -37,7 +40,10 @@ class AccountApi {
   std::optional<Account> SignedInAccount(const std::string& email, const std::string& machineId, int64_t now);
   // When a machine that has not been seen for this long counts as signed out.
   int64_t MachineIdleSeconds() const;
+  // Now and then deletes the sign-in counts that have left every window.
+  void ForgetQuietAttempts(int64_t now);
 
+  Database& db_;
   AccountStore& accounts_;
   MailStore& mails_;
   const ServiceConfig& config_;
@@ -51,6 +57,8 @@ class AccountApi {
   AttemptThrottle addressAttempts_;
   AttemptThrottle pairFailures_;
   AttemptThrottle accountFailures_;
+  std::atomic<int64_t> nextForget_{0};
+  ServiceInfoCache info_;
 };
 
 // The short texts of refusals (the program shows the sign-in ones to the user).

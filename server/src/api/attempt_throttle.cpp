@@ -1,37 +1,80 @@
 #include "api/attempt_throttle.h"
 
-#include <iterator>
+#include <charconv>
+#include <vector>
+
+namespace {
+
+// A key's row holds the times of its attempts in the window, oldest first, as decimal
+// seconds separated by spaces: at most `limit` of them.
+constexpr Query kMakeRow{"INSERT INTO sign_in_attempts (key, times, last) VALUES ($1, '', $2) "
+                         "ON CONFLICT (key) DO NOTHING"};
+// PostgreSQL holds the row until the transaction ends, so instances take turns on a key;
+// SQLite's write transaction already excludes every other writer.
+constexpr Query kReadTimes{"SELECT times FROM sign_in_attempts WHERE key = $1",
+                           "SELECT times FROM sign_in_attempts WHERE key = $1 FOR UPDATE"};
+constexpr Query kWriteTimes{"UPDATE sign_in_attempts SET times = $2, last = $3 WHERE key = $1"};
+constexpr Query kWriteTimesOnly{"UPDATE sign_in_attempts SET times = $2 WHERE key = $1"};
+constexpr Query kDelete{"DELETE FROM sign_in_attempts WHERE key = $1"};
+constexpr Query kForgetQuiet{"DELETE FROM sign_in_attempts WHERE last < $1"};
+
+std::vector<int64_t> ReadTimes(SqlConnection& sql, const std::string& key) {
+  const SqlResult row = sql(kReadTimes, key);
+  std::vector<int64_t> times;
+  if (row.rows.empty()) return times;
+  const std::string& text = row.rows[0].Text(0);
+  const char* at = text.data();
+  const char* end = at + text.size();
+  while (at < end) {
+    int64_t time = 0;
+    const auto parsed = std::from_chars(at, end, time);
+    if (parsed.ec != std::errc()) break;
+    times.push_back(time);
+    at = parsed.ptr + (parsed.ptr < end ? 1 : 0);
+  }
+  return times;
+}
+
+std::string WriteTimes(const std::vector<int64_t>& times) {
+  std::string text;
+  for (const int64_t time : times) {
+    if (!text.empty()) text += ' ';
+    text += std::to_string(time);
+  }
+  return text;
+}
+
+}  // namespace
 
 bool AttemptThrottle::TryCount(const std::string& key, int64_t now) {
-  std::lock_guard lock(mutex_);
-  auto found = entries_.find(key);
-  if (found == entries_.end()) {
-    if (limit_ == 0) return false;
-    if (entries_.size() >= maxKeys_ && !byAge_.empty()) {
-      entries_.erase(byAge_.front());
-      byAge_.pop_front();
-    }
-    byAge_.push_back(key);
-    found = entries_.emplace(key, Entry{{}, std::prev(byAge_.end())}).first;
-  }
-  Entry& entry = found->second;
-  while (!entry.times.empty() && entry.times.front() <= now - window_) entry.times.pop_front();
-  if (entry.times.size() >= limit_) return false;
-  entry.times.push_back(now);
-  byAge_.splice(byAge_.end(), byAge_, entry.age);
-  return true;
+  if (limit_ == 0) return false;
+  const std::string stored = StoredKey(key);
+  return db_.InTransaction([&](SqlConnection& sql) {
+    sql(kMakeRow, stored, now);
+    std::vector<int64_t> times = ReadTimes(sql, stored);
+    std::erase_if(times, [&](int64_t time) { return time <= now - window_; });
+    if (times.size() >= limit_) return false;
+    times.push_back(now);
+    sql(kWriteTimes, stored, WriteTimes(times), now);
+    return true;
+  });
 }
 
 void AttemptThrottle::Refund(const std::string& key) {
-  std::lock_guard lock(mutex_);
-  const auto found = entries_.find(key);
-  if (found != entries_.end() && !found->second.times.empty()) found->second.times.pop_back();
+  const std::string stored = StoredKey(key);
+  db_.InTransaction([&](SqlConnection& sql) {
+    std::vector<int64_t> times = ReadTimes(sql, stored);
+    if (times.empty()) return;
+    times.pop_back();
+    sql(kWriteTimesOnly, stored, WriteTimes(times));
+  });
 }
 
 void AttemptThrottle::Clear(const std::string& key) {
-  std::lock_guard lock(mutex_);
-  const auto found = entries_.find(key);
-  if (found == entries_.end()) return;
-  byAge_.erase(found->second.age);
-  entries_.erase(found);
+  const std::string stored = StoredKey(key);
+  db_.WithConnection([&](SqlConnection& sql) { sql(kDelete, stored); });
+}
+
+int AttemptThrottle::ForgetQuiet(Database& db, int64_t before) {
+  return db.WithConnection([&](SqlConnection& sql) { return static_cast<int>(sql(kForgetQuiet, before).changed); });
 }

@@ -43,6 +43,12 @@ struct Setting {
 const Setting kSettings[] = {
     {"listen", &ServiceConfig::listen, nullptr, 0, 0, nullptr},
     {"database", &ServiceConfig::database, nullptr, 0, 0, nullptr},
+    {"database_connections", nullptr, nullptr, 0, 1000,
+     [](ServiceConfig& c, long long v) { c.databaseConnections = static_cast<int>(v); }},
+    {"mail_lease_seconds", nullptr, nullptr, 2, 86400,
+     [](ServiceConfig& c, long long v) { c.mailLeaseSeconds = static_cast<int>(v); }},
+    {"info_cache_seconds", nullptr, nullptr, 0, 3600,
+     [](ServiceConfig& c, long long v) { c.infoCacheSeconds = static_cast<int>(v); }},
     {"smtp_host", nullptr, &SmtpSettings::host, 0, 0, nullptr},
     {"smtp_security", nullptr, &SmtpSettings::security, 0, 0, nullptr},
     {"smtp_user", nullptr, &SmtpSettings::user, 0, 0, nullptr},
@@ -135,11 +141,12 @@ bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::stri
         return false;
       }
     }
-    // The SMTP password must not be there for every user of the machine to read.
+    // Passwords must not be there for every user of the machine to read.
     struct stat status {};
-    if (!config.smtp.password.empty() && stat(path.c_str(), &status) == 0 && (status.st_mode & (S_IRGRP | S_IROTH))) {
-      error = path + " holds smtp_password and other users can read it: make it readable by the service's user " +
-              "only (chmod 600 " + path + ")";
+    const bool secret = !config.smtp.password.empty() || DatabaseSettingForLog(config.database) != config.database;
+    if (secret && stat(path.c_str(), &status) == 0 && (status.st_mode & (S_IRGRP | S_IROTH))) {
+      error = path + " holds a password (smtp_password or in database) and other users can read it: make it " +
+              "readable by the service's user only (chmod 600 " + path + ")";
       return false;
     }
   }
@@ -154,7 +161,27 @@ bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::stri
   return CheckServiceConfig(config, error);
 }
 
+std::string DatabaseSettingForLog(const std::string& database) {
+  const size_t scheme = database.find("://");
+  if (scheme == std::string::npos || !database.starts_with("postgres")) return database;
+  const size_t hostStart = scheme + 3;
+  const size_t at = database.find('@', hostStart);
+  const size_t colon = database.find(':', hostStart);
+  if (at == std::string::npos || colon == std::string::npos || colon > at ||
+      database.find('/', hostStart) < at) {
+    return database;
+  }
+  return database.substr(0, colon + 1) + "***" + database.substr(at);
+}
+
 bool CheckServiceConfig(const ServiceConfig& config, std::string& error) {
+  // A claim on a mail must outlast the slowest exchange with the mail server, or another
+  // instance could take the mail over while it is still being sent.
+  if (config.mailLeaseSeconds <= config.smtp.timeoutSeconds) {
+    error = "mail_lease_seconds (" + std::to_string(config.mailLeaseSeconds) + ") must be longer than " +
+            "smtp_timeout_seconds (" + std::to_string(config.smtp.timeoutSeconds) + ")";
+    return false;
+  }
   if (config.smtp.user.empty() || config.smtp.security != "none" || IsLoopbackHost(config.smtp.host)) return true;
   error = "smtp_user is set but smtp_security is none: the SMTP password would cross the network in clear to " +
           config.smtp.host + "; set smtp_security to starttls or tls (none with a login is allowed only for a mail "

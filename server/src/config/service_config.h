@@ -12,7 +12,10 @@
 struct ServiceConfig {
   std::string listen = "127.0.0.1";
   int port = 8080;
-  std::string database = "tarn-accounts.db";
+  std::string database = "tarn-accounts.db";  // a SQLite file, or a postgresql:// connection string
+  int databaseConnections = 0;     // per instance; 0: four
+  int mailLeaseSeconds = 120;      // how long an instance's claim on a mail lasts
+  int infoCacheSeconds = 5;        // how long the notice and latest version are kept in memory
   int threads = 0;                 // request threads; 0: one per core the process may use
   std::string trustProxy;          // the setting as written
   std::vector<std::string> trustedProxies;  // whose X-Forwarded-For is believed
@@ -36,6 +39,9 @@ bool ApplySetting(ServiceConfig& config, const std::string& key, const std::stri
 // result as a whole (CheckServiceConfig). A file that holds smtp_password must be readable
 // by its owner only.
 bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::string& error);
+
+// The database setting with any password in it replaced by "***", for logs.
+std::string DatabaseSettingForLog(const std::string& database);
 
 // Refuses settings that are each valid but unsafe together: an SMTP login over a plain
 // connection to a mail server off this machine would send the password in clear.

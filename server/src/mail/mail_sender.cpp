@@ -4,9 +4,31 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <random>
+#include <unistd.h>
 
-MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds)
-    : store_(store), schedule_(schedule), deliver_(std::move(deliver)), keepSeconds_(keepSeconds) {}
+namespace {
+
+// The host, the process and a random number: no two senders, here or elsewhere, share it.
+std::string NewOwnerName() {
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  std::random_device random;
+  char name[320];
+  std::snprintf(name, sizeof name, "%s:%d:%08x", host, static_cast<int>(getpid()), random());
+  return name;
+}
+
+}  // namespace
+
+MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds,
+                       int64_t leaseSeconds)
+    : store_(store),
+      schedule_(schedule),
+      deliver_(std::move(deliver)),
+      keepSeconds_(keepSeconds),
+      leaseSeconds_(leaseSeconds),
+      owner_(NewOwnerName()) {}
 
 void MailSender::Start() { thread_ = std::thread([this] { Run(); }); }
 
@@ -53,14 +75,21 @@ void MailSender::RecordAccepted() {
 int MailSender::DeliverDue(int64_t now) {
   RecordAccepted();
   int delivered = 0;
-  for (const QueuedMail& mail : store_.Due(now, 20)) {
-    if (StopRequested()) break;
+  for (const QueuedMail& mail : store_.Claim(owner_, now, now + leaseSeconds_, 20)) {
+    if (StopRequested()) {
+      store_.ReleaseClaims(owner_);  // another instance need not wait for the lease to end
+      break;
+    }
     if (accepted_.contains(mail.id)) continue;
     const int attempts = mail.attempts + 1;
     const auto next = NextAttemptTime(schedule_, attempts, now);
     // Written before the exchange: if the exchange hangs, the process dies or a later write
-    // fails, the mail still waits for its back-off. When this write fails, nothing is sent.
-    store_.BeginAttempt(mail.id, attempts, next.value_or(now + schedule_.maxDelaySeconds));
+    // fails, the mail still waits for its back-off. When this write fails, or the claim has
+    // passed to another instance meanwhile, nothing is sent.
+    if (!store_.BeginAttempt(mail.id, owner_, attempts, next.value_or(now + schedule_.maxDelaySeconds),
+                             now + leaseSeconds_)) {
+      continue;
+    }
     const std::string error = deliver_(mail.recipient, mail.message);
     if (error.empty()) {
       ++delivered;
@@ -68,7 +97,7 @@ int MailSender::DeliverDue(int64_t now) {
       RecordAccepted();
       continue;
     }
-    store_.MarkFailed(mail.id, attempts, next, error);
+    store_.MarkFailed(mail.id, owner_, attempts, next, error);
     std::fprintf(stderr, "mail %lld attempt %d failed: %s%s\n", static_cast<long long>(mail.id), attempts,
                  error.c_str(), next ? "" : " (given up)");
   }
@@ -78,7 +107,7 @@ int MailSender::DeliverDue(int64_t now) {
 void MailSender::Run() {
   int64_t nextPurge = 0;
   while (!StopRequested()) {
-    int64_t leastWait = 0;
+    bool failed = false;
     try {
       while (DeliverDue(std::time(nullptr)) > 0 && !StopRequested()) {
       }
@@ -88,16 +117,19 @@ void MailSender::Run() {
       }
     } catch (const std::exception& e) {
       std::fprintf(stderr, "mail sender: %s\n", e.what());
-      leastWait = 1;  // the database failed: no busy loop while it stays so
+      failed = true;
     }
-    if (!accepted_.empty()) leastWait = 1;
-    // Sleep until the next retry is due (at most a minute, so mails queued by the operator
-    // tool or another process are seen), a new mail arrives, or the service stops.
+    // Sleep until the next retry is due or a claim ends (at most a minute, so mails queued
+    // by the operator tool or another instance are seen), a new mail arrives, or the
+    // service stops.
     int64_t wait = 60;
     try {
-      if (const auto due = store_.NextDue()) wait = std::clamp<int64_t>(*due - std::time(nullptr), leastWait, 60);
+      if (const auto due = store_.NextDue()) wait = std::clamp<int64_t>(*due - std::time(nullptr), 0, 60);
     } catch (const std::exception&) {
+      failed = true;
     }
+    if (!accepted_.empty()) wait = std::min<int64_t>(wait, 1);  // try the "sent" records again soon
+    if (failed) wait = std::max<int64_t>(wait, 1);              // no busy loop while the database fails
     std::unique_lock lock(mutex_);
     wake_.wait_for(lock, std::chrono::seconds(wait) + std::chrono::milliseconds(wait > 0 ? 100 : 0),
                    [this] { return woken_ || stopping_; });

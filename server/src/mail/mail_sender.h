@@ -12,6 +12,7 @@
 
 #include <condition_variable>
 #include <functional>
+#include <string>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -26,8 +27,11 @@ class MailSender {
   // an empty text on success.
   using Deliver = std::function<std::string(const std::string& recipient, const std::string& message)>;
 
-  // Sent and given-up mails are deleted `keepSeconds` after they were queued.
-  MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds = 30 * 86400);
+  // Sent and given-up mails are deleted `keepSeconds` after they were queued. The sender
+  // claims mails for `leaseSeconds` at a time; a claim it could not finish is taken over by
+  // another instance when it ends.
+  MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds = 30 * 86400,
+             int64_t leaseSeconds = 120);
   // Starts the background thread (tests drive DeliverDue themselves instead).
   void Start();
   // Asks the sender to stop: the delivery under way finishes, no other begins. Any thread
@@ -54,6 +58,8 @@ class MailSender {
   const RetrySchedule schedule_;
   const Deliver deliver_;
   const int64_t keepSeconds_;
+  const int64_t leaseSeconds_;
+  const std::string owner_;  // this sender's name on its claims, unique among instances
   // Mails the server accepted, by id, with the time, whose "sent" is not yet written.
   // Touched only by the thread that runs DeliverDue.
   std::map<int64_t, int64_t> accepted_;

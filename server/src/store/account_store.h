@@ -1,5 +1,5 @@
 // Accounts, the machines that signed in to them, notices and the latest program version,
-// kept in the service's SQLite file.
+// kept in the service's database.
 #pragma once
 
 #include <cstdint>
@@ -70,15 +70,9 @@ class AccountStore {
   std::string LatestVersion();
 
  private:
-  std::optional<Account> FindLocked(const std::string& email);
   // Runs `change` on the account in one transaction; nothing when there is no such account.
   template <typename Change>
   std::optional<int> ChangeAccount(const std::string& email, Change change);
 
   Database& db_;
-  Statement find_;
-  Statement machineSeen_;
-  Statement machineLastSeen_;
-  Statement newestNotice_;
-  Statement latestVersion_;
 };

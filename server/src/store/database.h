@@ -43,17 +43,16 @@ class Database {
   auto WithConnection(Work&& work) {
     const auto deadline = std::chrono::steady_clock::now() + busyTime_;
     for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
-      {
+      try {
         Lease lease(*this);
         try {
           return work(lease.Connection());
-        } catch (const DatabaseBusy&) {
-          lease.Connection().RollBackOpenTransaction();
-          if (std::chrono::steady_clock::now() >= deadline) throw;
         } catch (...) {
           lease.Connection().RollBackOpenTransaction();
           throw;
         }
+      } catch (const DatabaseBusy&) {
+        if (std::chrono::steady_clock::now() >= deadline) throw;
       }
       std::this_thread::sleep_for(pause);
     }

@@ -1,108 +1,113 @@
 #include "store/mail_store.h"
 
+#include <algorithm>
+
 namespace {
 
-constexpr const char* kSchema = R"sql(
-CREATE TABLE IF NOT EXISTS mails (
-  id INTEGER PRIMARY KEY,
-  account_id INTEGER NOT NULL,
-  recipient TEXT NOT NULL,
-  message TEXT NOT NULL,
-  state TEXT NOT NULL DEFAULT 'queued',
-  attempts INTEGER NOT NULL DEFAULT 0,
-  created INTEGER NOT NULL,
-  next_attempt INTEGER NOT NULL,
-  sent_at INTEGER NOT NULL DEFAULT 0,
-  last_error TEXT NOT NULL DEFAULT '');
-CREATE INDEX IF NOT EXISTS mails_due ON mails (state, next_attempt);
-CREATE INDEX IF NOT EXISTS mails_by_account ON mails (account_id, created);
-)sql";
+#define MAIL_COLUMNS "id, recipient, message, state, attempts, created, next_attempt, sent_at, last_error"
 
-constexpr const char* kColumns =
-    "SELECT id, recipient, message, state, attempts, created, next_attempt, sent_at, last_error FROM mails ";
+// PostgreSQL holds the account's row while counting, so two instances cannot both take the
+// hour's last mail; SQLite's write transaction already excludes every other writer.
+constexpr Query kLockAccount{"SELECT $1", "SELECT 1 FROM accounts WHERE id = $1 FOR UPDATE"};
+constexpr Query kCountRecent{"SELECT COUNT(*) FROM mails WHERE account_id = $1 AND created > $2"};
+constexpr Query kInsert{"INSERT INTO mails (account_id, recipient, message, created, next_attempt) "
+                        "VALUES ($1, $2, $3, $4, $4) RETURNING id"};
+// Mails another instance is claiming at this moment are skipped, not waited for.
+constexpr Query kClaim{
+    "UPDATE mails SET lease_owner = $1, lease_until = $2 WHERE id IN (SELECT id FROM mails "
+    "WHERE state = 'queued' AND next_attempt <= $3 AND lease_until <= $3 ORDER BY id LIMIT $4) "
+    "RETURNING " MAIL_COLUMNS,
+    "UPDATE mails SET lease_owner = $1, lease_until = $2 WHERE id IN (SELECT id FROM mails "
+    "WHERE state = 'queued' AND next_attempt <= $3 AND lease_until <= $3 ORDER BY id LIMIT $4 "
+    "FOR UPDATE SKIP LOCKED) RETURNING " MAIL_COLUMNS};
+constexpr Query kNextDue{"SELECT MIN(CASE WHEN lease_until > next_attempt THEN lease_until ELSE next_attempt END) "
+                         "FROM mails WHERE state = 'queued'"};
+constexpr Query kBeginAttempt{"UPDATE mails SET attempts = $1, next_attempt = $2, lease_until = $3 "
+                              "WHERE id = $4 AND state = 'queued' AND lease_owner = $5"};
+constexpr Query kRelease{"UPDATE mails SET lease_owner = '', lease_until = 0 "
+                         "WHERE lease_owner = $1 AND state = 'queued'"};
+constexpr Query kMarkSent{"UPDATE mails SET state = 'sent', sent_at = $1, last_error = '', lease_owner = '', "
+                          "lease_until = 0 WHERE id = $2"};
+constexpr Query kMarkFailed{"UPDATE mails SET state = $1, attempts = $2, next_attempt = $3, last_error = $4, "
+                            "lease_owner = '', lease_until = 0 WHERE id = $5 AND lease_owner = $6"};
+constexpr Query kPurge{"DELETE FROM mails WHERE state <> 'queued' AND created < $1"};
+constexpr Query kList{"SELECT " MAIL_COLUMNS " FROM mails WHERE $1 = '' OR state = $1 ORDER BY id DESC LIMIT $2"};
+constexpr Query kQueueFacts{"SELECT COUNT(*), MIN(created) FROM mails WHERE state = 'queued'"};
 
-Database& WithSchema(Database& db) {
-  db.Locked([&db] { db.Exec(kSchema); });
-  return db;
-}
+#undef MAIL_COLUMNS
 
-QueuedMail ReadMail(Statement& row) {
+QueuedMail ReadMail(const SqlRow& row) {
   return QueuedMail{row.Int(0), row.Text(1), row.Text(2), row.Text(3), static_cast<int>(row.Int(4)),
                     row.Int(5), row.Int(6), row.Int(7), row.Text(8)};
 }
 
+std::vector<QueuedMail> ReadMails(const SqlResult& result) {
+  std::vector<QueuedMail> mails;
+  for (const SqlRow& row : result.rows) mails.push_back(ReadMail(row));
+  return mails;
+}
+
 }  // namespace
 
-MailStore::MailStore(Database& db)
-    : db_(WithSchema(db)),
-      countRecent_(db.Handle(), "SELECT COUNT(*) FROM mails WHERE account_id = ? AND created > ?"),
-      insert_(db.Handle(),
-              "INSERT INTO mails (account_id, recipient, message, created, next_attempt) VALUES (?, ?, ?, ?, ?)"),
-      due_(db.Handle(), std::string(kColumns) + "WHERE state = 'queued' AND next_attempt <= ? ORDER BY id LIMIT ?"),
-      nextDue_(db.Handle(), "SELECT MIN(next_attempt) FROM mails WHERE state = 'queued'"),
-      beginAttempt_(db.Handle(), "UPDATE mails SET attempts = ?, next_attempt = ? WHERE id = ? AND state = 'queued'"),
-      markSent_(db.Handle(), "UPDATE mails SET state = 'sent', sent_at = ?, last_error = '' WHERE id = ?"),
-      markFailed_(db.Handle(),
-                  "UPDATE mails SET state = ?, attempts = ?, next_attempt = ?, last_error = ? WHERE id = ?") {}
+MailStore::MailStore(Database& db) : db_(db) {}
 
 std::optional<int64_t> MailStore::Enqueue(int64_t accountId, const std::string& recipient,
                                           const std::string& message, int64_t now, int hourlyLimit) {
-  return db_.Locked([&]() -> std::optional<int64_t> {
-    countRecent_.Bind(accountId, now - 3600).Step();
-    const int64_t recent = countRecent_.Int(0);
-    countRecent_.Reset();
-    if (recent >= hourlyLimit) return std::nullopt;
-    insert_.Bind(accountId, recipient, message, now, now).Run();
-    return db_.LastInsertId();
+  return db_.InTransaction([&](SqlConnection& sql) -> std::optional<int64_t> {
+    sql(kLockAccount, accountId);
+    if (sql(kCountRecent, accountId, now - 3600).rows.at(0).Int(0) >= hourlyLimit) return std::nullopt;
+    return sql(kInsert, accountId, recipient, message, now).rows.at(0).Int(0);
   });
 }
 
-std::vector<QueuedMail> MailStore::Due(int64_t now, int limit) {
-  return db_.Locked([&] {
-    std::vector<QueuedMail> mails;
-    due_.Bind(now, limit);
-    while (due_.Step()) mails.push_back(ReadMail(due_));
-    return mails;
-  });
+std::vector<QueuedMail> MailStore::Claim(const std::string& owner, int64_t now, int64_t leaseUntil, int limit) {
+  auto mails =
+      db_.WithConnection([&](SqlConnection& sql) { return ReadMails(sql(kClaim, owner, leaseUntil, now, limit)); });
+  std::sort(mails.begin(), mails.end(), [](const QueuedMail& a, const QueuedMail& b) { return a.id < b.id; });
+  return mails;
 }
 
 std::optional<int64_t> MailStore::NextDue() {
-  return db_.Locked([&] {
-    nextDue_.Bind().Step();
-    std::optional<int64_t> due;
-    if (!nextDue_.IsNull(0)) due = nextDue_.Int(0);
-    nextDue_.Reset();
-    return due;
+  return db_.WithConnection([&](SqlConnection& sql) -> std::optional<int64_t> {
+    const SqlResult due = sql(kNextDue);
+    if (due.rows.at(0).IsNull(0)) return std::nullopt;
+    return due.rows[0].Int(0);
   });
 }
 
-void MailStore::BeginAttempt(int64_t id, int attempts, int64_t nextAttempt) {
-  db_.Locked([&] { beginAttempt_.Bind(attempts, nextAttempt, id).Run(); });
+bool MailStore::BeginAttempt(int64_t id, const std::string& owner, int attempts, int64_t nextAttempt,
+                             int64_t leaseUntil) {
+  return db_.WithConnection(
+      [&](SqlConnection& sql) { return sql(kBeginAttempt, attempts, nextAttempt, leaseUntil, id, owner).changed == 1; });
+}
+
+void MailStore::ReleaseClaims(const std::string& owner) {
+  db_.WithConnection([&](SqlConnection& sql) { sql(kRelease, owner); });
 }
 
 void MailStore::MarkSent(int64_t id, int64_t now) {
-  db_.Locked([&] { markSent_.Bind(now, id).Run(); });
+  db_.WithConnection([&](SqlConnection& sql) { sql(kMarkSent, now, id); });
 }
 
-void MailStore::MarkFailed(int64_t id, int attempts, std::optional<int64_t> nextAttempt, const std::string& error) {
-  db_.Locked([&] {
-    markFailed_.Bind(nextAttempt ? "queued" : "failed", attempts, nextAttempt.value_or(0), error, id).Run();
+void MailStore::MarkFailed(int64_t id, const std::string& owner, int attempts, std::optional<int64_t> nextAttempt,
+                           const std::string& error) {
+  db_.WithConnection([&](SqlConnection& sql) {
+    sql(kMarkFailed, nextAttempt ? "queued" : "failed", attempts, nextAttempt.value_or(0), error, id, owner);
   });
 }
 
 int MailStore::Purge(int64_t queuedBefore) {
-  return db_.Locked([&] {
-    Statement(db_.Handle(), "DELETE FROM mails WHERE state <> 'queued' AND created < ?").Bind(queuedBefore).Run();
-    return db_.Changes();
-  });
+  return db_.WithConnection([&](SqlConnection& sql) { return static_cast<int>(sql(kPurge, queuedBefore).changed); });
 }
 
 std::vector<QueuedMail> MailStore::List(const std::string& state, int limit) {
-  return db_.Locked([&] {
-    Statement list(db_.Handle(), std::string(kColumns) + "WHERE ? = '' OR state = ? ORDER BY id DESC LIMIT ?");
-    list.Bind(state, state, limit);
-    std::vector<QueuedMail> mails;
-    while (list.Step()) mails.push_back(ReadMail(list));
-    return mails;
+  return db_.WithConnection([&](SqlConnection& sql) { return ReadMails(sql(kList, state, limit)); });
+}
+
+MailQueueFacts MailStore::QueueFacts(int64_t now) {
+  return db_.WithConnection([&](SqlConnection& sql) {
+    const SqlResult facts = sql(kQueueFacts);
+    const SqlRow& row = facts.rows.at(0);
+    return MailQueueFacts{row.Int(0), row.IsNull(1) ? 0 : std::max<int64_t>(0, now - row.Int(1))};
   });
 }

@@ -1,6 +1,10 @@
-// The queue of reminder mails in the service's SQLite file. A mail is committed before the
+// The queue of reminder mails in the service's database. A mail is committed before the
 // program is told it was accepted, and stays until it is delivered or given up, so a
 // restart or an SMTP outage loses none. Sent and given-up mails are deleted in the end.
+//
+// Any number of service instances may send from one queue: an instance claims due mails
+// for a while (a lease), and no other touches them until the lease has ended, so a mail
+// is sent by one instance, and the claims of an instance that died are taken over.
 #pragma once
 
 #include <cstdint>
@@ -22,38 +26,45 @@ struct QueuedMail {
   std::string lastError;
 };
 
+// What the operator watches of the queue.
+struct MailQueueFacts {
+  int64_t queued = 0;
+  int64_t oldestQueuedAgeSeconds = 0;
+};
+
 class MailStore {
  public:
   explicit MailStore(Database& db);
 
   // Queues a mail for an account unless the account has queued `hourlyLimit` mails in the
   // hour before `now`; its id, or nothing when over the limit. Check and insert are one
-  // step, so concurrent requests cannot pass the limit together.
+  // step, so concurrent requests, on any instance, cannot pass the limit together.
   std::optional<int64_t> Enqueue(int64_t accountId, const std::string& recipient, const std::string& message,
                                  int64_t now, int hourlyLimit);
-  // Queued mails due at `now`, oldest first.
-  std::vector<QueuedMail> Due(int64_t now, int limit);
-  // The time the next queued mail is due, if any is queued.
+  // Claims for `owner` up to `limit` queued mails due at `now` that no one else holds,
+  // until `leaseUntil`; oldest first. Instances claiming at the same time get different
+  // mails.
+  std::vector<QueuedMail> Claim(const std::string& owner, int64_t now, int64_t leaseUntil, int limit);
+  // When the next queued mail is due or its claim ends, if any is queued.
   std::optional<int64_t> NextDue();
-  // Records, before a delivery attempt begins, that it is attempt number `attempts` and
-  // when the next may be made: whatever happens to this attempt, the mail is not tried
-  // again before `nextAttempt`.
-  void BeginAttempt(int64_t id, int attempts, int64_t nextAttempt);
+  // Records, before a delivery attempt begins, that it is attempt number `attempts`, when
+  // the next may be made, and that the claim lasts until `leaseUntil`: whatever happens to
+  // this attempt, the mail is not tried again before `nextAttempt`. False, and nothing
+  // written, when `owner` no longer holds the mail.
+  bool BeginAttempt(int64_t id, const std::string& owner, int attempts, int64_t nextAttempt, int64_t leaseUntil);
+  // Gives up `owner`'s claims on mails whose attempt has not begun (the sender is stopping).
+  void ReleaseClaims(const std::string& owner);
   void MarkSent(int64_t id, int64_t now);
-  // Records a failed attempt: retried at `nextAttempt`, or given up when there is none.
-  void MarkFailed(int64_t id, int attempts, std::optional<int64_t> nextAttempt, const std::string& error);
+  // Records a failed attempt of `owner`'s: retried at `nextAttempt`, or given up when
+  // there is none. Ends the claim.
+  void MarkFailed(int64_t id, const std::string& owner, int attempts, std::optional<int64_t> nextAttempt,
+                  const std::string& error);
   // Deletes sent and given-up mails queued before `queuedBefore`; how many.
   int Purge(int64_t queuedBefore);
   // For the operator: mails of one state ("" for all), newest first.
   std::vector<QueuedMail> List(const std::string& state, int limit);
+  MailQueueFacts QueueFacts(int64_t now);
 
  private:
   Database& db_;
-  Statement countRecent_;
-  Statement insert_;
-  Statement due_;
-  Statement nextDue_;
-  Statement beginAttempt_;
-  Statement markSent_;
-  Statement markFailed_;
 };
