@@ -128,7 +128,14 @@ class PostgresConnection final : public SqlConnection {
     }
   }
 
-  void Begin() override { Exec("BEGIN"); }
+  void Begin() override {
+    // PostgreSQL would only warn and go on inside the open transaction, so that the new
+    // work commits or rolls back with the old: refused, as SQLite refuses it.
+    if (PQtransactionStatus(connection_) != PQTRANS_IDLE && Usable()) {
+      throw std::runtime_error("a transaction is already open on this connection");
+    }
+    Exec("BEGIN");
+  }
 
   void RollBackOpenTransaction() override {
     const PGTransactionStatusType status = PQtransactionStatus(connection_);
@@ -143,13 +150,16 @@ class PostgresConnection final : public SqlConnection {
 
  private:
   // The name of `query`'s prepared statement on this connection, prepared on first use.
+  // A query is known by its address; its text's address is checked too, so a query made
+  // on the stack where another stood before is prepared anew rather than taken for it.
   const std::string& Prepared(const Query& query) {
+    const char* text = query.Text(Engine::Postgres);
     const auto known = statements_.find(&query);
-    if (known != statements_.end()) return known->second;
-    std::string name = "s" + std::to_string(statements_.size() + 1);
-    const Result result(PQprepare(connection_, name.c_str(), query.Text(Engine::Postgres), 0, nullptr));
+    if (known != statements_.end() && known->second.text == text) return known->second.name;
+    std::string name = "s" + std::to_string(++prepared_);
+    const Result result(PQprepare(connection_, name.c_str(), text, 0, nullptr));
     Check(result.get());
-    return statements_.emplace(&query, std::move(name)).first->second;
+    return statements_.insert_or_assign(&query, Statement{text, std::move(name)}).first->second.name;
   }
 
   // Throws unless `result` reports success: DatabaseBusy for a lost conflict (worth
@@ -168,8 +178,14 @@ class PostgresConnection final : public SqlConnection {
     throw std::runtime_error(message);
   }
 
+  struct Statement {
+    const char* text;
+    std::string name;
+  };
+
   PGconn* const connection_;
-  std::unordered_map<const Query*, std::string> statements_;
+  std::unordered_map<const Query*, Statement> statements_;
+  int prepared_ = 0;  // statements prepared so far, for their names
   bool abandoned_ = false;
 };
 
@@ -189,5 +205,8 @@ std::unique_ptr<SqlConnection> OpenPostgres(const std::string& connectionString)
     PQfinish(connection);
     throw std::runtime_error("cannot connect to the database: " + message);
   }
+  // The server's notices and warnings (a shutdown under way, say) would otherwise go to
+  // standard error, between the service's own log lines; failures come as exceptions.
+  PQsetNoticeProcessor(connection, [](void*, const char*) {}, nullptr);
   return std::make_unique<PostgresConnection>(connection);
 }
