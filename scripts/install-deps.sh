@@ -3,17 +3,21 @@
 set -eu
 packages="g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xdotool imagemagick
   fonts-wqy-microhei locales-all rapidjson-dev googletest cmake ninja-build python3 nsis zip
-  g++ pkg-config libsqlite3-dev libcurl4-openssl-dev libsodium-dev python3-aiosmtpd libboost-dev nginx-light wrk"
+  g++ pkg-config libsqlite3-dev libcurl4-openssl-dev libsodium-dev python3-aiosmtpd libboost-dev nginx-light wrk
+  postgresql libpq-dev python3-prometheus-client"
+# One query for all of them: a run with everything present takes a fraction of a second.
+installed=" $(dpkg-query -W -f='${Package} ${Status}\n' $packages 2>/dev/null | awk '/ ok installed$/ {printf "%s ", $1}')"
 missing=""
 for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
+  case $installed in *" $p "*) ;; *) missing="$missing $p" ;; esac
 done
 if [ -n "$missing" ]; then
   echo "Installing:$missing"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  # nginx-light is for the benchmark, which starts an nginx of its own: the package's
-  # service must not start on install (policy-rc.d answers "not allowed").
+  # nginx-light and postgresql are for the benchmark and the tests, which start servers of
+  # their own: the packages' services must not start on install (policy-rc.d answers "not
+  # allowed").
   policy=""
   if [ ! -e /usr/sbin/policy-rc.d ]; then
     printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d && chmod +x /usr/sbin/policy-rc.d && policy=1
@@ -26,4 +30,13 @@ fi
 if [ -e /etc/nginx/sites-enabled/default ]; then
   rm -f /etc/nginx/sites-enabled/default
   [ -s /run/nginx.pid ] && kill -0 "$(cat /run/nginx.pid)" 2>/dev/null && nginx -s quit 2>/dev/null || true
+fi
+# The same for PostgreSQL: a cluster the package made and something started is stopped,
+# and set to start only by hand.
+if command -v pg_lsclusters >/dev/null; then
+  pg_lsclusters --no-header 2>/dev/null | while read -r version cluster _ status _; do
+    case $status in online*) pg_ctlcluster "$version" "$cluster" stop -m fast || true ;; esac
+    conf=/etc/postgresql/$version/$cluster/start.conf
+    if [ -e "$conf" ] && [ "$(grep -v '^#' "$conf" | tr -d '[:space:]')" != manual ]; then echo manual >"$conf"; fi
+  done
 fi

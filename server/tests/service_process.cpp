@@ -10,10 +10,6 @@
 #include "raw_http.h"
 #include "test_folder.h"
 
-namespace {
-
-// Starts `args` with `settings` in its environment; `in`, `out` and `err` (-1: inherited)
-// become its standard input, output and error.
 pid_t Spawn(const std::vector<std::string>& args, const Settings& settings, int in, int out, int err) {
   std::vector<char*> argv;
   for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -28,8 +24,6 @@ pid_t Spawn(const std::vector<std::string>& args, const Settings& settings, int 
   execv(argv[0], argv.data());
   _exit(127);
 }
-
-}  // namespace
 
 ServiceProcess::ServiceProcess(const std::vector<std::string>& argv, int port, const Settings& settings,
                                const std::string& logPath) {

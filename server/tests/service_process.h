@@ -32,6 +32,10 @@ class ServiceProcess {
   pid_t pid_ = -1;
 };
 
+// Starts `argv` with `settings` in its environment; `in`, `out` and `err` (-1: inherited)
+// become its standard input, output and error. The caller waits for it.
+pid_t Spawn(const std::vector<std::string>& argv, const Settings& settings, int in, int out, int err);
+
 // Runs a program with settings in its environment and `input` on its standard input;
 // its exit code and standard output.
 std::pair<int, std::string> RunTool(const std::vector<std::string>& argv, const Settings& settings,

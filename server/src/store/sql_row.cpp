@@ -1,20 +1,23 @@
-#include "store/sql_connection.h"
-
 #include <charconv>
+
+#include "store/sql_connection.h"
 
 int64_t SqlRow::Int(size_t column) const {
   const auto& field = fields_.at(column);
   if (!field) return 0;
+  // PostgreSQL writes a boolean (EXISTS, a comparison) as "t" or "f" where SQLite gives 1 or 0.
+  if (*field == "t" || *field == "f") return *field == "t" ? 1 : 0;
   int64_t value = 0;
-  const auto [end, error] = std::from_chars(field->data(), field->data() + field->size(), value);
-  if (error != std::errc() || end != field->data() + field->size()) {
-    throw std::runtime_error("not a whole number in column " + std::to_string(column) + ": " + *field);
+  const char* end = field->data() + field->size();
+  const auto [stop, error] = std::from_chars(field->data(), end, value);
+  if (error != std::errc() || stop != end) {
+    throw std::runtime_error("column " + std::to_string(column) + " holds no whole number: " + *field);
   }
   return value;
 }
 
 const std::string& SqlRow::Text(size_t column) const {
-  static const std::string kEmpty;
+  static const std::string kNull;
   const auto& field = fields_.at(column);
-  return field ? *field : kEmpty;
+  return field ? *field : kNull;
 }
