@@ -1,4 +1,4 @@
-// The mail queue in a real SQLite file: an outage is retried on the schedule, a delivered
+// The mail queue in a real database of either engine: an outage is retried on the schedule, a delivered
 // mail is never sent again, a mail is given up in the end, each attempt is written before
 // its exchange, mails are limited per account and hour, and finished mails are deleted in
 // time. Delivery to a real SMTP server is the service tests' part.
@@ -7,7 +7,7 @@
 #include "mail/mail_sender.h"
 #include "store/database.h"
 #include "store/mail_store.h"
-#include "test_folder.h"
+#include "test_database.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ namespace {
 class MailQueue : public ::testing::Test {
  protected:
   TestFolder folder_;
-  Database db_{folder_.Path() + "/accounts.db"};
+  Database db_{TestDatabase(folder_)};
   MailStore store_{db_};
 };
 

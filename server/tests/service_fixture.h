@@ -17,7 +17,7 @@
 #include "raw_http.h"
 #include "service_process.h"
 #include "smtp_sink.h"
-#include "test_folder.h"
+#include "test_database.h"
 
 class ServiceFixture : public ::testing::Test {
  protected:
@@ -26,7 +26,7 @@ class ServiceFixture : public ::testing::Test {
 
   ServiceFixture()
       : settings_{{"TARN_PORT", std::to_string(port_)},
-                  {"TARN_DATABASE", DatabasePath()},
+                  {"TARN_DATABASE", TestDatabase(folder_)},
                   {"TARN_SMTP_PORT", std::to_string(smtpPort_)},
                   {"TARN_SMTP_SENDER", "monitor@service.test"},
                   {"TARN_MAIL_RETRY_FIRST_SECONDS", "1"},
@@ -35,6 +35,7 @@ class ServiceFixture : public ::testing::Test {
                   {"TARN_MAIL_LEASE_SECONDS", "6"},
                   {"TARN_INFO_CACHE_SECONDS", "0"}} {}
 
+  // The SQLite file, when the test runs on SQLite.
   std::string DatabasePath() const { return folder_.Path() + "/accounts.db"; }
   std::string LogPath() const { return folder_.Path() + "/service.log"; }
 

@@ -4,13 +4,13 @@
 
 #include "api/attempt_throttle.h"
 #include "mail/retry_schedule.h"
-#include "test_folder.h"
+#include "test_database.h"
 
 // The counts live in a real database, which instances share: two throttles over one
 // database stand for two instances.
 TEST(AttemptThrottle, CountsUpToTheLimitUntilTheWindowPassesAcrossInstances) {
   TestFolder folder;
-  Database db(folder.Path() + "/accounts.db");
+  Database db(TestDatabase(folder));
   AttemptThrottle throttle(db, "t", 3, 60);
   AttemptThrottle elsewhere(db, "t", 3, 60);
   AttemptThrottle other(db, "u", 3, 60);
