@@ -81,12 +81,13 @@ std::string NewMessageId(const std::string& sender) {
 ApiReply Refusal(const char* info, std::string username) { return ReplyWriter().Finish(0, info, std::move(username)); }
 
 AccountApi::AccountApi(AccountStore& accounts, MailStore& mails, const ServiceConfig& config, Clock clock,
-                       MailQueued mailQueued)
+                       MailQueued mailQueued, ServiceMetrics* metrics)
     : accounts_(accounts),
       mails_(mails),
       config_(config),
       clock_(std::move(clock)),
       mailQueued_(std::move(mailQueued)),
+      metrics_(metrics),
       addressAttempts_(static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
       pairFailures_(static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
       accountFailures_(static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds) {}
@@ -102,21 +103,25 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
     return Refusal(reply_info::kMalformed, username);
   }
   const int64_t now = clock_();
+  const auto throttled = [&] {
+    if (metrics_) metrics_->CountSignInThrottled();
+    return Refusal(reply_info::kTooManyAttempts, username);
+  };
   // Every limit counts before the costly hash, so a flood is turned away cheaply. Each
   // attempt counts as a failure from the start (checked and counted in one step, so
   // attempts at the same time cannot pass a limit together) and is taken back when it
   // turns out not to be one.
-  if (!addressAttempts_.TryCount(clientAddress, now)) return Refusal(reply_info::kTooManyAttempts, username);
+  if (!addressAttempts_.TryCount(clientAddress, now)) return throttled();
   const std::string accountKey = AccountKey(username);
   const std::string pairKey = accountKey + '\n' + clientAddress;
-  if (!pairFailures_.TryCount(pairKey, now)) return Refusal(reply_info::kTooManyAttempts, username);
+  if (!pairFailures_.TryCount(pairKey, now)) return throttled();
   const auto account = accounts_.Find(username);
   const auto lastSeen = account ? accounts_.MachineLastSeen(account->id, machineId) : std::nullopt;
   const bool knownMachine = lastSeen && *lastSeen > now - MachineIdleSeconds();
   const bool accountCounted = accountFailures_.TryCount(accountKey, now);
   if (!accountCounted && !knownMachine) {
     pairFailures_.Refund(pairKey);
-    return Refusal(reply_info::kTooManyAttempts, username);
+    return throttled();
   }
   const auto takeBack = [&] {
     pairFailures_.Refund(pairKey);
@@ -207,6 +212,7 @@ ApiReply AccountApi::SendMsg(std::string_view body) {
   if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit)) {
     return Refusal(reply_info::kTooManyMails, username);
   }
+  if (metrics_) metrics_->CountMailQueued();
   if (mailQueued_) mailQueued_();
   return ReplyWriter().Finish(1, reply_info::kMailQueued, username);
 }

@@ -13,6 +13,8 @@ struct ServiceConfig {
   std::string listen = "127.0.0.1";
   int port = 8080;
   std::string database = "tarn-accounts.db";
+  int metricsPort = 0;             // 0: /metrics on `port`, to clients on this machine only
+  std::string metricsListen = "127.0.0.1";  // the metrics port's address, when it is set
   int threads = 0;                 // request threads; 0: one per core the process may use
   std::string trustProxy;          // the setting as written
   std::vector<std::string> trustedProxies;  // whose X-Forwarded-For is believed
@@ -38,5 +40,6 @@ bool ApplySetting(ServiceConfig& config, const std::string& key, const std::stri
 bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::string& error);
 
 // Refuses settings that are each valid but unsafe together: an SMTP login over a plain
-// connection to a mail server off this machine would send the password in clear.
+// connection to a mail server off this machine would send the password in clear. Also
+// refuses a metrics port that is the service's own.
 bool CheckServiceConfig(const ServiceConfig& config, std::string& error);

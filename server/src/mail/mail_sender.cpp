@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <ctime>
 
-MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds)
-    : store_(store), schedule_(schedule), deliver_(std::move(deliver)), keepSeconds_(keepSeconds) {}
+MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds,
+                       ServiceMetrics* metrics)
+    : store_(store), schedule_(schedule), deliver_(std::move(deliver)), keepSeconds_(keepSeconds), metrics_(metrics) {}
 
 void MailSender::Start() { thread_ = std::thread([this] { Run(); }); }
 
@@ -64,11 +65,13 @@ int MailSender::DeliverDue(int64_t now) {
     const std::string error = deliver_(mail.recipient, mail.message);
     if (error.empty()) {
       ++delivered;
+      if (metrics_) metrics_->CountMailSent();
       accepted_.emplace(mail.id, now);
       RecordAccepted();
       continue;
     }
     store_.MarkFailed(mail.id, attempts, next, error);
+    if (!next && metrics_) metrics_->CountMailGivenUp();
     std::fprintf(stderr, "mail %lld attempt %d failed: %s%s\n", static_cast<long long>(mail.id), attempts,
                  error.c_str(), next ? "" : " (given up)");
   }

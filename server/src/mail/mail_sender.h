@@ -16,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "metrics/service_metrics.h"
 #include "store/mail_store.h"
 #include "mail/retry_schedule.h"
 #include "mail/smtp_client.h"
@@ -26,8 +27,10 @@ class MailSender {
   // an empty text on success.
   using Deliver = std::function<std::string(const std::string& recipient, const std::string& message)>;
 
-  // Sent and given-up mails are deleted `keepSeconds` after they were queued.
-  MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds = 30 * 86400);
+  // Sent and given-up mails are deleted `keepSeconds` after they were queued. `metrics`,
+  // when given, counts the mails the server accepted and those given up.
+  MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds = 30 * 86400,
+             ServiceMetrics* metrics = nullptr);
   // Starts the background thread (tests drive DeliverDue themselves instead).
   void Start();
   // Asks the sender to stop: the delivery under way finishes, no other begins. Any thread
@@ -54,6 +57,7 @@ class MailSender {
   const RetrySchedule schedule_;
   const Deliver deliver_;
   const int64_t keepSeconds_;
+  ServiceMetrics* const metrics_;
   // Mails the server accepted, by id, with the time, whose "sent" is not yet written.
   // Touched only by the thread that runs DeliverDue.
   std::map<int64_t, int64_t> accepted_;

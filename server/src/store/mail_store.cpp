@@ -97,6 +97,14 @@ int MailStore::Purge(int64_t queuedBefore) {
   });
 }
 
+MailQueueFacts MailStore::QueueFacts(int64_t now) {
+  return db_.Locked([&] {
+    Statement queued(db_.Handle(), "SELECT COUNT(*), MIN(created) FROM mails WHERE state = 'queued'");
+    queued.Bind().Step();
+    return MailQueueFacts{queued.Int(0), queued.IsNull(1) ? 0 : std::max<int64_t>(0, now - queued.Int(1))};
+  });
+}
+
 std::vector<QueuedMail> MailStore::List(const std::string& state, int limit) {
   return db_.Locked([&] {
     Statement list(db_.Handle(), std::string(kColumns) + "WHERE ? = '' OR state = ? ORDER BY id DESC LIMIT ?");

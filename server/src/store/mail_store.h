@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "metrics/mail_queue_facts.h"
 #include "store/database.h"
 
 struct QueuedMail {
@@ -44,6 +45,8 @@ class MailStore {
   void MarkFailed(int64_t id, int attempts, std::optional<int64_t> nextAttempt, const std::string& error);
   // Deletes sent and given-up mails queued before `queuedBefore`; how many.
   int Purge(int64_t queuedBefore);
+  // For the operator's metrics: how many mails are queued, and how long the oldest has waited.
+  MailQueueFacts QueueFacts(int64_t now);
   // For the operator: mails of one state ("" for all), newest first.
   std::vector<QueuedMail> List(const std::string& state, int limit);
 
