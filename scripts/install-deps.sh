@@ -3,7 +3,7 @@
 set -eu
 packages="g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xdotool imagemagick
   fonts-wqy-microhei locales-all rapidjson-dev googletest cmake ninja-build python3 nsis zip
-  g++ pkg-config libsqlite3-dev libcurl4-openssl-dev libsodium-dev python3-aiosmtpd libboost-dev nginx-light wrk"
+  g++ pkg-config libsqlite3-dev libcurl4-openssl-dev libsodium-dev python3-aiosmtpd libboost-dev nginx-light wrk python3-prometheus-client"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
