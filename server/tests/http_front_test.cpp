@@ -1,6 +1,10 @@
 // The HTTP side's decisions with no network: what a log line shows, whom a request comes
-// from, which request it is, and when a connection is turned away.
+// from, which request it is, when a connection is turned away, and what the operator's pages
+// say when the database does not answer.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
 
 #include "http/client_address.h"
 #include "http/connection_limiter.h"

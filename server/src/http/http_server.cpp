@@ -39,7 +39,7 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetr
       limiter_(maxConnections_, static_cast<size_t>(config.maxConnectionsPerAddress)),
       signIns_(config.loginHashesAtOnce, static_cast<size_t>(config.loginHashesAtOnce) * 4),
       probes_(std::move(probes)),
-      context_{api,     signIns_, open_, config.trustedProxies, metrics, probes_, true,
+      context_{api, signIns_, open_, config.trustedProxies, metrics, probes_, true,
                config.metricsPort == 0 ? MetricsAccess::kLocalOnly : MetricsAccess::kNobody},
       metricsContext_{api, signIns_, open_, config.trustedProxies, metrics, probes_, false, MetricsAccess::kAnyone},
       io_(threads_),

@@ -37,6 +37,7 @@ class ServiceMetrics {
   static constexpr size_t kBuckets = kBucketBounds.size() + 1;
 
   using Counter = std::atomic<uint64_t>;
+  static_assert(Counter::is_always_lock_free, "counting must take no lock on the request path");
   static void Add(Counter& counter, uint64_t amount = 1) { counter.fetch_add(amount, std::memory_order_relaxed); }
 
   std::array<std::array<Counter, kStatuses>, kActions> requests_{};
