@@ -56,8 +56,9 @@ TEST_F(OperatorPages, MetricsCountWhatTheServiceDid) {
   StartService();
   // A mail queued an hour ago and not due for a day: it stays in the queue throughout.
   const auto now = static_cast<long long>(std::time(nullptr));
-  Database(DatabasePath()).Exec("INSERT INTO mails (account_id, recipient, message, created, next_attempt) VALUES (1, "
-                                "'old@x.cn', 'm', " + std::to_string(now - 3600) + ", " + std::to_string(now + 86400) + ")");
+  Database(DatabasePath())
+      .Exec("INSERT INTO mails (account_id, recipient, message, created, next_attempt) VALUES (1, 'old@x.cn', 'm', " +
+            std::to_string(now - 3600) + ", " + std::to_string(now + 86400) + ")");
 
   EXPECT_EQ(1, Login("me@x.cn", kPassword).status);
   EXPECT_EQ(1, Info("me@x.cn").status);
