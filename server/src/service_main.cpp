@@ -19,6 +19,7 @@
 #include "store/database.h"
 #include "http/http_server.h"
 #include "mail/mail_sender.h"
+#include "metrics/service_metrics.h"
 #include "store/mail_store.h"
 #include "api/password_hash.h"
 #include "config/service_config.h"
@@ -71,14 +72,18 @@ int main(int argc, char** argv) {
     Database db(config.database, config.databaseConnections);
     AccountStore accounts(db);
     MailStore mails(db);
+    ServiceMetrics metrics;
     MailSender sender(mails, config.retry, [&config](const std::string& recipient, const std::string& message) {
       return SendMail(config.smtp, recipient, message);
-    }, int64_t{config.mailKeepDays} * 86400, config.mailLeaseSeconds);
+    }, int64_t{config.mailKeepDays} * 86400, config.mailLeaseSeconds, &metrics);
     sender.Start();
     AccountApi api(db, accounts, mails, config, [] { return static_cast<int64_t>(std::time(nullptr)); },
-                   [&sender] { sender.Wake(); });
+                   [&sender] { sender.Wake(); }, &metrics);
 
-    HttpServer server(api, config);
+    // What /healthz and /metrics ask the database.
+    DatabaseProbes probes{[&db] { return db.Answers(); },
+                          [&mails] { return mails.QueueFacts(static_cast<int64_t>(std::time(nullptr))); }};
+    HttpServer server(api, config, metrics, std::move(probes));
     if (!server.Listen(error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
@@ -92,7 +97,11 @@ int main(int argc, char** argv) {
     });
     std::fprintf(stderr, "listening on %s:%d (%d request threads, at most %zu connections), database %s, "
                  "mail via %s:%d\n", config.listen.c_str(), config.port, server.RequestThreads(),
-                 server.ConnectionCap(), DatabaseSettingForLog(config.database).c_str(), config.smtp.host.c_str(), config.smtp.port);
+                 server.ConnectionCap(), DatabaseSettingForLog(config.database).c_str(),
+                 config.smtp.host.c_str(), config.smtp.port);
+    if (config.metricsPort != 0) {
+      std::fprintf(stderr, "metrics on %s:%d\n", config.metricsListen.c_str(), config.metricsPort);
+    }
     server.Run();
     kill(getpid(), SIGTERM);  // ends the signal thread if the server ended by itself
     stopper.join();

@@ -1,10 +1,15 @@
 // The HTTP side's decisions with no network: what a log line shows, whom a request comes
-// from, which request it is, and when a connection is turned away.
+// from, which request it is, when a connection is turned away, and what the operator's pages
+// say when the database does not answer.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
 
 #include "http/client_address.h"
 #include "http/connection_limiter.h"
 #include "http/log_line.h"
+#include "http/operator_pages.h"
 #include "http/request_action.h"
 
 TEST(LogLine, NoFieldCanForgeALineOrAnotherField) {
@@ -91,4 +96,26 @@ TEST(ConnectionLimiter, CapsInAllAndPerAddressAndFreesOnClose) {
   proxy2 = {};
   a2 = {};
   EXPECT_TRUE(limiter.WaitUntilNoneOpen(std::chrono::steady_clock::now()));
+}
+
+TEST(OperatorPages, ADatabaseThatDoesNotAnswerIsReportedAsSuch) {
+  const auto broken = [] () -> MailQueueFacts { throw std::runtime_error("database is locked"); };
+  const struct {
+    const char* name;
+    std::function<bool()> answers;
+    int health;
+  } cases[] = {
+      {"answers", [] { return true; }, 200},
+      {"says no", [] { return false; }, 503},
+      {"throws", [] () -> bool { throw std::runtime_error("disk I/O error"); }, 503},
+  };
+  ServiceMetrics metrics;
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.health, AnswerOperatorPage(OperatorPage::kHealth, metrics, {c.answers, broken}).httpStatus) << c.name;
+  }
+  // Without the queue's facts the counters are still served; the queue gauges go missing.
+  const OperatorReply page = AnswerOperatorPage(OperatorPage::kMetrics, metrics, {cases[0].answers, broken});
+  EXPECT_EQ(200, page.httpStatus);
+  EXPECT_NE(std::string::npos, page.body.find("\ntarn_mails_sent_total 0\n"));
+  EXPECT_EQ(std::string::npos, page.body.find("tarn_mail_queue_length"));
 }

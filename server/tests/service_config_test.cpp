@@ -1,5 +1,6 @@
 // Reading the service's settings file: who may read one that holds the SMTP password, what
-// trust_proxy takes, and the pairings refused as a whole (an SMTP login in clear off the loopback).
+// trust_proxy and metrics_listen take, and the pairings refused as a whole (an SMTP login in
+// clear off the loopback, a metrics port that is the service's own).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -34,6 +35,9 @@ TEST(ServiceConfig, RefusesUnsafeFilesAndReadsTrustedProxies) {
       {"old switch on: proxies on this machine", "trust_proxy = 1\n", 0600, true, {"127.0.0.1", "::1"}},
       {"old switch off", "trust_proxy = 0\n", 0600, true, {}},
       {"not an address", "trust_proxy = proxy.example.org\n", 0600, false, {}},
+      {"metrics port of its own", "port = 9000\nmetrics_port = 9100\nmetrics_listen = ::\n", 0600, true, {}},
+      {"metrics port is the service's", "port = 9000\nmetrics_port = 9000\n", 0600, false, {}},
+      {"metrics address not an address", "metrics_listen = metrics.example.org\n", 0600, false, {}},
       // An SMTP login in clear only to a mail server on this machine's loopback.
       {"no login", Smtp("mail.example.org", "none", ""), 0600, true, {}},
       {"starttls", Smtp("mail.example.org", "starttls", "me"), 0600, true, {}},

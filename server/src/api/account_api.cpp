@@ -81,13 +81,14 @@ std::string NewMessageId(const std::string& sender) {
 ApiReply Refusal(const char* info, std::string username) { return ReplyWriter().Finish(0, info, std::move(username)); }
 
 AccountApi::AccountApi(Database& db, AccountStore& accounts, MailStore& mails, const ServiceConfig& config,
-                       Clock clock, MailQueued mailQueued)
+                       Clock clock, MailQueued mailQueued, ServiceMetrics* metrics)
     : db_(db),
       accounts_(accounts),
       mails_(mails),
       config_(config),
       clock_(std::move(clock)),
       mailQueued_(std::move(mailQueued)),
+      metrics_(metrics),
       addressAttempts_(db, "address", static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
       pairFailures_(db, "pair", static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
       accountFailures_(db, "account", static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds),
@@ -111,21 +112,25 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
   }
   const int64_t now = clock_();
   ForgetQuietAttempts(now);
+  const auto throttled = [&] {
+    if (metrics_) metrics_->CountSignInThrottled();
+    return Refusal(reply_info::kTooManyAttempts, username);
+  };
   // Every limit counts before the costly hash, so a flood is turned away cheaply. Each
   // attempt counts as a failure from the start (checked and counted in one step, so
   // attempts at the same time cannot pass a limit together) and is taken back when it
   // turns out not to be one.
-  if (!addressAttempts_.TryCount(clientAddress, now)) return Refusal(reply_info::kTooManyAttempts, username);
+  if (!addressAttempts_.TryCount(clientAddress, now)) return throttled();
   const std::string accountKey = AccountKey(username);
   const std::string pairKey = accountKey + '\n' + clientAddress;
-  if (!pairFailures_.TryCount(pairKey, now)) return Refusal(reply_info::kTooManyAttempts, username);
+  if (!pairFailures_.TryCount(pairKey, now)) return throttled();
   const auto account = accounts_.Find(username);
   const auto lastSeen = account ? accounts_.MachineLastSeen(account->id, machineId) : std::nullopt;
   const bool knownMachine = lastSeen && *lastSeen > now - MachineIdleSeconds();
   const bool accountCounted = accountFailures_.TryCount(accountKey, now);
   if (!accountCounted && !knownMachine) {
     pairFailures_.Refund(pairKey);
-    return Refusal(reply_info::kTooManyAttempts, username);
+    return throttled();
   }
   const auto takeBack = [&] {
     pairFailures_.Refund(pairKey);
@@ -217,6 +222,7 @@ ApiReply AccountApi::SendMsg(std::string_view body) {
   if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit)) {
     return Refusal(reply_info::kTooManyMails, username);
   }
+  if (metrics_) metrics_->CountMailQueued();
   if (mailQueued_) mailQueued_();
   return ReplyWriter().Finish(1, reply_info::kMailQueued, username);
 }

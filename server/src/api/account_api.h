@@ -14,6 +14,7 @@
 #include "store/account_store.h"
 #include "store/mail_store.h"
 #include "config/service_config.h"
+#include "metrics/service_metrics.h"
 
 struct ApiReply {
   std::string json;      // the reply body, UTF-8
@@ -27,9 +28,10 @@ class AccountApi {
   using Clock = std::function<int64_t()>;
   using MailQueued = std::function<void()>;
 
-  // `db` holds the sign-in counts that every instance of the service shares.
+  // `db` holds the sign-in counts that every instance of the service shares. `metrics`,
+  // when given, counts throttled sign-ins and queued mails.
   AccountApi(Database& db, AccountStore& accounts, MailStore& mails, const ServiceConfig& config, Clock clock,
-             MailQueued mailQueued);
+             MailQueued mailQueued, ServiceMetrics* metrics = nullptr);
 
   ApiReply Login(std::string_view body, const std::string& clientAddress);
   ApiReply GetInfo(std::string_view body);
@@ -49,6 +51,7 @@ class AccountApi {
   const ServiceConfig& config_;
   const Clock clock_;
   const MailQueued mailQueued_;
+  ServiceMetrics* const metrics_;
   // Sign-in limits. Every attempt counts for its client address; failures count for the
   // account and the address together, so guesses from one place never refuse the owner
   // elsewhere; the account-wide ceiling slows guessers spread over many addresses but

@@ -55,6 +55,9 @@ const Setting kSettings[] = {
     {"smtp_password", nullptr, &SmtpSettings::password, 0, 0, nullptr},
     {"smtp_sender", nullptr, &SmtpSettings::sender, 0, 0, nullptr},
     {"port", nullptr, nullptr, 1, 65535, [](ServiceConfig& c, long long v) { c.port = static_cast<int>(v); }},
+    {"metrics_listen", &ServiceConfig::metricsListen, nullptr, 0, 0, nullptr},
+    {"metrics_port", nullptr, nullptr, 0, 65535,
+     [](ServiceConfig& c, long long v) { c.metricsPort = static_cast<int>(v); }},
     {"threads", nullptr, nullptr, 0, 256, [](ServiceConfig& c, long long v) { c.threads = static_cast<int>(v); }},
     {"trust_proxy", &ServiceConfig::trustProxy, nullptr, 0, 0, nullptr},
     {"max_connections", nullptr, nullptr, 1, 1000000,
@@ -106,6 +109,10 @@ bool ApplySetting(ServiceConfig& config, const std::string& key, const std::stri
     }
     if (key == "smtp_security" && value != "none" && value != "starttls" && value != "tls") {
       error = "smtp_security must be none, starttls or tls";
+      return false;
+    }
+    if (key == "metrics_listen" && !CanonicalIpAddress(value)) {
+      error = "metrics_listen must be an IP address";
       return false;
     }
     if (key == "trust_proxy") {
@@ -180,6 +187,10 @@ bool CheckServiceConfig(const ServiceConfig& config, std::string& error) {
   if (config.mailLeaseSeconds <= config.smtp.timeoutSeconds) {
     error = "mail_lease_seconds (" + std::to_string(config.mailLeaseSeconds) + ") must be longer than " +
             "smtp_timeout_seconds (" + std::to_string(config.smtp.timeoutSeconds) + ")";
+    return false;
+  }
+  if (config.metricsPort == config.port) {
+    error = "metrics_port must differ from port (0 serves the metrics on port, to this machine only)";
     return false;
   }
   if (config.smtp.user.empty() || config.smtp.security != "none" || IsLoopbackHost(config.smtp.host)) return true;

@@ -16,6 +16,8 @@ struct ServiceConfig {
   int databaseConnections = 0;     // per instance; 0: four
   int mailLeaseSeconds = 120;      // how long an instance's claim on a mail lasts
   int infoCacheSeconds = 5;        // how long the notice and latest version are kept in memory
+  int metricsPort = 0;             // 0: /metrics on `port`, to clients on this machine only
+  std::string metricsListen = "127.0.0.1";  // the metrics port's address, when it is set
   int threads = 0;                 // request threads; 0: one per core the process may use
   std::string trustProxy;          // the setting as written
   std::vector<std::string> trustedProxies;  // whose X-Forwarded-For is believed
@@ -44,5 +46,6 @@ bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::stri
 std::string DatabaseSettingForLog(const std::string& database);
 
 // Refuses settings that are each valid but unsafe together: an SMTP login over a plain
-// connection to a mail server off this machine would send the password in clear.
+// connection to a mail server off this machine would send the password in clear. Also
+// refuses a metrics port that is the service's own.
 bool CheckServiceConfig(const ServiceConfig& config, std::string& error);

@@ -23,12 +23,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The whole reply: the head, then the JSON.
-std::string ReplyText(const ApiReply& reply, int httpStatus) {
-  const char* reason = httpStatus == 200 ? "OK" : httpStatus == 404 ? "Not Found" : "Bad Request";
-  return "HTTP/1.1 " + std::to_string(httpStatus) + " " + reason +
-         "\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: " + std::to_string(reply.json.size()) +
-         "\r\nConnection: close\r\n\r\n" + reply.json;
+// The whole reply: the head, then the body.
+std::string ReplyText(int httpStatus, std::string_view contentType, std::string_view body) {
+  const char* reason = httpStatus == 200   ? "OK"
+                       : httpStatus == 404 ? "Not Found"
+                       : httpStatus == 503 ? "Service Unavailable"
+                                           : "Bad Request";
+  return "HTTP/1.1 " + std::to_string(httpStatus) + " " + reason + "\r\nContent-Type: " + std::string(contentType) +
+         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+         std::string(body);
 }
 
 // What to answer a request that could not be read, or nothing when the client is gone or
@@ -104,12 +107,23 @@ void Connection::OnRead(beast::error_code error) {
 
 void Connection::Handle() {
   auto& request = parser_.get();
-  const RequestAction action = ReadRequestAction(request.method_string(), request.target());
+  const OperatorPage page = ReadOperatorPage(request.method_string(), request.target());
+  const bool forwarded = request.count("X-Forwarded-For") > 0 || request.count(http::field::forwarded) > 0;
+  RequestAction action = ReadRequestAction(request.method_string(), request.target());
+  if (!context_.programRequests) action = RequestAction::kUnknown;
+  requestAction_ = action;
   action_ = action == RequestAction::kUnknown ? std::string(request.target()) : ActionName(action);
   client_ = ClientAddress(peer_, request["X-Forwarded-For"], context_.trustedProxies);
   std::string body = std::move(request.body());
   WipeInput();
 
+  // The operator's pages are neither logged nor counted: a load balancer's and a scraper's
+  // polling would drown the program's requests.
+  if (page == OperatorPage::kHealth ||
+      (page == OperatorPage::kMetrics && MayReadMetrics(context_.metricsAccess, peer_, forwarded))) {
+    const OperatorReply answer = AnswerOperatorPage(page, context_.metrics, context_.probes);
+    return Send(ReplyText(answer.httpStatus, answer.contentType, answer.body));
+  }
   if (action == RequestAction::kUnknown) return Answer(Refusal(reply_info::kUnknownRequest), 404);
   // The program always says how long its form is; a chunked body is not the program talking.
   if (parser_.chunked()) return Answer(Refusal(reply_info::kMalformed), 400);
@@ -148,9 +162,14 @@ void Connection::HandOverSignIn(std::string body, std::string client) {
 }
 
 void Connection::Answer(const ApiReply& reply, int httpStatus) {
-  WriteLogLine(RequestLogEntry{client_, action_, reply.username, reply.status, reply.info,
-                               std::chrono::duration<double, std::milli>(Clock::now() - handled_).count()});
-  reply_ = ReplyText(reply, httpStatus);
+  const std::chrono::duration<double> taken = Clock::now() - handled_;
+  WriteLogLine(RequestLogEntry{client_, action_, reply.username, reply.status, reply.info, taken.count() * 1000});
+  context_.metrics.CountRequest(ActionName(requestAction_), reply.status, taken.count());
+  Send(ReplyText(httpStatus, "application/json; charset=utf-8", reply.json));
+}
+
+void Connection::Send(std::string reply) {
+  reply_ = std::move(reply);
   SetDeadline(stopDeadline_ ? std::min(*stopDeadline_, Clock::now() + kReplyDeadline) : Clock::now() + kReplyDeadline);
   net::async_write(socket_, net::buffer(reply_),
                    [self = shared_from_this()](beast::error_code error, size_t) { self->OnWritten(error); });

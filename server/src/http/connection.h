@@ -18,6 +18,7 @@
 #include "api/account_api.h"
 #include "http/connection_limiter.h"
 #include "http/open_connections.h"
+#include "http/operator_pages.h"
 #include "http/request_action.h"
 #include "http/sign_in_runner.h"
 
@@ -29,6 +30,10 @@ struct ConnectionContext {
   SignInRunner& signIns;
   OpenConnections<Connection>& open;
   const std::vector<std::string>& trustedProxies;
+  ServiceMetrics& metrics;
+  const DatabaseProbes& probes;
+  bool programRequests;        // false on the metrics port: only the operator's pages there
+  MetricsAccess metricsAccess;
 };
 
 class Connection : public std::enable_shared_from_this<Connection> {
@@ -59,6 +64,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void Handle();
   void HandOverSignIn(std::string body, std::string client);
   void Answer(const ApiReply& reply, int httpStatus);
+  void Send(std::string reply);
   void OnWritten(boost::beast::error_code error);
   void Linger(size_t dropped);
   void Close();
@@ -74,6 +80,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   const std::string peer_;
   std::string client_;
   std::string action_;  // for the log
+  RequestAction requestAction_ = RequestAction::kUnknown;  // for the metrics
   ConnectionLimiter::Slot slot_;
   ConnectionContext& context_;
   std::chrono::steady_clock::time_point handled_;

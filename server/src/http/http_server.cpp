@@ -32,15 +32,19 @@ int RequestThreadCount(int configured) {
   return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config)
+HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes)
     : config_(config),
       threads_(RequestThreadCount(config.threads)),
       maxConnections_(ConnectionCapWithin(static_cast<size_t>(config.maxConnections))),
       limiter_(maxConnections_, static_cast<size_t>(config.maxConnectionsPerAddress)),
       signIns_(config.loginHashesAtOnce, static_cast<size_t>(config.loginHashesAtOnce) * 4),
-      context_{api, signIns_, open_, config.trustedProxies},
+      probes_(std::move(probes)),
+      context_{api, signIns_, open_, config.trustedProxies, metrics, probes_, true,
+               config.metricsPort == 0 ? MetricsAccess::kLocalOnly : MetricsAccess::kNobody},
+      metricsContext_{api, signIns_, open_, config.trustedProxies, metrics, probes_, false, MetricsAccess::kAnyone},
       io_(threads_),
       listener_(std::make_shared<Listener>(io_, limiter_, context_)),
+      metricsListener_(config.metricsPort == 0 ? nullptr : std::make_shared<Listener>(io_, limiter_, metricsContext_)),
       sweep_(io_) {}
 
 HttpServer::~HttpServer() {
@@ -49,7 +53,9 @@ HttpServer::~HttpServer() {
 }
 
 bool HttpServer::Listen(std::string& error) {
+  if (metricsListener_ && !metricsListener_->Open(config_.metricsListen, config_.metricsPort, error)) return false;
   if (!listener_->Open(config_.listen, config_.port, error)) return false;
+  if (metricsListener_) metricsListener_->Accept();
   listener_->Accept();
   Sweep();
   return true;
@@ -77,6 +83,7 @@ void HttpServer::Run() {
 void HttpServer::Stop() {
   const auto deadline = std::chrono::steady_clock::now() + kStopGrace;
   listener_->Stop();
+  if (metricsListener_) metricsListener_->Stop();
   for (const auto& connection : open_.Those([](const Connection&) { return true; })) connection->Stop(deadline);
   limiter_.WaitUntilNoneOpen(deadline);
   io_.stop();

@@ -13,19 +13,22 @@
 #include "http/connection.h"
 #include "http/connection_limiter.h"
 #include "http/open_connections.h"
+#include "http/operator_pages.h"
 #include "http/sign_in_runner.h"
 
 class Listener;
 
 class HttpServer {
  public:
-  // `api` and `config` must outlive the server.
-  HttpServer(AccountApi& api, const ServiceConfig& config);
+  // `api`, `config` and `metrics` must outlive the server; `probes` serve the operator's
+  // pages.
+  HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
 
-  // Binds the configured address and port; false with `error` set when it cannot.
+  // Binds the configured address and port, and the metrics port when one is set; false
+  // with `error` set when it cannot.
   bool Listen(std::string& error);
   // Serves on the request threads (the calling one among them) until Stop has finished.
   void Run();
@@ -49,9 +52,12 @@ class HttpServer {
   ConnectionLimiter limiter_;
   OpenConnections<Connection> open_;
   SignInRunner signIns_;
+  const DatabaseProbes probes_;
   ConnectionContext context_;
+  ConnectionContext metricsContext_;  // the metrics port's, when it has one
   boost::asio::io_context io_;
   std::shared_ptr<Listener> listener_;
+  std::shared_ptr<Listener> metricsListener_;
   boost::asio::steady_timer sweep_;
 };
 

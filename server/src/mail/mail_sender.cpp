@@ -22,13 +22,14 @@ std::string NewOwnerName() {
 }  // namespace
 
 MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds,
-                       int64_t leaseSeconds)
+                       int64_t leaseSeconds, ServiceMetrics* metrics)
     : store_(store),
       schedule_(schedule),
       deliver_(std::move(deliver)),
       keepSeconds_(keepSeconds),
       leaseSeconds_(leaseSeconds),
-      owner_(NewOwnerName()) {}
+      owner_(NewOwnerName()),
+      metrics_(metrics) {}
 
 void MailSender::Start() { thread_ = std::thread([this] { Run(); }); }
 
@@ -93,11 +94,13 @@ int MailSender::DeliverDue(int64_t now) {
     const std::string error = deliver_(mail.recipient, mail.message);
     if (error.empty()) {
       ++delivered;
+      if (metrics_) metrics_->CountMailSent();
       accepted_.emplace(mail.id, now);
       RecordAccepted();
       continue;
     }
     store_.MarkFailed(mail.id, owner_, attempts, next, error);
+    if (!next && metrics_) metrics_->CountMailGivenUp();
     std::fprintf(stderr, "mail %lld attempt %d failed: %s%s\n", static_cast<long long>(mail.id), attempts,
                  error.c_str(), next ? "" : " (given up)");
   }

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <thread>
 
+#include "metrics/service_metrics.h"
 #include "store/mail_store.h"
 #include "mail/retry_schedule.h"
 #include "mail/smtp_client.h"
@@ -29,9 +30,10 @@ class MailSender {
 
   // Sent and given-up mails are deleted `keepSeconds` after they were queued. The sender
   // claims mails for `leaseSeconds` at a time; a claim it could not finish is taken over by
-  // another instance when it ends.
+  // another instance when it ends. `metrics`, when given, counts the mails the server
+  // accepted and those given up.
   MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds = 30 * 86400,
-             int64_t leaseSeconds = 120);
+             int64_t leaseSeconds = 120, ServiceMetrics* metrics = nullptr);
   // Starts the background thread (tests drive DeliverDue themselves instead).
   void Start();
   // Asks the sender to stop: the delivery under way finishes, no other begins. Any thread
@@ -60,6 +62,7 @@ class MailSender {
   const int64_t keepSeconds_;
   const int64_t leaseSeconds_;
   const std::string owner_;  // this sender's name on its claims, unique among instances
+  ServiceMetrics* const metrics_;
   // Mails the server accepted, by id, with the time, whose "sent" is not yet written.
   // Touched only by the thread that runs DeliverDue.
   std::map<int64_t, int64_t> accepted_;

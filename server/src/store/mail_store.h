@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "metrics/mail_queue_facts.h"
 #include "store/database.h"
 
 struct QueuedMail {
@@ -24,12 +25,6 @@ struct QueuedMail {
   int64_t nextAttempt = 0;
   int64_t sentAt = 0;
   std::string lastError;
-};
-
-// What the operator watches of the queue.
-struct MailQueueFacts {
-  int64_t queued = 0;
-  int64_t oldestQueuedAgeSeconds = 0;
 };
 
 class MailStore {
@@ -61,9 +56,10 @@ class MailStore {
                   const std::string& error);
   // Deletes sent and given-up mails queued before `queuedBefore`; how many.
   int Purge(int64_t queuedBefore);
+  // For the operator's metrics: how many mails are queued, and how long the oldest has waited.
+  MailQueueFacts QueueFacts(int64_t now);
   // For the operator: mails of one state ("" for all), newest first.
   std::vector<QueuedMail> List(const std::string& state, int limit);
-  MailQueueFacts QueueFacts(int64_t now);
 
  private:
   Database& db_;
