@@ -156,8 +156,8 @@ class PostgresConnection final : public SqlConnection {
     const char* text = query.Text(Engine::Postgres);
     const auto known = statements_.find(&query);
     if (known != statements_.end() && known->second.text == text) return known->second.name;
-    std::string name = std::to_string(++prepared_);
-    name.insert(0, 1, 's');  // not "s" + ...: GCC 12 warns wrongly about that at -O3
+    std::string name = "s";
+    name += std::to_string(++prepared_);
     const Result result(PQprepare(connection_, name.c_str(), text, 0, nullptr));
     Check(result.get());
     return statements_.insert_or_assign(&query, Statement{text, std::move(name)}).first->second.name;
