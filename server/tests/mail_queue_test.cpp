@@ -94,3 +94,26 @@ TEST_F(MailQueue, DeletesFinishedMailsAfterTheirTime) {
   ASSERT_EQ(1u, left.size());
   EXPECT_EQ("queued", left[0].state) << "a mail still to be sent is never deleted";
 }
+
+TEST_F(MailQueue, ClaimsKeepInstancesApartUntilTheirLeaseEnds) {
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(store_.Enqueue(1, "a@x.cn", "m", 1000, 30));
+  const auto ids = [](const std::vector<QueuedMail>& mails) {
+    std::vector<int64_t> out;
+    for (const QueuedMail& mail : mails) out.push_back(mail.id);
+    return out;
+  };
+  const auto first = ids(store_.Claim("A", 1000, 1060, 2));
+  ASSERT_EQ(2u, first.size());
+  EXPECT_EQ(1u, store_.Claim("B", 1000, 1070, 10).size()) << "B gets only the mail A left";
+  EXPECT_TRUE(store_.Claim("C", 1059, 1119, 10).empty()) << "every mail is held";
+  EXPECT_FALSE(store_.BeginAttempt(first[0], "B", 1, 1090, 1060)) << "B may not begin A's mail";
+
+  // A dies: at the end of its lease its mails are free; A's late attempt is refused.
+  EXPECT_EQ(first, ids(store_.Claim("C", 1060, 1120, 10)));
+  EXPECT_FALSE(store_.BeginAttempt(first[0], "A", 1, 1090, 1120));
+  EXPECT_TRUE(store_.BeginAttempt(first[0], "C", 1, 1090, 1120));
+  // C stops: what it has not begun is free at once; the begun mail waits for its back-off.
+  store_.ReleaseClaims("C");
+  EXPECT_EQ(std::vector<int64_t>{first[1]}, ids(store_.Claim("D", 1061, 1121, 10)));
+  EXPECT_EQ(std::optional<int64_t>(1070), store_.NextDue()) << "B's claim ends first";
+}
