@@ -1,8 +1,9 @@
-// Sign-in throttling and the mail retry schedule: the rules that decide, with their clock
-// given.
+// Sign-in throttling, the cached service information and the mail retry schedule: the
+// rules that decide, with their clock given.
 #include <gtest/gtest.h>
 
 #include "api/attempt_throttle.h"
+#include "api/service_info_cache.h"
 #include "mail/retry_schedule.h"
 #include "test_database.h"
 
@@ -28,6 +29,21 @@ TEST(AttemptThrottle, CountsUpToTheLimitUntilTheWindowPassesAcrossInstances) {
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(throttle.TryCount("a", 162)) << "cleared";
   EXPECT_EQ(2, AttemptThrottle::ForgetQuiet(db, 162)) << "b and u's a are quiet since 121";
   EXPECT_FALSE(throttle.TryCount("a", 163)) << "a key with recent attempts is kept";
+}
+
+TEST(ServiceInfoCache, ReadsTheDatabaseAgainOnlyWhenItsCopyIsOld) {
+  TestFolder folder;
+  Database db(TestDatabase(folder));
+  AccountStore accounts(db);
+  ServiceInfoCache cache(accounts, 5);
+  accounts.PostNotice("第一条通知内容", 90);
+  EXPECT_EQ("第一条通知内容", cache.Get(100)->notice->text);
+  accounts.PostNotice("第二条通知内容", 101);
+  accounts.SetLatestVersion("2.0");
+  EXPECT_EQ("第一条通知内容", cache.Get(104)->notice->text) << "kept for 5 s";
+  EXPECT_EQ("", cache.Get(104)->latestVersion);
+  EXPECT_EQ("第二条通知内容", cache.Get(105)->notice->text);
+  EXPECT_EQ("2.0", cache.Get(105)->latestVersion);
 }
 
 TEST(RetrySchedule, DoublesUpToTheCapAndGivesUp) {
