@@ -7,9 +7,10 @@
 
 namespace {
 
+// One change of layout: its SQL, and PostgreSQL's own where the engines differ.
 struct Step {
-  const char* sqlite;
-  const char* postgres;
+  const char* sql;
+  const char* postgres = nullptr;
 };
 
 constexpr std::array kSteps{
@@ -89,15 +90,6 @@ CREATE INDEX mails_by_account ON mails (account_id, created);
     // attempts counted where every instance sees them.
     Step{R"sql(
 ALTER TABLE mails ADD COLUMN lease_owner TEXT NOT NULL DEFAULT '';
-ALTER TABLE mails ADD COLUMN lease_until INTEGER NOT NULL DEFAULT 0;
-CREATE TABLE sign_in_attempts (
-  key TEXT PRIMARY KEY,
-  times TEXT NOT NULL,
-  last INTEGER NOT NULL);
-CREATE INDEX sign_in_attempts_last ON sign_in_attempts (last);
-)sql",
-         R"sql(
-ALTER TABLE mails ADD COLUMN lease_owner TEXT NOT NULL DEFAULT '';
 ALTER TABLE mails ADD COLUMN lease_until BIGINT NOT NULL DEFAULT 0;
 CREATE TABLE sign_in_attempts (
   key TEXT PRIMARY KEY,
@@ -131,7 +123,7 @@ void UpgradeSchema(Database& db) {
     }
     if (version == LatestSchemaVersion()) return;
     for (size_t step = static_cast<size_t>(version); step < kSteps.size(); ++step) {
-      sql.Exec(postgres ? kSteps[step].postgres : kSteps[step].sqlite);
+      sql.Exec(postgres && kSteps[step].postgres ? kSteps[step].postgres : kSteps[step].sql);
     }
     sql(kWriteVersion, LatestSchemaVersion());
   });
