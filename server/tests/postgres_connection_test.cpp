@@ -103,6 +103,7 @@ TEST_F(PostgresConnectionTest, ALostServerIsBusyAndItsPasswordStaysSecret) {
       const std::string message = error.what();
       EXPECT_EQ(0u, message.find("cannot connect to the database: ")) << message;
       EXPECT_EQ(std::string::npos, message.find("cr3t")) << message;
+      EXPECT_EQ(std::string::npos, message.find("\n")) << message;
     }
   }
   server_.Start();

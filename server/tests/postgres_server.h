@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,7 @@ class PostgresServer {
   std::string data_;    // the server's own
   int port_ = 0;
   bool running_ = false;
-  int databases_ = 0;
+  std::atomic<int> databases_{0};
   int watcherPipe_ = -1;  // the watcher cleans up when this closes
   pid_t watcher_ = -1;
 };

@@ -21,10 +21,19 @@ struct FreeOptions {
   void operator()(PQconninfoOption* options) const { PQconninfoFree(options); }
 };
 
-// libpq's messages end with a line break.
-std::string Trimmed(const char* message) {
-  std::string text = message ? message : "";
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+// A message of libpq on one line, for the log: its line breaks (and the tab that starts
+// a hint line) become spaces, and the one at its end goes.
+std::string OneLine(const char* message) {
+  std::string text;
+  for (const char* c = message ? message : ""; *c; ++c) {
+    const bool space = *c == '\n' || *c == '\t';
+    if (!space) {
+      text += *c;
+    } else if (!text.empty() && text.back() != ' ') {
+      text += ' ';
+    }
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
 
@@ -172,7 +181,7 @@ class PostgresConnection final : public SqlConnection {
     if (result && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY)) return;
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-    std::string message = primary ? primary : Trimmed(PQerrorMessage(connection_));
+    std::string message = primary ? primary : OneLine(PQerrorMessage(connection_));
     if (state) message += std::string(" (SQLSTATE ") + state + ")";
     const bool conflict = state && (std::strcmp(state, "40001") == 0 || std::strcmp(state, "40P01") == 0);
     if (conflict || PQstatus(connection_) != CONNECTION_OK) throw DatabaseBusy(message);
@@ -202,7 +211,7 @@ std::unique_ptr<SqlConnection> OpenPostgres(const std::string& connectionString)
   PGconn* connection = PQconnectdbParams(keywords, values, 1);
   if (!connection) throw std::runtime_error("cannot connect to the database: out of memory");
   if (PQstatus(connection) != CONNECTION_OK) {
-    const std::string message = Masked(Trimmed(PQerrorMessage(connection)), *password);
+    const std::string message = Masked(OneLine(PQerrorMessage(connection)), *password);
     PQfinish(connection);
     throw std::runtime_error("cannot connect to the database: " + message);
   }
