@@ -12,6 +12,7 @@
 #include "raw_http.h"
 #include "service_process.h"
 #include "store/postgres_connection.h"
+#include "test_folder.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ PostgresServer::PostgresServer() {
     port_ = FreePort();
     running_ = TryStart();
   }
-  if (!running_) throw std::runtime_error("PostgreSQL did not start; see " + data_ + "/log");
+  if (!running_) throw std::runtime_error("PostgreSQL did not start: " + FileText(data_ + "/log"));
 }
 
 PostgresServer::~PostgresServer() {
@@ -72,7 +73,7 @@ void PostgresServer::Stop() {
 
 void PostgresServer::Start() {
   running_ = TryStart();
-  if (!running_) throw std::runtime_error("PostgreSQL did not start again; see " + data_ + "/log");
+  if (!running_) throw std::runtime_error("PostgreSQL did not start again: " + FileText(data_ + "/log"));
 }
 
 std::string PostgresServer::ConnectionString(const std::string& database) const {
