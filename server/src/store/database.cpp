@@ -64,10 +64,16 @@ Database::Lease::~Lease() {
 
 bool Database::Answers() {
   static constexpr Query kPing{"SELECT 1"};
-  try {
-    Lease lease(*this);
-    return lease.Connection()(kPing).rows.size() == 1;
-  } catch (const std::exception&) {
-    return false;
+  // An idle connection left from before the server went away fails once: then a new one
+  // is asked.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      Lease lease(*this);
+      return lease.Connection()(kPing).rows.size() == 1;
+    } catch (const DatabaseBusy&) {
+    } catch (const std::exception&) {
+      return false;
+    }
   }
+  return false;
 }

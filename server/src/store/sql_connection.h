@@ -33,6 +33,7 @@ inline SqlValue ToSqlValue(std::string_view value) { return value; }
 inline SqlValue ToSqlValue(const std::string& value) { return std::string_view(value); }
 inline SqlValue ToSqlValue(const char* value) { return std::string_view(value); }
 inline SqlValue ToSqlValue(std::nullopt_t) { return nullptr; }
+inline SqlValue ToSqlValue(std::nullptr_t) { return nullptr; }
 inline SqlValue ToSqlValue(const std::optional<int64_t>& value) { return value ? SqlValue(*value) : SqlValue(nullptr); }
 
 // One row of a result, every field as the engine's text (numbers in decimal).
