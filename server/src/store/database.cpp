@@ -64,9 +64,9 @@ Database::Lease::~Lease() {
 
 bool Database::Answers() {
   static constexpr Query kPing{"SELECT 1"};
-  // An idle connection left from before the server went away fails once: then a new one
-  // is asked.
-  for (int attempt = 0; attempt < 2; ++attempt) {
+  // Each idle connection left from before the server went away fails once and is
+  // dropped: then the next, and in the end a new one, is asked.
+  for (size_t attempt = 0; attempt <= size_; ++attempt) {
     try {
       Lease lease(*this);
       return lease.Connection()(kPing).rows.size() == 1;
