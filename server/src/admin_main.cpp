@@ -17,6 +17,7 @@
 
 #include "store/account_store.h"
 #include "admin/admin_commands.h"
+#include "admin/copy_installation.h"
 #include "store/database.h"
 #include "store/mail_store.h"
 #include "api/password_hash.h"
@@ -77,6 +78,8 @@ int main(int argc, char** argv) {
     std::cerr << "cannot initialise libsodium\n";
     return 1;
   }
+  // Opens databases of its own: the source must not be made where there is none.
+  if (args.size() == 2 && args[0] == "copy-to") return CopyInstallation(config.database, args[1], std::cout, std::cerr);
   try {
     Database db(config.database, 1);
     AccountStore accounts(db);

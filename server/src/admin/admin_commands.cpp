@@ -32,7 +32,10 @@ const char* kUsage =
     "  forget EMAIL MACHINE   sign one machine out (--all for every machine of the account)\n"
     "  notice TEXT            post a notice (UTF-8, 6 to 259 characters)\n"
     "  version X.Y.Z.W        set the latest program version (older programs are told to update)\n"
-    "  mails [queued|sent|failed]  list the newest reminder mails\n";
+    "  mails [queued|sent|failed]  list the newest reminder mails\n"
+    "  copy-to postgresql://USER@HOST:PORT/DATABASE\n"
+    "                         copy this SQLite installation (accounts, machines, notices,\n"
+    "                         the latest version, the mail queue) into an empty PostgreSQL database\n";
 
 std::string Date(int64_t seconds) {
   const std::time_t t = static_cast<std::time_t>(seconds);

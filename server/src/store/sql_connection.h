@@ -43,6 +43,7 @@ class SqlRow {
   int64_t Int(size_t column) const;  // 0 for NULL
   const std::string& Text(size_t column) const;  // "" for NULL
   bool IsNull(size_t column) const { return !fields_.at(column); }
+  size_t Columns() const { return fields_.size(); }
 
  private:
   std::vector<std::optional<std::string>> fields_;
