@@ -1,6 +1,7 @@
 // Reading the service's settings file: who may read one that holds the SMTP password, what
 // trust_proxy and metrics_listen take, and the pairings refused as a whole (an SMTP login in
-// clear off the loopback, a metrics port that is the service's own).
+// clear off the loopback, a metrics port that is the service's own), and database passwords kept
+// out of logs.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -31,6 +32,10 @@ TEST(ServiceConfig, RefusesUnsafeFilesAndReadsTrustedProxies) {
       {"password, group can read", "smtp_password = s3cret\n", 0640, false, {}},
       {"password, everyone can read", "smtp_password = s3cret\n", 0644, false, {}},
       {"no password, everyone can read", "port = 9000\n", 0644, true, {}},
+      {"database password, everyone can read", "database = postgresql://tarn:s3cret@db/tarn\n", 0644, false, {}},
+      {"database password parameter, everyone can read", "database = postgresql://db/tarn?password=s3cret\n", 0644,
+       false, {}},
+      {"database without a password, everyone can read", "database = postgresql://tarn@db/tarn\n", 0644, true, {}},
       {"proxy list", "trust_proxy = 10.0.0.5, ::1 192.0.2.1\n", 0600, true, {"10.0.0.5", "::1", "192.0.2.1"}},
       {"old switch on: proxies on this machine", "trust_proxy = 1\n", 0600, true, {"127.0.0.1", "::1"}},
       {"old switch off", "trust_proxy = 0\n", 0600, true, {}},
@@ -60,4 +65,20 @@ TEST(ServiceConfig, RefusesUnsafeFilesAndReadsTrustedProxies) {
     EXPECT_EQ(c.proxies, config.trustedProxies) << c.name;
     EXPECT_EQ(!c.loads && c.mode != 0600, error.find("chmod 600") != std::string::npos) << c.name << ": " << error;
   }
+}
+
+TEST(ServiceConfig, DatabaseSettingForLogHidesEveryPassword) {
+  const struct {
+    const char* setting;
+    const char* shown;
+  } cases[] = {
+      {"/var/lib/tarn/accounts.db", "/var/lib/tarn/accounts.db"},
+      {"postgresql://tarn@db:5432/tarn", "postgresql://tarn@db:5432/tarn"},
+      {"postgresql://tarn:s3cret@db:5432/tarn", "postgresql://tarn:***@db:5432/tarn"},
+      {"postgresql://db/tarn?password=s3cret", "postgresql://db/tarn?password=***"},
+      {"postgresql://db/tarn?user=tarn&password=s3cret&sslmode=require",
+       "postgresql://db/tarn?user=tarn&password=***&sslmode=require"},
+      {"postgresql://t:a@db/tarn?password=b&password=c", "postgresql://t:***@db/tarn?password=***&password=***"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.shown, DatabaseSettingForLog(c.setting)) << c.setting;
 }

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
@@ -171,14 +172,21 @@ bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::stri
 std::string DatabaseSettingForLog(const std::string& database) {
   const size_t scheme = database.find("://");
   if (scheme == std::string::npos || !database.starts_with("postgres")) return database;
+  std::string shown = database;
+  // A password before the host: "user:password@", where no '/' comes before the '@'.
   const size_t hostStart = scheme + 3;
-  const size_t at = database.find('@', hostStart);
-  const size_t colon = database.find(':', hostStart);
-  if (at == std::string::npos || colon == std::string::npos || colon > at ||
-      database.find('/', hostStart) < at) {
-    return database;
+  const size_t at = shown.find('@', hostStart);
+  const size_t colon = shown.find(':', hostStart);
+  if (at != std::string::npos && colon < at && shown.find('/', hostStart) > at) {
+    shown.replace(colon + 1, at - colon - 1, "***");
   }
-  return database.substr(0, colon + 1) + "***" + database.substr(at);
+  // Or among the parameters: "?password=..." or "&password=...".
+  for (size_t key = shown.find('?'); key != std::string::npos; key = shown.find('&', key + 1)) {
+    if (shown.compare(key + 1, 9, "password=") != 0) continue;
+    const size_t value = key + 10;
+    shown.replace(value, std::min(shown.find('&', value), shown.size()) - value, "***");
+  }
+  return shown;
 }
 
 bool CheckServiceConfig(const ServiceConfig& config, std::string& error) {
