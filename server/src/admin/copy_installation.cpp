@@ -124,20 +124,25 @@ int CopyInstallation(const std::string& source, const std::string& target, std::
     err << "no SQLite database at " << source << " (the database setting)\n";
     return 1;
   }
-  const std::string targetForLog = DatabaseSettingForLog(target);
+  Snapshot snapshot;
   try {
     Database from(source, 1);
-    const Snapshot snapshot = ReadSource(from);
-    Database to(target, 1);
-    to.InTransaction([&](SqlConnection& sql) { WriteTarget(sql, snapshot); });
-    out << "copied";
-    for (size_t t = 0; t < kTables.size(); ++t) {
-      out << (t == 0 ? " " : ", ") << Counted(static_cast<int64_t>(snapshot.tables[t].rows.size()), kTables[t]);
-    }
-    out << " (" << snapshot.queuedMails << " queued)\n";
-    return 0;
+    snapshot = ReadSource(from);
   } catch (const std::exception& e) {
-    err << "copy-to " << targetForLog << ": " << e.what() << "\n";
+    err << "copy-to: cannot read " << source << ": " << e.what() << "\n";
     return 1;
   }
+  try {
+    Database to(target, 1);
+    to.InTransaction([&](SqlConnection& sql) { WriteTarget(sql, snapshot); });
+  } catch (const std::exception& e) {
+    err << "copy-to " << DatabaseSettingForLog(target) << ": " << e.what() << "\n";
+    return 1;
+  }
+  out << "copied";
+  for (size_t t = 0; t < kTables.size(); ++t) {
+    out << (t == 0 ? " " : ", ") << Counted(static_cast<int64_t>(snapshot.tables[t].rows.size()), kTables[t]);
+  }
+  out << " (" << snapshot.queuedMails << " queued)\n";
+  return 0;
 }
