@@ -18,7 +18,8 @@
 
 namespace {
 
-// The statements older builds ran on every start, before the layout had a version.
+// The statements older builds ran on every start, before the layout had a version: kept here
+// as they were, so that an edit of the upgrade's first step cannot pass unnoticed.
 constexpr const char* kOldLayout = R"sql(
 CREATE TABLE IF NOT EXISTS accounts (
   id INTEGER PRIMARY KEY,
@@ -61,7 +62,7 @@ constexpr int64_t kNow = 1796724192;  // 2026-12-08
 // a mail in each state (one queued for a retry after a failed attempt).
 constexpr const char* kOldRows = R"sql(
 INSERT INTO accounts VALUES (1, 'me@x.cn', '$argon2id$v=19$m=65536,t=2,p=1$c2FsdA$aGFzaA', 1, 1765188192, 1828260192);
-INSERT INTO accounts VALUES (7, 'Off@X.cn', '$argon2id$v=19$m=65536,t=2,p=1$b3RoZXI$b3RoZXI', 0, 1765188000, 1796724000);
+INSERT INTO accounts VALUES (7, 'Off@X.cn', '$argon2id$v=19$m=65536,t=2,p=1$b3RoZXI$aGFzaA', 0, 1765188000, 1796724000);
 INSERT INTO machines VALUES (1, '0123ABCD', 1765188200, 1796700000);
 INSERT INTO machines VALUES (7, '机器-二号', 1765188300, 1765188400);
 INSERT INTO notices (text, posted) VALUES ('服务器周六凌晨维护', 1796000000);
@@ -90,7 +91,9 @@ std::vector<std::string> Dump(SqlConnection& sql) {
   for (const Query& query : kDumps) {
     for (const SqlRow& row : sql(query).rows) {
       std::string line;
-      for (size_t column = 0; column < row.Columns(); ++column) line += (row.IsNull(column) ? "NULL" : row.Text(column)) + "|";
+      for (size_t column = 0; column < row.Columns(); ++column) {
+        line += (row.IsNull(column) ? "NULL" : row.Text(column)) + "|";
+      }
       lines.push_back(line);
     }
   }
@@ -131,7 +134,8 @@ TEST(SchemaUpgrade, KeepsEveryRowOfTheOldLayoutAndRefusesANewerOne) {
   {
     Database db(path);
     static constexpr Query kVersion{"SELECT version FROM schema_version"};
-    EXPECT_EQ(LatestSchemaVersion(), db.WithConnection([](SqlConnection& sql) { return sql(kVersion).rows.at(0).Int(0); }));
+    EXPECT_EQ(LatestSchemaVersion(),
+              db.WithConnection([](SqlConnection& sql) { return sql(kVersion).rows.at(0).Int(0); }));
     EXPECT_EQ(before, Dump(db));
 
     // The stores read the old rows, and what came with the new layout works on them.
@@ -184,11 +188,12 @@ TEST(CopyTo, MovesAnInstallationIntoAnEmptyPostgresDatabaseOnly) {
   EXPECT_FALSE(std::filesystem::exists(missing));
 
   // An installation made by the operator tool and the service's stores.
-  for (const char* email : {"a@x.cn", "b@x.cn", "c@x.cn"}) ASSERT_EQ(0, Admin(source, {"add", email}, "密码ab\n").first);
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"disable", "b@x.cn"}, {"notice", "服务器周六凌晨维护"}, {"notice", "新版本已发布，请更新"}, {"version", "1.1.0.3"}}) {
-    ASSERT_EQ(0, Admin(source, args).first) << args[0];
+  for (const char* email : {"a@x.cn", "b@x.cn", "c@x.cn"}) {
+    ASSERT_EQ(0, Admin(source, {"add", email}, "密码ab\n").first);
   }
+  const std::vector<std::vector<std::string>> commands{
+      {"disable", "b@x.cn"}, {"notice", "服务器周六凌晨维护"}, {"notice", "新版本已发布，请更新"}, {"version", "1.1.0.3"}};
+  for (const auto& args : commands) ASSERT_EQ(0, Admin(source, args).first) << args[0];
   std::vector<std::string> copied;
   {
     Database db(source);
