@@ -86,6 +86,43 @@ bool LogHas(const ProgramDriver& program, const std::wstring& ending) {
   return false;
 }
 
+// Signs in through the dialog, as the user does, and closes it.
+void SignIn(const ProgramDriver& program, const std::wstring& user, const std::wstring& password) {
+  PostClick(program.Control(IDC_SIGN_IN));
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindOtherWindowWithControl(program.Window(), IDC_LOGIN_SIGNED_IN)); },
+                        10000));
+  ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN_USER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+  ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+  PostClick(::GetDlgItem(dialog, IDOK));
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return WindowText(::GetDlgItem(dialog, IDOK)) == L"重新登录" &&
+               WindowText(::GetDlgItem(dialog, IDC_LOGIN_SIGNED_IN)).find(L"登录成功") != std::wstring::npos;
+      },
+      20000))
+      << "not signed in: " << Utf8(WindowText(::GetDlgItem(dialog, IDC_LOGIN_STATUS)));
+  PostClick(::GetDlgItem(dialog, IDCANCEL));
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 10000));
+}
+
+// Starts watching `url`: checks every 30 ticks, one retry after 10, reminders on.
+void Watch(const ProgramDriver& program, const std::wstring& url) {
+  program.Select(IDC_INTERVAL, 0);
+  program.Select(IDC_RETRY_COUNT, 0);
+  program.Select(IDC_RETRY_INTERVAL, 0);
+  program.Select(IDC_EMAIL_REMINDER, 1);
+  program.SetText(IDC_SITES, url);
+  program.Click(IDC_START);
+}
+
+// Stops watching and closes the program with Esc.
+void StopAndClose(ProgramDriver& program) {
+  program.Click(IDC_STOP);
+  ::PostMessageW(program.Control(IDC_START), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(2, program.WaitForExit(20000));
+}
+
 TEST(AccountEndToEnd, NoticeSignInAndBothRemindersArrive) {
   const std::wstring user = Environment(L"TARN_E2E_USER");
   const std::wstring password = Environment(L"TARN_E2E_PASSWORD");
@@ -117,31 +154,9 @@ TEST(AccountEndToEnd, NoticeSignInAndBothRemindersArrive) {
       30000))
       << "the notice was not shown";
 
-  // Sign in through the dialog, as the user does.
-  PostClick(program.Control(IDC_SIGN_IN));
-  HWND dialog = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindOtherWindowWithControl(program.Window(), IDC_LOGIN_SIGNED_IN)); },
-                        10000));
-  ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN_USER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
-  ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
-  PostClick(::GetDlgItem(dialog, IDOK));
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        return WindowText(::GetDlgItem(dialog, IDOK)) == L"重新登录" &&
-               WindowText(::GetDlgItem(dialog, IDC_LOGIN_SIGNED_IN)).find(L"登录成功") != std::wstring::npos;
-      },
-      20000))
-      << "not signed in: " << Utf8(WindowText(::GetDlgItem(dialog, IDC_LOGIN_STATUS)));
-  PostClick(::GetDlgItem(dialog, IDCANCEL));
-  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 10000));
+  ASSERT_NO_FATAL_FAILURE(SignIn(program, user, password));
 
-  // Checks every 30 ticks, one retry after 10, reminders on.
-  program.Select(IDC_INTERVAL, 0);
-  program.Select(IDC_RETRY_COUNT, 0);
-  program.Select(IDC_RETRY_INTERVAL, 0);
-  program.Select(IDC_EMAIL_REMINDER, 1);
-  program.SetText(IDC_SITES, url);
-  program.Click(IDC_START);
+  Watch(program, url);
 
   const std::string address = "X-RcptTo: " + Utf8(user);
   const std::string site = "网站：" + Utf8(url);
@@ -155,9 +170,8 @@ TEST(AccountEndToEnd, NoticeSignInAndBothRemindersArrive) {
   EXPECT_EQ(2u, Mails(mailFolder).size());
   EXPECT_TRUE(WaitUntil([&] { return LogHas(program, L"发送提醒邮件：成功。"); }, 10000));
 
-  program.Click(IDC_STOP);
-  ::PostMessageW(program.Control(IDC_START), WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(2, program.WaitForExit(20000));
+  StopAndClose(program);
 }
+
 
 }  // namespace
