@@ -11,6 +11,7 @@
 set -eu
 server=$1 test_exe=$2 prefix=$3 port=$4 mode=${5:-}
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/private-nginx.sh"
 for tool in tarn-account-service tarn-account-admin; do
   [ -x "$server/$tool" ] || { echo "missing $server/$tool: run scripts/build-server.sh" >&2; exit 1; }
 done
@@ -94,21 +95,7 @@ if [ "$mode" = split ]; then
   logs=("$work/sign-in.log" "$work/other.log")
   TARN_PORT=$sign_in_port start_service "$work/sign-in.log"
   TARN_PORT=$other_port start_service "$work/other.log"
-  mkdir "$work/nginx"
-  cat >"$work/nginx/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
+  private_nginx_conf "$work/nginx" <<CONF
   upstream sign_in { server 127.0.0.1:$sign_in_port; }
   upstream other { server 127.0.0.1:$other_port; }
   # The program names its request in the query: /index.php?g=Api&m=Client&a=login.
@@ -120,7 +107,6 @@ http {
       proxy_set_header X-Forwarded-For \$proxy_add_x_forwarded_for;
     }
   }
-}
 CONF
   nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" &
   pids+=($!)
