@@ -16,6 +16,7 @@ build=${BUILD_DIR:-$root/build}/server
 seconds=${1:-10}
 connections=${2:-16}
 "$root/scripts/install-deps.sh"
+. "$root/scripts/private-nginx.sh"
 "$root/scripts/build-server.sh" >/dev/null
 service_build=${SERVICE_BUILD:-$build}
 command -v taskset >/dev/null || { echo "taskset (util-linux) is needed" >&2; exit 1; }
@@ -61,21 +62,7 @@ while chunk := s.recv(4096): r += chunk
 sys.stdout.write(r.split(b"\r\n\r\n", 1)[1].decode())
 PY
 )
-mkdir -p "$work/nginx"
-cat >"$work/nginx/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 4096; }
-http {
-  access_log off;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
+private_nginx_conf "$work/nginx" <<CONF
   server {
     listen 127.0.0.1:$nginx_port;
     location / {
@@ -83,7 +70,6 @@ http {
       return 200 '$(printf '%s' "$body" | sed "s/[\\\\']/\\\\&/g")';
     }
   }
-}
 CONF
 $pin0 nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" &
 nginx_pid=$!

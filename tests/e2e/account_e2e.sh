@@ -3,19 +3,26 @@
 # a fresh database (one account, one notice), on the port the test build of the program
 # talks to; runs the Windows test under Wine, and stops everything it started.
 #
-#   account_e2e.sh SERVICE_BUILD_DIR TEST_EXE WINE_PREFIX PORT
+#   account_e2e.sh SERVICE_BUILD_DIR TEST_EXE WINE_PREFIX PORT [split]
+#
+# With "split", a private PostgreSQL holds the database of two instances of the service, each
+# on a port of its own, and nginx on PORT sends sign-ins to the first and every other request
+# to the second; the test for that setup runs instead.
 set -eu
-server=$1 test_exe=$2 prefix=$3 port=$4
+server=$1 test_exe=$2 prefix=$3 port=$4 mode=${5:-}
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/private-nginx.sh"
 for tool in tarn-account-service tarn-account-admin; do
   [ -x "$server/$tool" ] || { echo "missing $server/$tool: run scripts/build-server.sh" >&2; exit 1; }
 done
 
 work=$(mktemp -d /tmp/tarn-account-e2e-XXXXXX)
 pids=()
+postgres=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  [ ${#postgres[@]} = 0 ] || (cd "$work" && "${postgres[@]}" pg_ctl -D "$work/pg" -m immediate stop >/dev/null 2>&1) || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -35,32 +42,86 @@ if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
   exit 1
 fi
 
-smtp_port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+smtp_port=$(free_port)
 export TARN_DATABASE=$work/accounts.db TARN_LISTEN=127.0.0.1 TARN_PORT=$port
 export TARN_SMTP_HOST=127.0.0.1 TARN_SMTP_PORT=$smtp_port TARN_SMTP_SENDER=monitor@service.test
 /usr/bin/python3 -m aiosmtpd -n -l "127.0.0.1:$smtp_port" -c aiosmtpd.handlers.Mailbox "$work/mail" &
 pids+=($!)
 wait_for_port "$smtp_port"
 
+if [ "$mode" = split ]; then
+  # PostgreSQL refuses to run as root: as root, its tools run as the postgres user, which
+  # must be able to enter this folder and own the data folder.
+  [ "$(id -u)" = 0 ] && postgres=(runuser -u postgres --) || postgres=()
+  postgres+=(env PATH=/usr/lib/postgresql/15/bin:$PATH)
+  chmod 755 "$work"
+  mkdir -m 700 "$work/pg"
+  [ "$(id -u)" = 0 ] && chown postgres: "$work/pg"
+  pg_port=$(free_port)
+  (cd "$work" && "${postgres[@]}" initdb -D "$work/pg" -A trust -U postgres -E UTF8 --no-locale --no-sync >/dev/null &&
+    "${postgres[@]}" pg_ctl -D "$work/pg" -w -l "$work/pg/log" start \
+      -o "-p $pg_port -k $work/pg -c listen_addresses=127.0.0.1 -c fsync=off" >/dev/null &&
+    "${postgres[@]}" createdb -h 127.0.0.1 -p "$pg_port" -U postgres accounts)
+  export TARN_DATABASE=postgresql://postgres@127.0.0.1:$pg_port/accounts TARN_TRUST_PROXY=127.0.0.1
+fi
+
 export TARN_E2E_USER=owner@site.test TARN_E2E_PASSWORD='pass+word=1' TARN_E2E_NOTICE='本周六凌晨服务器维护两小时'
 printf '%s\n' "$TARN_E2E_PASSWORD" | "$server/tarn-account-admin" add "$TARN_E2E_USER" >/dev/null
 "$server/tarn-account-admin" notice "$TARN_E2E_NOTICE" >/dev/null
-# A test that ran just before may leave connections on the port for a while, and the
-# service cannot bind it until they are gone: start it again until it listens.
-service=""
-for _ in $(seq 60); do
-  "$server/tarn-account-service" 2>>"$work/service.log" &
-  service=$!
-  pids+=($service)
-  while kill -0 "$service" 2>/dev/null && ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do sleep 0.05; done
-  kill -0 "$service" 2>/dev/null && break
-  sleep 1
-done
-kill -0 "$service" 2>/dev/null || { cat "$work/service.log" >&2; exit 1; }
+# Starts the service on TARN_PORT, logging to $1. A test that ran just before may leave
+# connections on the port for a while, and the service cannot bind it until they are gone:
+# start it again until it listens.
+start_service() {
+  local service=""
+  for _ in $(seq 60); do
+    "$server/tarn-account-service" 2>>"$1" &
+    service=$!
+    pids+=($service)
+    while kill -0 "$service" 2>/dev/null && ! (exec 3<>"/dev/tcp/127.0.0.1/$TARN_PORT") 2>/dev/null; do sleep 0.05; done
+    kill -0 "$service" 2>/dev/null && return 0
+    sleep 1
+  done
+  cat "$1" >&2
+  return 1
+}
 
-export TARN_E2E_MAIL_DIR="Z:$(echo "$work/mail/new" | tr / '\\')"
+# Windows paths of files here, for the test under Wine.
+windows_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
+logs=("$work/service.log")
+tests=AccountEndToEnd.*
+if [ "$mode" = split ]; then
+  sign_in_port=$(free_port) other_port=$(free_port)
+  logs=("$work/sign-in.log" "$work/other.log")
+  TARN_PORT=$sign_in_port start_service "$work/sign-in.log"
+  TARN_PORT=$other_port start_service "$work/other.log"
+  private_nginx_conf "$work/nginx" <<CONF
+  upstream sign_in { server 127.0.0.1:$sign_in_port; }
+  upstream other { server 127.0.0.1:$other_port; }
+  # The program names its request in the query: /index.php?g=Api&m=Client&a=login.
+  map \$arg_a \$instance { login sign_in; default other; }
+  server {
+    listen 127.0.0.1:$port;
+    location / {
+      proxy_pass http://\$instance;
+      proxy_set_header X-Forwarded-For \$proxy_add_x_forwarded_for;
+    }
+  }
+CONF
+  nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" &
+  pids+=($!)
+  wait_for_port "$port"
+  export TARN_E2E_SIGN_IN_LOG=$(windows_path "$work/sign-in.log") TARN_E2E_OTHER_LOG=$(windows_path "$work/other.log")
+  tests=AccountTwoInstancesEndToEnd.*
+else
+  start_service "$work/service.log"
+fi
+
+export TARN_E2E_MAIL_DIR=$(windows_path "$work/mail/new")
 status=0
-"$root/scripts/wine-run.sh" --prefix "$prefix" "$test_exe" || status=$?
-echo "--- service log"
-cat "$work/service.log"
+"$root/scripts/wine-run.sh" --prefix "$prefix" "$test_exe" --gtest_filter="$tests" || status=$?
+for log in "${logs[@]}"; do
+  echo "--- $(basename "$log")"
+  cat "$log"
+done
 exit $status

@@ -1,7 +1,8 @@
 // The real program against the real account service (started by account_e2e.sh on the
 // port this test build of the program talks to, with an account, a notice and a mail sink): a notice in the popup,
 // a sign-in through the dialog, and a site that fails and recovers producing both reminder
-// mails in the sink.
+// mails in the sink; and, with two instances of the service behind one address, a sign-in
+// through one and a reminder accepted by the other.
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -86,6 +87,43 @@ bool LogHas(const ProgramDriver& program, const std::wstring& ending) {
   return false;
 }
 
+// Signs in through the dialog, as the user does, and closes it.
+void SignIn(const ProgramDriver& program, const std::wstring& user, const std::wstring& password) {
+  PostClick(program.Control(IDC_SIGN_IN));
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindOtherWindowWithControl(program.Window(), IDC_LOGIN_SIGNED_IN)); },
+                        10000));
+  ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN_USER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+  ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+  PostClick(::GetDlgItem(dialog, IDOK));
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return WindowText(::GetDlgItem(dialog, IDOK)) == L"重新登录" &&
+               WindowText(::GetDlgItem(dialog, IDC_LOGIN_SIGNED_IN)).find(L"登录成功") != std::wstring::npos;
+      },
+      20000))
+      << "not signed in: " << Utf8(WindowText(::GetDlgItem(dialog, IDC_LOGIN_STATUS)));
+  PostClick(::GetDlgItem(dialog, IDCANCEL));
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 10000));
+}
+
+// Starts watching `url`: checks every 30 ticks, one retry after 10, reminders on.
+void Watch(const ProgramDriver& program, const std::wstring& url) {
+  program.Select(IDC_INTERVAL, 0);
+  program.Select(IDC_RETRY_COUNT, 0);
+  program.Select(IDC_RETRY_INTERVAL, 0);
+  program.Select(IDC_EMAIL_REMINDER, 1);
+  program.SetText(IDC_SITES, url);
+  program.Click(IDC_START);
+}
+
+// Stops watching and closes the program with Esc.
+void StopAndClose(ProgramDriver& program) {
+  program.Click(IDC_STOP);
+  ::PostMessageW(program.Control(IDC_START), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(2, program.WaitForExit(20000));
+}
+
 TEST(AccountEndToEnd, NoticeSignInAndBothRemindersArrive) {
   const std::wstring user = Environment(L"TARN_E2E_USER");
   const std::wstring password = Environment(L"TARN_E2E_PASSWORD");
@@ -117,31 +155,9 @@ TEST(AccountEndToEnd, NoticeSignInAndBothRemindersArrive) {
       30000))
       << "the notice was not shown";
 
-  // Sign in through the dialog, as the user does.
-  PostClick(program.Control(IDC_SIGN_IN));
-  HWND dialog = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindOtherWindowWithControl(program.Window(), IDC_LOGIN_SIGNED_IN)); },
-                        10000));
-  ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN_USER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
-  ::SendMessageW(::GetDlgItem(dialog, IDC_LOGIN_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
-  PostClick(::GetDlgItem(dialog, IDOK));
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        return WindowText(::GetDlgItem(dialog, IDOK)) == L"重新登录" &&
-               WindowText(::GetDlgItem(dialog, IDC_LOGIN_SIGNED_IN)).find(L"登录成功") != std::wstring::npos;
-      },
-      20000))
-      << "not signed in: " << Utf8(WindowText(::GetDlgItem(dialog, IDC_LOGIN_STATUS)));
-  PostClick(::GetDlgItem(dialog, IDCANCEL));
-  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 10000));
+  ASSERT_NO_FATAL_FAILURE(SignIn(program, user, password));
 
-  // Checks every 30 ticks, one retry after 10, reminders on.
-  program.Select(IDC_INTERVAL, 0);
-  program.Select(IDC_RETRY_COUNT, 0);
-  program.Select(IDC_RETRY_INTERVAL, 0);
-  program.Select(IDC_EMAIL_REMINDER, 1);
-  program.SetText(IDC_SITES, url);
-  program.Click(IDC_START);
+  Watch(program, url);
 
   const std::string address = "X-RcptTo: " + Utf8(user);
   const std::string site = "网站：" + Utf8(url);
@@ -155,9 +171,51 @@ TEST(AccountEndToEnd, NoticeSignInAndBothRemindersArrive) {
   EXPECT_EQ(2u, Mails(mailFolder).size());
   EXPECT_TRUE(WaitUntil([&] { return LogHas(program, L"发送提醒邮件：成功。"); }, 10000));
 
-  program.Click(IDC_STOP);
-  ::PostMessageW(program.Control(IDC_START), WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(2, program.WaitForExit(20000));
+  StopAndClose(program);
+}
+
+// Lines of a service's log that name `action`: each request's line reads "time client
+// action [user] status=... info duration".
+size_t ActionLines(const std::wstring& log, const std::string& action) {
+  const std::string text = ReadAllBytes(log).value_or(std::string());
+  const std::string field = " " + action + " [";
+  size_t count = 0;
+  for (size_t at = text.find(field); at != std::string::npos; at = text.find(field, at + 1)) ++count;
+  return count;
+}
+
+// Two instances of the service on one PostgreSQL database behind nginx (account_e2e.sh
+// with "split"), which sends sign-ins to the first and every other request to the second:
+// the second knows the machine that signed in through the first, accepts its reminder, and
+// the mail goes out once.
+TEST(AccountTwoInstancesEndToEnd, SignInThroughOneReminderAcceptedByTheOther) {
+  const std::wstring user = Environment(L"TARN_E2E_USER");
+  const std::wstring password = Environment(L"TARN_E2E_PASSWORD");
+  const std::wstring mailFolder = Environment(L"TARN_E2E_MAIL_DIR");
+  const std::wstring signInLog = Environment(L"TARN_E2E_SIGN_IN_LOG");
+  const std::wstring otherLog = Environment(L"TARN_E2E_OTHER_LOG");
+  ASSERT_FALSE(user.empty() || mailFolder.empty() || signInLog.empty() || otherLog.empty())
+      << "run through account_e2e.sh with split, which starts both instances";
+  const ProgramSurroundings surroundings(100);
+  LocalHttpServer down([](const HttpRequest&) { return StatusReply(500); });
+  const std::wstring url = down.Url("/down");
+
+  ProgramDriver program;
+  ASSERT_TRUE(program.Start(ProgramBesideTest(L"TarnSiteMonitorAccountE2E.exe"))) << "no main window";
+  ASSERT_NO_FATAL_FAILURE(SignIn(program, user, password));
+  Watch(program, url);
+
+  EXPECT_TRUE(WaitUntil([&] { return LogHas(program, L"发送提醒邮件：成功。"); }, 40000)) << "reminder not accepted";
+  EXPECT_TRUE(WaitUntil([&] { return HasMail(mailFolder, {"X-RcptTo: " + Utf8(user), "网站访问异常"}); }, 20000))
+      << "no reminder mail";
+  EXPECT_TRUE(WaitUntil([&] { return ActionLines(otherLog, "sendMsg") == 1; }, 10000));
+  StopAndClose(program);
+
+  EXPECT_EQ(1u, Mails(mailFolder).size());
+  EXPECT_EQ(1u, ActionLines(signInLog, "login"));
+  EXPECT_EQ(0u, ActionLines(signInLog, "sendMsg") + ActionLines(signInLog, "getInfo"));
+  EXPECT_EQ(0u, ActionLines(otherLog, "login"));
+  EXPECT_EQ(1u, ActionLines(otherLog, "sendMsg"));
 }
 
 }  // namespace
