@@ -73,12 +73,12 @@ int main(int argc, char** argv) {
     AccountStore accounts(db);
     MailStore mails(db);
     ServiceMetrics metrics;
+    const auto clock = [] { return static_cast<int64_t>(std::time(nullptr)); };
     MailSender sender(mails, config.retry, [&config](const std::string& recipient, const std::string& message) {
       return SendMail(config.smtp, recipient, message);
-    }, int64_t{config.mailKeepDays} * 86400, config.mailLeaseSeconds, &metrics);
+    }, clock, int64_t{config.mailKeepDays} * 86400, config.mailLeaseSeconds, &metrics);
     sender.Start();
-    AccountApi api(db, accounts, mails, config, [] { return static_cast<int64_t>(std::time(nullptr)); },
-                   [&sender] { sender.Wake(); }, &metrics);
+    AccountApi api(db, accounts, mails, config, clock, [&sender] { sender.Wake(); }, &metrics);
 
     // What /healthz and /metrics ask the database.
     DatabaseProbes probes{[&db] { return db.Answers(); },

@@ -14,6 +14,11 @@ namespace {
 // A fresh database file with its mail queue.
 class MailQueue : public ::testing::Test {
  protected:
+  MailSender::Clock Clock() {
+    return [this] { return now_; };
+  }
+
+  int64_t now_ = 1000;
   TestFolder folder_;
   Database db_{TestDatabase(folder_)};
   MailStore store_{db_};
@@ -28,21 +33,24 @@ TEST_F(MailQueue, RetriesAnOutageOnTheScheduleDeliversOnceAndGivesUpInTheEnd) {
     if (serverDown || message == "refused") return std::string("451 try later");
     delivered.push_back(message);
     return std::string();
-  });
+  }, Clock());
   for (const char* message : {"welcome", "refused"}) ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", message, 1000, 30));
 
   // The mail server is down: both attempts fail and wait for the schedule.
-  EXPECT_EQ(0, sender.DeliverDue(1000));
+  EXPECT_EQ(0, sender.DeliverDue());
   for (const QueuedMail& mail : store_.List("queued", 10)) {
     EXPECT_EQ(1, mail.attempts);
     EXPECT_EQ(1030, mail.nextAttempt);
     EXPECT_EQ("451 try later", mail.lastError);
   }
-  EXPECT_EQ(0, sender.DeliverDue(1029)) << "not due yet";
+  now_ = 1029;
+  EXPECT_EQ(0, sender.DeliverDue()) << "not due yet";
 
   serverDown = false;
-  EXPECT_EQ(1, sender.DeliverDue(1030));
-  EXPECT_EQ(0, sender.DeliverDue(5000)) << "a delivered mail is never sent again";
+  now_ = 1030;
+  EXPECT_EQ(1, sender.DeliverDue());
+  now_ = 5000;
+  EXPECT_EQ(0, sender.DeliverDue()) << "a delivered mail is never sent again";
   EXPECT_EQ(std::vector<std::string>{"welcome"}, delivered);
   EXPECT_EQ(1u, store_.List("sent", 10).size());
   const auto failed = store_.List("failed", 10);
@@ -67,12 +75,12 @@ TEST_F(MailQueue, WritesEachAttemptFirstAndStopsBetweenDeliveries) {
     if (seenDuringExchange.empty()) seenDuringExchange = store_.List("queued", 10);
     if (message == "stop") running->Stop();
     return std::string();
-  });
+  }, Clock());
   running = &sender;
 
   // Told to stop during a delivery, the sender begins no other.
   for (const char* message : {"stop", "next"}) ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", message, 1000, 30));
-  EXPECT_EQ(1, sender.DeliverDue(1000));
+  EXPECT_EQ(1, sender.DeliverDue());
   ASSERT_EQ(2u, seenDuringExchange.size());  // newest first
   EXPECT_EQ("stop", seenDuringExchange[1].message);
   EXPECT_EQ(1, seenDuringExchange[1].attempts) << "the attempt is on file before the exchange";
@@ -80,6 +88,31 @@ TEST_F(MailQueue, WritesEachAttemptFirstAndStopsBetweenDeliveries) {
   const auto queued = store_.List("queued", 10);
   ASSERT_EQ(1u, queued.size());
   EXPECT_EQ(0, queued[0].attempts) << "the second mail was not tried";
+}
+
+// Two senders on one database stand for two instances. A pass over slow exchanges outlasts
+// the claim it began with; each mail is leased from its own exchange, so the other sender
+// does not take over a mail still being sent.
+TEST_F(MailQueue, AMailUnderWayIsNeverTakenOverWhenAPassOutlastsItsClaim) {
+  std::vector<std::string> delivered;
+  MailSender* other = nullptr;
+  int tookOver = -1;
+  const auto deliver = [&](const std::string&, const std::string& message) {
+    delivered.push_back(message);
+    if (message == "slow") now_ += 90;  // within the lease, as the SMTP time-out is
+    if (message == "second" && tookOver < 0) {
+      now_ += 11;  // the claim of the pass has ended, the exchange has not
+      tookOver = other->DeliverDue();
+    }
+    return std::string();
+  };
+  MailSender first(store_, RetrySchedule{30, 3600, 5}, deliver, Clock(), 86400, 100);
+  MailSender second(store_, RetrySchedule{30, 3600, 5}, deliver, Clock(), 86400, 100);
+  other = &second;
+  for (const char* message : {"slow", "second"}) ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", message, 1000, 30));
+  EXPECT_EQ(2, first.DeliverDue());
+  EXPECT_EQ(0, tookOver);
+  EXPECT_EQ((std::vector<std::string>{"slow", "second"}), delivered);
 }
 
 TEST_F(MailQueue, DeletesFinishedMailsAfterTheirTime) {

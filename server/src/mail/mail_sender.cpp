@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <random>
 #include <unistd.h>
 
@@ -21,11 +20,12 @@ std::string NewOwnerName() {
 
 }  // namespace
 
-MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds,
+MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, Clock clock, int64_t keepSeconds,
                        int64_t leaseSeconds, ServiceMetrics* metrics)
     : store_(store),
       schedule_(schedule),
       deliver_(std::move(deliver)),
+      clock_(std::move(clock)),
       keepSeconds_(keepSeconds),
       leaseSeconds_(leaseSeconds),
       owner_(NewOwnerName()),
@@ -73,15 +73,20 @@ void MailSender::RecordAccepted() {
   }
 }
 
-int MailSender::DeliverDue(int64_t now) {
+int MailSender::DeliverDue() {
   RecordAccepted();
   int delivered = 0;
-  for (const QueuedMail& mail : store_.Claim(owner_, now, now + leaseSeconds_, 20)) {
+  const int64_t claimed = clock_();
+  for (const QueuedMail& mail : store_.Claim(owner_, claimed, claimed + leaseSeconds_, 20)) {
     if (StopRequested()) {
       store_.ReleaseClaims(owner_);  // another instance need not wait for the lease to end
       break;
     }
     if (accepted_.contains(mail.id)) continue;
+    // The lease is renewed from the time this exchange begins: one taken from the time of
+    // the claim may have run out during the exchanges before, and another instance would
+    // then take the mail over while this one still sends it.
+    const int64_t now = clock_();
     const int attempts = mail.attempts + 1;
     const auto next = NextAttemptTime(schedule_, attempts, now);
     // Written before the exchange: if the exchange hangs, the process dies or a later write
@@ -95,7 +100,7 @@ int MailSender::DeliverDue(int64_t now) {
     if (error.empty()) {
       ++delivered;
       if (metrics_) metrics_->CountMailSent();
-      accepted_.emplace(mail.id, now);
+      accepted_.emplace(mail.id, clock_());
       RecordAccepted();
       continue;
     }
@@ -112,9 +117,9 @@ void MailSender::Run() {
   while (!StopRequested()) {
     bool failed = false;
     try {
-      while (DeliverDue(std::time(nullptr)) > 0 && !StopRequested()) {
+      while (DeliverDue() > 0 && !StopRequested()) {
       }
-      if (const int64_t now = std::time(nullptr); now >= nextPurge) {
+      if (const int64_t now = clock_(); now >= nextPurge) {
         store_.Purge(now - keepSeconds_);
         nextPurge = now + 3600;
       }
@@ -127,7 +132,7 @@ void MailSender::Run() {
     // service stops.
     int64_t wait = 60;
     try {
-      if (const auto due = store_.NextDue()) wait = std::clamp<int64_t>(*due - std::time(nullptr), 0, 60);
+      if (const auto due = store_.NextDue()) wait = std::clamp<int64_t>(*due - clock_(), 0, 60);
     } catch (const std::exception&) {
       failed = true;
     }

@@ -27,12 +27,14 @@ class MailSender {
   // `deliver` hands one message to the mail server (SendMail in production); it returns
   // an empty text on success.
   using Deliver = std::function<std::string(const std::string& recipient, const std::string& message)>;
+  // The time in seconds since the epoch: std::time in production, a test's own clock in tests.
+  using Clock = std::function<int64_t()>;
 
   // Sent and given-up mails are deleted `keepSeconds` after they were queued. The sender
   // claims mails for `leaseSeconds` at a time; a claim it could not finish is taken over by
   // another instance when it ends. `metrics`, when given, counts the mails the server
   // accepted and those given up.
-  MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, int64_t keepSeconds = 30 * 86400,
+  MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, Clock clock, int64_t keepSeconds = 30 * 86400,
              int64_t leaseSeconds = 120, ServiceMetrics* metrics = nullptr);
   // Starts the background thread (tests drive DeliverDue themselves instead).
   void Start();
@@ -46,9 +48,10 @@ class MailSender {
   // Tells the sender a new mail is queued.
   void Wake();
 
-  // One pass over the mails due at `now`; how many the mail server accepted. The thread
-  // runs this; tests call it directly with their own clock.
-  int DeliverDue(int64_t now);
+  // One pass over the mails due now; how many the mail server accepted. The thread runs
+  // this; tests call it directly. The clock is read again for each mail: a pass over many
+  // slow exchanges can outlast the claim it began with.
+  int DeliverDue();
 
  private:
   void Run();
@@ -59,6 +62,7 @@ class MailSender {
   MailStore& store_;
   const RetrySchedule schedule_;
   const Deliver deliver_;
+  const Clock clock_;
   const int64_t keepSeconds_;
   const int64_t leaseSeconds_;
   const std::string owner_;  // this sender's name on its claims, unique among instances
