@@ -15,11 +15,6 @@ namespace {
 
 using Samples = std::map<std::string, double>;  // "name label=value ..." as read_metrics.py prints it
 
-std::string Get(int port, const std::string& path, const std::string& from = "127.0.0.1",
-                const std::string& headers = "") {
-  return RawExchange(port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n", from);
-}
-
 std::string Body(const std::string& answer) {
   const size_t blank = answer.find("\r\n\r\n");
   return blank == std::string::npos ? "" : answer.substr(blank + 4);
@@ -29,7 +24,7 @@ class OperatorPages : public ServiceFixture {
  protected:
   // Every sample of the metrics page on `port`, as the prometheus_client parser reads it.
   Samples Metrics(int port) {
-    const std::string answer = Get(port, "/metrics");
+    const std::string answer = RawGet(port, "/metrics");
     EXPECT_EQ(200, ReadReply(answer).http) << answer.substr(0, 200);
     EXPECT_NE(std::string::npos, answer.find("\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\n"));
     const auto [code, parsed] = RunTool({"/usr/bin/python3", TESTS_SOURCE_DIR "/read_metrics.py"}, {}, Body(answer));
@@ -64,7 +59,7 @@ TEST_F(OperatorPages, MetricsCountWhatTheServiceDid) {
   EXPECT_EQ(1, Info("me@x.cn").status);
   EXPECT_EQ("用户名或密码错误", Login("me@x.cn", "guess1").info);
   EXPECT_EQ("尝试次数过多，请稍后再试", Login("me@x.cn", "guess2").info);
-  EXPECT_EQ(404, ReadReply(Get(port_, "/nothing")).http);
+  EXPECT_EQ(404, ReadReply(RawGet(port_, "/nothing")).http);
   // No mail server yet: one attempt, then given up; then one the mail server accepts.
   EXPECT_EQ(1, Remind("me@x.cn", 1, 500, "http://a.cn/").status);
   EXPECT_TRUE(WaitUntil([&] { return Metric("tarn_mails_given_up_total") == 1; }, 30));

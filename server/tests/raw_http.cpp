@@ -81,3 +81,7 @@ std::string ProgramRequest(int port, const std::string& action, const std::strin
          "Content-Type: application/x-www-form-urlencoded\r\n"
          "\r\n" + body;
 }
+
+std::string RawGet(int port, const std::string& path, const std::string& from, const std::string& headers) {
+  return RawExchange(port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n", from);
+}

@@ -17,6 +17,9 @@ bool SendAll(int fd, const std::string& bytes);
 std::string ReadUntilClosed(int fd, double seconds);
 // Sends `request` from `from` and returns every byte of the answer; "" when no connection.
 std::string RawExchange(int port, const std::string& request, const std::string& from = "127.0.0.1");
+// A GET of `path` with `headers` (each line ending in CRLF) sent from `from`; the whole answer.
+std::string RawGet(int port, const std::string& path, const std::string& from = "127.0.0.1",
+                   const std::string& headers = "");
 
 // The request the program sends for `action` with `body` (code page 936), head and all,
 // as its own wire test records it.

@@ -66,18 +66,23 @@ class ServiceFixture : public ::testing::Test {
   static std::string InfoBody(const std::string& email, const std::string& machine) {
     return "username=" + email + "&id=" + machine + "&softtype=2&ver=1.1.0.2";
   }
+  static std::string LoginBody(const std::string& email, const std::string& password, const std::string& machine) {
+    return "username=" + email + "&pwd=" + Base64(password) + "&id=" + machine + "&softtype=2&ver=1.1.0.2";
+  }
+  static std::string ReminderBody(const std::string& email, int tpl, int code, const std::string& url,
+                                  const std::string& machine) {
+    return InfoBody(email, machine) + "&tpl=" + std::to_string(tpl) + "&code=" + std::to_string(code) + "&url=" + url;
+  }
   ServiceReply Login(const std::string& email, const std::string& password, const std::string& machine = "MID",
                      const std::string& from = "127.0.0.1") {
-    const std::string body = "username=" + email + "&pwd=" + Base64(password) + "&id=" + machine;
-    return PostAction("login", body + "&softtype=2&ver=1.1.0.2", from);
+    return PostAction("login", LoginBody(email, password, machine), from);
   }
   ServiceReply Info(const std::string& email, const std::string& machine = "MID") {
     return PostAction("getInfo", InfoBody(email, machine));
   }
   ServiceReply Remind(const std::string& email, int tpl, int code, const std::string& url,
                       const std::string& machine = "MID") {
-    const std::string reminder = "&tpl=" + std::to_string(tpl) + "&code=" + std::to_string(code) + "&url=" + url;
-    return PostAction("sendMsg", InfoBody(email, machine) + reminder);
+    return PostAction("sendMsg", ReminderBody(email, tpl, code, url, machine));
   }
 
   TestFolder folder_;

@@ -33,24 +33,23 @@ std::vector<std::string> SmtpSink::RawMails() const {
   return mails;
 }
 
+std::string SmtpSink::Readable(const std::string& raw) {
+  const size_t blank = raw.find("\n\n");
+  if (blank == std::string::npos || raw.find("Content-Transfer-Encoding: base64") > blank) return raw;
+  const std::string encoded = raw.substr(blank + 2);
+  std::string body(encoded.size(), '\0');
+  size_t length = 0;
+  if (sodium_base642bin(reinterpret_cast<unsigned char*>(body.data()), body.size(), encoded.data(), encoded.size(),
+                        "\r\n", &length, nullptr, sodium_base64_VARIANT_ORIGINAL) != 0) {
+    length = 0;
+  }
+  body.resize(length);
+  return raw.substr(0, blank + 2) + body;
+}
+
 std::vector<std::string> SmtpSink::Mails() const {
   std::vector<std::string> mails;
-  for (const std::string& raw : RawMails()) {
-    const size_t blank = raw.find("\n\n");
-    if (blank == std::string::npos || raw.find("Content-Transfer-Encoding: base64") > blank) {
-      mails.push_back(raw);
-      continue;
-    }
-    const std::string encoded = raw.substr(blank + 2);
-    std::string body(encoded.size(), '\0');
-    size_t length = 0;
-    if (sodium_base642bin(reinterpret_cast<unsigned char*>(body.data()), body.size(), encoded.data(), encoded.size(),
-                          "\r\n", &length, nullptr, sodium_base64_VARIANT_ORIGINAL) != 0) {
-      length = 0;
-    }
-    body.resize(length);
-    mails.push_back(raw.substr(0, blank + 2) + body);
-  }
+  for (const std::string& raw : RawMails()) mails.push_back(Readable(raw));
   return mails;
 }
 

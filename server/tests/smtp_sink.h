@@ -1,6 +1,7 @@
 // A real SMTP server on 127.0.0.1 for tests: aiosmtpd writing every mail it accepts into
 // a maildir. Each mail is stored at once but accepted only while the hold file (beside the
 // maildir) does not exist: a test that creates it makes the sender wait for the acceptance.
+// A held mail whose client goes away before the acceptance is removed again.
 #pragma once
 
 #include <string>
@@ -16,11 +17,16 @@ class SmtpSink {
   bool Running() const { return server_.Running(); }
   // The end of each session is marked by a file named after it with ".quit" added.
   std::string HoldFile() const { return mailDir_ + ".hold"; }
+  // The mails held so far, by file name in the maildir's "new" folder, one to a line, are
+  // in a file named after the hold file with ".held" added.
+  std::string MailFolder() const { return mailDir_ + "/new"; }
   // Every mail received so far, as stored, oldest first.
   std::vector<std::string> RawMails() const;
   // The same as a mail reader shows them: the header lines, a blank line and the body with
   // its transfer encoding undone.
   std::vector<std::string> Mails() const;
+  // One stored mail as a mail reader shows it.
+  static std::string Readable(const std::string& raw);
   // Waits until at least `count` mails have arrived; false after `seconds`.
   bool WaitForMails(size_t count, double seconds) const;
 
