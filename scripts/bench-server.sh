@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Measures the account service beside nginx: getInfo requests per second with each server
 # held to core 0 (taskset) and the load generator on core 1, one new connection per request
-# as the program makes them; the service's memory with 10 000 idle connections open; and
-# sign-ins per second, alone and while they flood the service.
+# as the program makes them, on a SQLite file and on PostgreSQL, and two instances on
+# PostgreSQL, each held to a core of its own, with the load spread over both; the service's
+# memory with 10 000 idle connections open; and sign-ins per second, alone and while they
+# flood the service.
 #
 #   bash scripts/bench-server.sh [seconds per run (default 10)] [connections (default 16)]
 #
 # nginx (Debian's nginx-light) is started with a configuration of its own on a loopback port,
 # answering every request with the service's own getInfo reply (same bytes, so the same size),
-# and stopped at the end. SERVICE_BUILD=DIR measures the service built in DIR instead (an
+# and stopped at the end; so is a PostgreSQL server (Debian's PostgreSQL 15, a data folder of
+# its own, a loopback port, run as the postgres user when this runs as root, since it refuses
+# root), which is not held to a core. SERVICE_BUILD=DIR measures the service built in DIR instead (an
 # older build, for a before and after).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,8 +27,9 @@ command -v taskset >/dev/null || { echo "taskset (util-linux) is needed" >&2; ex
 # On a machine shared with other work, the scheduler shares a core among threads, not
 # programs: a server with eight threads would get more of core 0 than one with one. As root,
 # both servers and the load generator run at nice -10, so the others' work hardly counts.
-pin0="taskset -c 0" pin1="taskset -c 1"
-if [ "$(id -u)" = 0 ]; then pin0="nice -n -10 $pin0" pin1="nice -n -10 $pin1"; fi
+pin0="taskset -c 0" pin1="taskset -c 1" unpinned=""
+if [ "$(id -u)" = 0 ]; then pin0="nice -n -10 $pin0" pin1="nice -n -10 $pin1" unpinned="nice -n -10"; fi
+loadpin=$pin1  # where the load generator runs
 
 work=$(mktemp -d /tmp/tarn-account-bench-XXXXXX)
 free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
@@ -38,18 +43,48 @@ printf 'bench-pass\n' | "$build/tarn-account-admin" add bench@load.test >/dev/nu
 ulimit -n "$(ulimit -Hn)"
 $pin0 "$service_build/tarn-account-service" 2>/dev/null &
 service=$!
-nginx_pid=""
-trap 'kill "$service" 2>/dev/null; [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null; wait; rm -rf "$work"' EXIT
+nginx_pid="" pg_services="" pg_bin=/usr/lib/postgresql/15/bin pg_data=$work/pg
+as_postgres() { if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi; }
+cleanup() {
+  kill "$service" $pg_services $nginx_pid 2>/dev/null
+  wait
+  if [ -f "$pg_data/postmaster.pid" ]; then as_postgres "$pg_bin/pg_ctl" -D "$pg_data" -m immediate stop >/dev/null; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
 wait_port() { for _ in $(seq 200); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.05; done; return 1; }
 wait_port "$port"
 
+# PostgreSQL with its default settings, and two instances of the service on one database of
+# it: the first on core 0 (alone it gives the one-core figure), the second on core 1.
+chmod 755 "$work"
+mkdir "$pg_data"
+if [ "$(id -u)" = 0 ]; then chown postgres: "$pg_data"; fi
+pg_port=$(free_port)
+as_postgres "$pg_bin/initdb" -D "$pg_data" -A trust -U postgres -E UTF8 --no-locale >/dev/null
+as_postgres "$pg_bin/pg_ctl" -D "$pg_data" -w -l "$pg_data/log" \
+  -o "-p $pg_port -k $pg_data -c listen_addresses=127.0.0.1" start >/dev/null
+as_postgres "$pg_bin/createdb" -h 127.0.0.1 -p "$pg_port" -U postgres bench
+pg_database=postgresql://postgres@127.0.0.1:$pg_port/bench
+printf 'bench-pass\n' | TARN_DATABASE=$pg_database "$build/tarn-account-admin" add bench@load.test >/dev/null
+TARN_DATABASE=$pg_database "$build/tarn-account-admin" notice "本周六凌晨服务器维护两小时" >/dev/null
+pg_port0=$(free_port) pg_port1=$(free_port)
+TARN_DATABASE=$pg_database TARN_PORT=$pg_port0 $pin0 "$service_build/tarn-account-service" 2>/dev/null &
+pg_service0=$!
+TARN_DATABASE=$pg_database TARN_PORT=$pg_port1 $pin1 "$service_build/tarn-account-service" 2>/dev/null &
+pg_service1=$!
+pg_services="$pg_service0 $pg_service1"
+wait_port "$pg_port0"
+wait_port "$pg_port1"
+
 rss() { awk -v key="$1:" '$1 == key { print $2 " kB" }' "/proc/$service/status"; }
 pwd64=$(printf 'bench-pass' | base64)
-load() { $pin1 "$build/tarn-account-load" "$1" "$2" "$3" "$4" bench@load.test "$pwd64" BENCH-MACHINE; }
+load() { $loadpin "$build/tarn-account-load" "$1" "$2" "$3" "$4" bench@load.test "$pwd64" BENCH-MACHINE; }
 
 echo "service pid $service on core 0 ($pin0), load on core 1, $(nproc) cores, $connections connections, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "memory at rest: $(rss VmRSS)"
 load "$port" login 1 1 >/dev/null   # signs the machine in, so getInfo answers status 1
+load "$pg_port0" login 1 1 >/dev/null
 
 # nginx answers with the bytes of the service's own getInfo reply.
 body=$(/usr/bin/python3 - "$port" <<'PY'
@@ -76,26 +111,43 @@ nginx_pid=$!
 wait_port "$nginx_port"
 echo "reply body: ${#body} characters from both"
 
-# Two rounds, alternating, so both see the same state of the machine. Besides the rate, the
-# CPU time the server itself spent per request (user and system, from /proc): on a machine
-# shared with other work the rate follows the others' load, the CPU per request much less.
-ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-measure() {  # name pid port
-  local before after line
-  before=$(ticks "$2")
-  line=$(load "$3" getInfo "$seconds" "$connections")
-  after=$(ticks "$2")
-  echo "$line" | sed "s/^getInfo:/$1:/"
-  echo "$line" | awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v name="$1" '{
+# Two rounds, alternating, so all see the same state of the machine. Besides the rate, the
+# CPU time the servers themselves spent per request (user and system, from /proc), and for
+# PostgreSQL that of all its processes: on a machine shared with other work the rate follows
+# the others' load, the CPU per request much less.
+ticks() {  # the CPU ticks of the processes given, summed
+  local pid sum=0
+  for pid in "$@"; do sum=$((sum + $(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null || echo 0))); done
+  echo "$sum"
+}
+postgres_pids() { local postmaster; postmaster=$(head -1 "$pg_data/postmaster.pid"); echo "$postmaster $(ps -o pid= --ppid "$postmaster")"; }
+per_request() {  # name what ticks line
+  echo "$4" | awk -v t="$3" -v hz="$(getconf CLK_TCK)" -v name="$1" -v what="$2" '{
     n = $2; us = t / hz / n * 1e6
-    printf "%s: %.0f us of CPU per request, so about %.0f/s on a whole core\n", name, us, 1e6 / us }'
+    printf "%s: %s %.0f us of CPU per request, so about %.0f/s on a whole core\n", name, what, us, 1e6 / us }'
+}
+measure() {  # name port "server pids" [postgresql]
+  local before after pg_before=0 pg_after=0 line
+  before=$(ticks $3)
+  if [ -n "${4:-}" ]; then pg_before=$(ticks $(postgres_pids)); fi
+  line=$(load "$2" getInfo "$seconds" "$connections")
+  after=$(ticks $3)
+  if [ -n "${4:-}" ]; then pg_after=$(ticks $(postgres_pids)); fi
+  echo "$line" | sed "s/^getInfo:/$1:/"
+  per_request "$1" "server" $((after - before)) "$line"
+  if [ -n "${4:-}" ]; then per_request "$1" "PostgreSQL" $((pg_after - pg_before)) "$line"; fi
 }
 for round in 1 2; do
-  measure "service getInfo (round $round)" "$service" "$port"
-  measure "nginx fixed reply (round $round)" "$nginx_pid" "$nginx_port"
+  measure "service getInfo, SQLite, one core (round $round)" "$port" "$service"
+  measure "service getInfo, PostgreSQL, one core (round $round)" "$pg_port0" "$pg_service0" postgresql
+  # Each instance on its own core; the load generator and PostgreSQL go where there is room.
+  loadpin=$unpinned
+  measure "service getInfo, PostgreSQL, two instances (round $round)" "$pg_port0,$pg_port1" "$pg_services" postgresql
+  loadpin=$pin1
+  measure "nginx fixed reply (round $round)" "$nginx_port" "$nginx_pid"
 done
 echo "memory after getInfo load: $(rss VmRSS) (peak $(rss VmHWM))"
-kill "$nginx_pid"; wait "$nginx_pid" 2>/dev/null || true; nginx_pid=""
+kill "$nginx_pid" $pg_services; wait "$nginx_pid" $pg_services 2>/dev/null || true; nginx_pid="" pg_services=""
 
 # 10 000 idle connections (50 from each of 200 loopback addresses), held for 8 s: under the
 # service's 10 s request deadline. getInfo is measured while they are open.

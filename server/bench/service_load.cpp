@@ -2,8 +2,9 @@
 // program: one new TCP connection per request, the program's request bytes, the whole
 // reply read until the service closes the connection.
 //
-//   tarn-account-load PORT getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE
-// Prints requests per second, answers with status 1, failures and latency percentiles.
+//   tarn-account-load PORT[,PORT...] getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE
+// Prints requests per second, answers with status 1, failures and latency percentiles. With
+// several ports (instances of the service) the connections are spread evenly over them.
 //
 //   tarn-account-load PORT idle SECONDS CONNECTIONS
 // Opens CONNECTIONS connections that send nothing, 50 from each of 127.0.0.2, 127.0.0.3, ...
@@ -54,7 +55,13 @@ struct Exchange {
 // Keeps `connections` requests in flight from one thread (epoll, non-blocking sockets), each
 // on a new connection, until `end`. Cheaper for the load core than a thread per connection,
 // so the server rather than the load generator sets the pace.
-Tally RunLoad(const sockaddr_in& address, const std::string& request, Clock::time_point end, int connections) {
+// Exchange i goes to targets[i % targets.size()].
+struct Target {
+  sockaddr_in address;
+  std::string request;
+};
+
+Tally RunLoad(const std::vector<Target>& targets, Clock::time_point end, int connections) {
   Tally tally;
   const int poller = epoll_create1(0);
   std::vector<Exchange> exchanges(static_cast<size_t>(connections));
@@ -69,6 +76,7 @@ Tally RunLoad(const sockaddr_in& address, const std::string& request, Clock::tim
     Exchange& e = exchanges[index];
     e = Exchange{socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0), 0, {}, Clock::now()};
     if (e.fd < 0) return;
+    const sockaddr_in& address = targets[index % targets.size()].address;
     if (connect(e.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 && errno != EINPROGRESS) {
       close(e.fd);
       e.fd = -1;
@@ -89,6 +97,7 @@ Tally RunLoad(const sockaddr_in& address, const std::string& request, Clock::tim
       const size_t index = events[static_cast<size_t>(r)].data.u64;
       Exchange& e = exchanges[index];
       if (e.fd < 0) continue;
+      const std::string& request = targets[index % targets.size()].request;
       if (e.sent < request.size()) {
         const ssize_t n = send(e.fd, request.data() + e.sent, request.size() - e.sent, MSG_NOSIGNAL);
         if (n < 0 && errno != EAGAIN) {
@@ -156,11 +165,10 @@ int main(int argc, char** argv) {
     return HoldIdle(std::atoi(argv[1]), std::atof(argv[3]), std::atoi(argv[4]));
   }
   if (argc != 8) {
-    std::fprintf(stderr, "usage: %s PORT getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE\n"
+    std::fprintf(stderr, "usage: %s PORT[,PORT...] getInfo|login SECONDS CONNECTIONS USER PASSWORD_BASE64 MACHINE\n"
                  "       %s PORT idle SECONDS CONNECTIONS\n", argv[0], argv[0]);
     return 2;
   }
-  const int port = std::atoi(argv[1]);
   const std::string action = argv[2];
   const double seconds = std::atof(argv[3]);
   const int connections = std::atoi(argv[4]);
@@ -168,19 +176,31 @@ int main(int argc, char** argv) {
   const std::string body = action == "login"
                                ? "username=" + user + "&pwd=" + password + "&id=" + machine + "&softtype=2&ver=1.1.0.2"
                                : "username=" + user + "&id=" + machine + "&softtype=2&ver=1.1.0.2";
-  const std::string request = "POST /index.php?g=Api&m=Client&a=" + action + " HTTP/1.0\r\nAccept:  */*\r\n" +
-                              "Host: 127.0.0.1:" + std::to_string(port) + "\r\nContent-Length: " +
-                              std::to_string(body.size()) +
-                              "\r\nUser-Agent: Lumacorn\r\nCache-Control: no-cache\r\n"
-                              "Content-Type: application/x-www-form-urlencoded\r\n\r\n" + body;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::vector<Target> targets;
+  for (const char* port = argv[1];; ++port) {  // steps over each comma
+    char* next = nullptr;
+    const long number = std::strtol(port, &next, 10);
+    if (next == port || (*next != ',' && *next != '\0') || number <= 0 || number > 65535) {
+      std::fprintf(stderr, "%s: not a port\n", argv[1]);
+      return 2;
+    }
+    Target target{};
+    target.address.sin_family = AF_INET;
+    target.address.sin_port = htons(static_cast<uint16_t>(number));
+    target.address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    target.request = "POST /index.php?g=Api&m=Client&a=" + action + " HTTP/1.0\r\nAccept:  */*\r\n" +
+                     "Host: 127.0.0.1:" + std::to_string(number) + "\r\nContent-Length: " +
+                     std::to_string(body.size()) +
+                     "\r\nUser-Agent: Lumacorn\r\nCache-Control: no-cache\r\n"
+                     "Content-Type: application/x-www-form-urlencoded\r\n\r\n" + body;
+    targets.push_back(std::move(target));
+    port = next;
+    if (*port == '\0') break;
+  }
 
   const auto start = Clock::now();
   const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-  Tally total = RunLoad(address, request, end, connections);
+  Tally total = RunLoad(targets, end, connections);
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
   std::sort(total.latencyMs.begin(), total.latencyMs.end());
   auto percentile = [&](double p) {
