@@ -15,10 +15,11 @@ class SmtpSink {
   SmtpSink(int port, const std::string& mailDir);
 
   bool Running() const { return server_.Running(); }
-  // The end of each session is marked by a file named after it with ".quit" added.
+  // The end of each session is marked by a file named after it with ".quit" added; the
+  // mails held so far are named, a file name in MailFolder() to a line, in a file named
+  // after it with ".held" added.
   std::string HoldFile() const { return mailDir_ + ".hold"; }
-  // The mails held so far, by file name in the maildir's "new" folder, one to a line, are
-  // in a file named after the hold file with ".held" added.
+  // The folder that holds each mail received, a file each.
   std::string MailFolder() const { return mailDir_ + "/new"; }
   // Every mail received so far, as stored, oldest first.
   std::vector<std::string> RawMails() const;
