@@ -67,7 +67,7 @@ class ManyInstances : public ServiceFixture {
     const std::filesystem::directory_iterator folder(sink_->MailFolder(), ec);
     return ec ? 0 : static_cast<size_t>(std::distance(folder, std::filesystem::directory_iterator()));
   }
-  // The mails the sink holds un-accepted, by file name.
+  // The mails the sink has held, by file name; one whose client went away is gone since.
   std::vector<std::string> HeldMails() const {
     std::istringstream lines(FileText(sink_->HoldFile() + ".held"));
     std::vector<std::string> names;
