@@ -12,8 +12,8 @@
 # answering every request with the service's own getInfo reply (same bytes, so the same size),
 # and stopped at the end; so is a PostgreSQL server (Debian's PostgreSQL 15, a data folder of
 # its own, a loopback port, run as the postgres user when this runs as root, since it refuses
-# root), which is not held to a core. SERVICE_BUILD=DIR measures the service built in DIR instead (an
-# older build, for a before and after).
+# root), which is not held to a core. SERVICE_BUILD=DIR measures the service built in DIR
+# instead (an older build, for a before and after).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}/server
@@ -120,7 +120,11 @@ ticks() {  # the CPU ticks of the processes given, summed
   for pid in "$@"; do sum=$((sum + $(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null || echo 0))); done
   echo "$sum"
 }
-postgres_pids() { local postmaster; postmaster=$(head -1 "$pg_data/postmaster.pid"); echo "$postmaster $(ps -o pid= --ppid "$postmaster")"; }
+postgres_pids() {  # the postmaster and every process it started
+  local postmaster
+  postmaster=$(head -1 "$pg_data/postmaster.pid")
+  echo "$postmaster $(ps -o pid= --ppid "$postmaster")"
+}
 per_request() {  # name what ticks line
   echo "$4" | awk -v t="$3" -v hz="$(getconf CLK_TCK)" -v name="$1" -v what="$2" '{
     n = $2; us = t / hz / n * 1e6
