@@ -15,11 +15,6 @@ namespace {
 
 using Samples = std::map<std::string, double>;  // "name label=value ..." as read_metrics.py prints it
 
-std::string Body(const std::string& answer) {
-  const size_t blank = answer.find("\r\n\r\n");
-  return blank == std::string::npos ? "" : answer.substr(blank + 4);
-}
-
 class OperatorPages : public ServiceFixture {
  protected:
   // Every sample of the metrics page on `port`, as the prometheus_client parser reads it.
@@ -27,8 +22,9 @@ class OperatorPages : public ServiceFixture {
     const std::string answer = RawGet(port, "/metrics");
     EXPECT_EQ(200, ReadReply(answer).http) << answer.substr(0, 200);
     EXPECT_NE(std::string::npos, answer.find("\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\n"));
-    const auto [code, parsed] = RunTool({"/usr/bin/python3", TESTS_SOURCE_DIR "/read_metrics.py"}, {}, Body(answer));
-    EXPECT_EQ(0, code) << Body(answer);
+    const std::string body = ReadReply(answer).body;
+    const auto [code, parsed] = RunTool({"/usr/bin/python3", TESTS_SOURCE_DIR "/read_metrics.py"}, {}, body);
+    EXPECT_EQ(0, code) << body;
     Samples samples;
     std::istringstream lines(parsed);
     for (std::string line; std::getline(lines, line);) {
@@ -119,10 +115,10 @@ TEST_F(OperatorPages, WhoMayReadThemOnWhichPort) {
       const std::string answer = RawExchange(c.onMetricsPort ? metricsPort : port_, c.request, c.from);
       EXPECT_EQ(c.http, ReadReply(answer).http) << c.name;
       if (c.request.starts_with("GET /healthz")) {
-        EXPECT_EQ("ok\n", Body(answer)) << c.name;
+        EXPECT_EQ("ok\n", ReadReply(answer).body) << c.name;
       }
       if (c.request.starts_with("GET /metrics") && c.http == 200) {
-        EXPECT_NE(std::string::npos, Body(answer).find("\ntarn_mails_sent_total 0\n")) << c.name;
+        EXPECT_NE(std::string::npos, ReadReply(answer).body.find("\ntarn_mails_sent_total 0\n")) << c.name;
       }
     }
   };

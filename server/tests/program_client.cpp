@@ -12,7 +12,8 @@ ServiceReply ReadReply(const std::string& answer) {
   if (space == std::string::npos || blank == std::string::npos) return reply;
   reply.http = std::atoi(answer.c_str() + space + 1);
   reply.head = answer.substr(0, blank);
-  reply.json.Parse(answer.c_str() + blank + 4);
+  reply.body = answer.substr(blank + 4);
+  reply.json.Parse(reply.body.c_str());
   reply.status = static_cast<int>(reply.Int("status"));
   reply.info = reply.Text("info");
   return reply;

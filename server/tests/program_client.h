@@ -13,6 +13,7 @@ struct ServiceReply {
   size_t replies = 0;
   int status = -1;
   std::string head;
+  std::string body;  // everything after the head
   std::string info;
   rapidjson::Document json;
   bool Has(const char* key) const { return json.IsObject() && json.HasMember(key); }
