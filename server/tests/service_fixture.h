@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "api/base64_text.h"
+#include "text/base64_text.h"
 #include "program_client.h"
 #include "raw_http.h"
 #include "service_process.h"

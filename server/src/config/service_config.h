@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "mail/retry_schedule.h"
-#include "mail/smtp_client.h"
+#include "config/mail_settings.h"
 
 struct ServiceConfig {
   std::string listen = "127.0.0.1";
