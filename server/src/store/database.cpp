@@ -17,8 +17,9 @@ bool IsPostgresSetting(const std::string& setting) {
 }
 
 std::unique_ptr<SqlConnection> OpenConnection(const std::string& setting, const PostgresSettings& postgres,
-                                              std::chrono::steady_clock::time_point connectBy) {
-  return IsPostgresSetting(setting) ? OpenPostgres(setting, postgres, connectBy) : OpenSqlite(setting);
+                                              std::chrono::steady_clock::time_point connectBy,
+                                              const std::atomic<int64_t>* cutOff) {
+  return IsPostgresSetting(setting) ? OpenPostgres(setting, postgres, connectBy, cutOff) : OpenSqlite(setting);
 }
 
 WaitDeadline::WaitDeadline(std::chrono::steady_clock::time_point deadline) : outer_(threadDeadline) {
@@ -77,7 +78,7 @@ Database::Lease::Lease(Database& db, Clock::time_point deadline) : db_(db) {
     ++db.opened_;
     lock.unlock();
     try {
-      connection_ = OpenConnection(db.setting_, db.postgres_, db.Limit(deadline));
+      connection_ = OpenConnection(db.setting_, db.postgres_, deadline, &db.cutOff_);
     } catch (const std::exception& e) {
       lock.lock();
       --db.opened_;

@@ -21,10 +21,11 @@
 bool IsPostgresSetting(const std::string& setting);
 
 // Opens one connection as the setting says. A PostgreSQL server that has not let the
-// connection in by `connectBy` is given up on (DatabaseBusy).
+// connection in by `connectBy` (or `cutOff`, see OpenPostgres) is given up on.
 std::unique_ptr<SqlConnection> OpenConnection(
     const std::string& setting, const PostgresSettings& postgres = {},
-    std::chrono::steady_clock::time_point connectBy = std::chrono::steady_clock::now() + std::chrono::seconds(5));
+    std::chrono::steady_clock::time_point connectBy = std::chrono::steady_clock::now() + std::chrono::seconds(5),
+    const std::atomic<int64_t>* cutOff = nullptr);
 
 // While it lives, every piece of database work the calling thread starts ends by
 // `deadline`: its wait for a free connection, for a lock and for the server's answers, and

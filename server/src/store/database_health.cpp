@@ -44,7 +44,7 @@ void DatabaseHealth::Stop() {
 bool DatabaseHealth::CheckOnce() {
   const Clock::time_point deadline = Clock::now() + kCheckWait;
   try {
-    if (!connection_) connection_ = OpenConnection(setting_, postgres_, deadline);
+    if (!connection_) connection_ = OpenConnection(setting_, postgres_, deadline, &cutOff_);
     connection_->LimitWaits(deadline, &cutOff_);
     const SqlResult result = (*connection_)(kReadVersion);
     if (result.rows.size() == 1 && result.rows[0].Int(0) == LatestSchemaVersion()) return true;

@@ -239,22 +239,28 @@ class PostgresConnection final : public SqlConnection {
   bool abandoned_ = false;
 };
 
-// Waits for libpq's connection steps until `connectBy`; false when the time ran out.
-bool FinishConnecting(PGconn* connection, std::chrono::steady_clock::time_point connectBy) {
+// Waits for libpq's connection steps until `connectBy` (or `cutOff`, checked again after
+// each short wait); false when the time ran out.
+bool FinishConnecting(PGconn* connection, std::chrono::steady_clock::time_point connectBy,
+                      const std::atomic<int64_t>* cutOff) {
+  using Clock = std::chrono::steady_clock;
   for (PostgresPollingStatusType status = PGRES_POLLING_WRITING;;) {
     if (status == PGRES_POLLING_OK || status == PGRES_POLLING_FAILED) return true;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(connectBy - std::chrono::steady_clock::now());
+    const Clock::time_point limit =
+        cutOff ? std::min(connectBy, Clock::time_point(Clock::duration(cutOff->load()))) : connectBy;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - Clock::now());
     if (left.count() <= 0) return false;
     pollfd socket{PQsocket(connection), static_cast<short>(status == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
     if (socket.fd < 0) return true;  // failed: PQstatus says so
-    if (poll(&socket, 1, static_cast<int>(left.count())) > 0) status = PQconnectPoll(connection);
+    if (poll(&socket, 1, static_cast<int>(std::min<int64_t>(left.count(), 50))) > 0) status = PQconnectPoll(connection);
   }
 }
 
 }  // namespace
 
 std::unique_ptr<SqlConnection> OpenPostgres(const std::string& connectionString, const PostgresSettings& settings,
-                                            std::chrono::steady_clock::time_point connectBy) {
+                                            std::chrono::steady_clock::time_point connectBy,
+                                            const std::atomic<int64_t>* cutOff) {
   const std::optional<std::string> password = PasswordIn(connectionString);
   if (!password) throw std::runtime_error("cannot connect to the database: the connection string is malformed");
   const std::string keepalive = std::to_string(settings.keepaliveSeconds);
@@ -270,7 +276,7 @@ std::unique_ptr<SqlConnection> OpenPostgres(const std::string& connectionString,
                                 options.c_str(), connectionString.c_str(), "UTF8",            nullptr};
   PGconn* connection = PQconnectStartParams(keywords, values, 1);
   if (!connection) throw std::runtime_error("cannot connect to the database: out of memory");
-  const bool finished = PQstatus(connection) == CONNECTION_BAD || FinishConnecting(connection, connectBy);
+  const bool finished = PQstatus(connection) == CONNECTION_BAD || FinishConnecting(connection, connectBy, cutOff);
   if (!finished || PQstatus(connection) != CONNECTION_OK) {
     const std::string message =
         finished ? Masked(OneLine(PQerrorMessage(connection)), *password) : "the server did not answer in time";

@@ -2,7 +2,9 @@
 // libpq, every statement prepared on its first use and run with bound values.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -25,8 +27,10 @@ struct PostgresSettings {
 // "key=value" form), with UTF-8 as the client encoding and `settings` (the string's own
 // keepalive, time-out and `options` values win). Throws std::runtime_error ("cannot
 // connect to the database: ...") when the string is malformed or the server cannot be
-// reached, refuses, or has not let the connection in by `connectBy`; the message never
-// holds the password.
+// reached, refuses, or has not let the connection in by `connectBy` (nor by `cutOff`, when
+// given, in steady-clock ticks: it may move forward meanwhile); the message never holds
+// the password.
 std::unique_ptr<SqlConnection> OpenPostgres(
     const std::string& connectionString, const PostgresSettings& settings = {},
-    std::chrono::steady_clock::time_point connectBy = std::chrono::steady_clock::now() + std::chrono::seconds(10));
+    std::chrono::steady_clock::time_point connectBy = std::chrono::steady_clock::now() + std::chrono::seconds(10),
+    const std::atomic<int64_t>* cutOff = nullptr);
