@@ -211,8 +211,8 @@ class PostgresConnection final : public SqlConnection {
     return last ? std::move(last) : Result(PQmakeEmptyPGresult(connection_, PGRES_FATAL_ERROR));
   }
 
-  // Throws unless `result` reports success: DatabaseBusy for a lost conflict (worth
-  // trying again) or a broken connection (the pool opens another), std::runtime_error
+  // Throws unless `result` reports success: DatabaseBusy for a lost conflict or a time-out
+  // (worth trying again) or a broken connection (the pool opens another), std::runtime_error
   // with the server's message otherwise. The message leaves out the detail line, which
   // may quote the values of a row.
   void Check(const PGresult* result) const {
@@ -222,7 +222,12 @@ class PostgresConnection final : public SqlConnection {
     const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     std::string message = primary ? primary : OneLine(PQerrorMessage(connection_));
     if (state) message += std::string(" (SQLSTATE ") + state + ")";
-    const bool conflict = state && (std::strcmp(state, "40001") == 0 || std::strcmp(state, "40P01") == 0);
+    // A lost conflict (serialization failure, deadlock), or a statement the server ended for
+    // waiting on a lock or running too long (lock_timeout, statement_timeout).
+    bool conflict = false;
+    for (const char* worthRetrying : {"40001", "40P01", "55P03", "57014"}) {
+      conflict = conflict || (state && std::strcmp(state, worthRetrying) == 0);
+    }
     if (conflict || PQstatus(connection_) != CONNECTION_OK) throw DatabaseBusy(message);
     throw std::runtime_error(message);
   }
