@@ -12,12 +12,15 @@
 #include <ctime>
 #include <pthread.h>
 #include <unistd.h>
+#include <chrono>
 #include <thread>
 
 #include "api/account_api.h"
 #include "store/account_store.h"
 #include "store/database.h"
+#include "store/database_health.h"
 #include "http/http_server.h"
+#include "http/request_limits.h"
 #include "mail/mail_sender.h"
 #include "metrics/service_metrics.h"
 #include "store/mail_store.h"
@@ -34,6 +37,16 @@ void RaiseDescriptorLimit() {
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
   }
+}
+
+PostgresSettings PostgresSettingsOf(const ServiceConfig& config) {
+  PostgresSettings settings;
+  settings.keepaliveSeconds = config.postgresKeepaliveSeconds;
+  settings.userTimeoutSeconds = config.postgresUserTimeoutSeconds;
+  settings.statementTimeoutSeconds = config.postgresStatementTimeoutSeconds;
+  settings.lockTimeoutSeconds = config.postgresLockTimeoutSeconds;
+  settings.answerWait = std::chrono::seconds(config.databaseWaitSeconds);
+  return settings;
 }
 
 }  // namespace
@@ -69,7 +82,10 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   try {
-    Database db(config.database, config.databaseConnections);
+    const PostgresSettings postgres = PostgresSettingsOf(config);
+    Database db(config.database, config.databaseConnections, std::chrono::seconds(config.databaseWaitSeconds),
+                postgres);
+    DatabaseHealth health(config.database, postgres);
     AccountStore accounts(db);
     MailStore mails(db);
     ServiceMetrics metrics;
@@ -81,17 +97,22 @@ int main(int argc, char** argv) {
     AccountApi api(db, accounts, mails, config, clock, [&sender] { sender.Wake(); }, &metrics);
 
     // What /healthz and /metrics ask the database.
-    DatabaseProbes probes{[&db] { return db.Answers(); },
+    DatabaseProbes probes{[&health] { return health.Healthy(); },
                           [&mails] { return mails.QueueFacts(static_cast<int64_t>(std::time(nullptr))); }};
-    HttpServer server(api, config, metrics, std::move(probes));
+    HttpServer server(api, config, metrics, std::move(probes), static_cast<int>(db.PoolSize()));
     if (!server.Listen(error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
     // A stop ends the mail sender between two mails while the server lets its requests finish.
-    std::thread stopper([&server, &sender, signals] {
+    // Whatever the database does, every wait for it ends a little before the requests' grace
+    // does, so that a request still waiting is answered "busy" within it and the process
+    // ends in time.
+    std::thread stopper([&server, &sender, &db, &health, signals] {
       int received = 0;
       sigwait(&signals, &received);
+      db.CutWaitsAt(std::chrono::steady_clock::now() + kStopGrace - std::chrono::milliseconds(500));
+      health.Stop();
       sender.Stop();
       server.Stop();
     });

@@ -12,8 +12,11 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <utility>
+#include <vector>
 #include <span>
 
+#include "postgres_server.h"
 #include "service_fixture.h"
 #include "store/sqlite_connection.h"
 #include "store/database.h"
@@ -23,6 +26,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const char* const kNotSignedIn = "未登录或服务已到期";
 const char* const kNotMarkedSent = "not yet recorded as sent";
+const char* const kBusy = "服务器繁忙，请稍后再试";
 
 // Closes the sockets it holds.
 struct Sockets {
@@ -51,6 +55,8 @@ long PeakMemoryKb(pid_t pid) {
 
 // The address of the n-th other client: 127.0.0.2, 127.0.0.3, ...
 std::string OtherClient(int n) { return "127.0.0." + std::to_string(2 + n); }
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 std::string Post(const std::string& action, const std::string& headers, const std::string& body) {
   return "POST /index.php?g=Api&m=Client&a=" + action + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" + headers +
@@ -197,6 +203,105 @@ class HostileClients : public ServiceFixture {
     EXPECT_EQ(before + 1, sink_->RawMails().size()) << "no second copy";
   }
 
+  // What needs no database is answered at once while requests that need it wait: /healthz
+  // (with `health`), an unknown path and a refusal of what cannot be read. The bound of
+  // half a second is asked for; each takes a millisecond or two on a quiet machine.
+  void AnsweredWithoutTheDatabase(int port, int health) {
+    const struct {
+      const char* request;
+      int http;
+    } quick[] = {{"GET /healthz HTTP/1.0\r\n\r\n", health},
+                 {"GET /index.php?g=Admin HTTP/1.0\r\n\r\n", 404},
+                 {"HELLO THERE\r\n\r\n", 400}};
+    for (const auto& q : quick) {
+      const auto start = Clock::now();
+      EXPECT_EQ(q.http, ReadReply(RawExchange(port, q.request)).http) << q.request;
+      EXPECT_LT(SecondsSince(start), 0.5) << q.request;
+    }
+  }
+
+  // Sends each request on a connection of its own from 127.0.0.1 and leaves it waiting.
+  static Sockets SendWaiting(int port, const std::vector<std::pair<std::string, std::string>>& requests) {
+    Sockets sent;
+    for (const auto& [action, body] : requests) {
+      sent.fds.push_back(ConnectFrom(port));
+      SendAll(sent.fds.back(), ProgramRequest(port, action, body));
+    }
+    return sent;
+  }
+
+  // SIGTERM to `service`: it ends within the 2 s asked for (half a second more allowed for
+  // a loaded machine), and every request still waiting for the database is answered busy.
+  static void StopsInTimeAnsweringBusy(ServiceProcess& service, const Sockets& waiting) {
+    const auto start = Clock::now();
+    EXPECT_EQ(0, service.StopWithin(SIGTERM, 10));
+    const double seconds = SecondsSince(start);
+    EXPECT_LT(seconds, 2.5) << "ended after SIGTERM";
+    std::printf("ended %.0f ms after SIGTERM with requests waiting for the database\n", seconds * 1000);
+    for (int fd : waiting.fds) EXPECT_EQ(kBusy, ReadReply(ReadUntilClosed(fd, 5)).info);
+  }
+
+  // Another process holds the write lock while three reminders wait for it.
+  void WriteLockedWhileRemindersWait() {
+    const auto other = OpenSqlite(DatabasePath());
+    other->Begin();
+    std::vector<std::pair<std::string, std::string>> reminders;
+    for (int i = 0; i < 3; ++i) {
+      reminders.emplace_back("sendMsg", ReminderBody("me@x.cn", 1, 500, "http://locked" + std::to_string(i) + ".cn/",
+                                                     "OWNER-PC"));
+    }
+    const Sockets waiting = SendWaiting(port_, reminders);
+    for (int round = 0; round < 3; ++round) AnsweredWithoutTheDatabase(port_, 200);  // reading needs no write lock
+    for (int fd : waiting.fds) EXPECT_TRUE(StillOpen(fd)) << "the reminders wait for the lock all along";
+    StopsInTimeAnsweringBusy(*service_, waiting);
+    other->Exec("ROLLBACK");
+    StartService();
+  }
+
+  // The service on PostgreSQL through a relay that stops answering: requests are refused
+  // as busy within the database wait, /healthz turns to 503, and SIGTERM still ends it.
+  void PostgresStalledBehindARelay() {
+    PostgresServer& postgres = PostgresServer::Shared();
+    const int relayPort = FreePort();
+    const int servicePort = FreePort();
+    ServiceProcess relay({"/usr/bin/python3", TESTS_SOURCE_DIR "/tcp_relay.py", std::to_string(relayPort),
+                          std::to_string(postgres.Port())},
+                         relayPort, {});
+    ASSERT_TRUE(relay.Running());
+    std::string database = postgres.CreateDatabase();
+    const std::string serverPort = ":" + std::to_string(postgres.Port()) + "/";
+    database.replace(database.find(serverPort), serverPort.size(), ":" + std::to_string(relayPort) + "/");
+    Settings settings = settings_;
+    settings.insert(settings.end(), {{"TARN_PORT", std::to_string(servicePort)},
+                                     {"TARN_DATABASE", database},
+                                     {"TARN_DATABASE_WAIT_SECONDS", "2"}});
+    ASSERT_EQ(0, RunTool({ADMIN_BINARY, "add", "me@x.cn"}, settings, kPassword + "\n").first);
+    ServiceProcess service({SERVICE_BINARY}, servicePort, settings, LogPath());
+    ASSERT_TRUE(service.Running());
+    const auto exchange = [servicePort](const std::string& action, const std::string& body) {
+      return ReadReply(RawExchange(servicePort, ProgramRequest(servicePort, action, body)));
+    };
+    ASSERT_EQ(1, exchange("login", LoginBody("me@x.cn", kPassword, "PG-PC")).status);
+
+    kill(relay.Pid(), SIGSTOP);
+    const struct Resume {
+      pid_t pid;
+      ~Resume() { kill(pid, SIGCONT); }
+    } resume{relay.Pid()};
+    const std::vector<std::pair<std::string, std::string>> requests = {
+        {"getInfo", InfoBody("me@x.cn", "PG-PC")},
+        {"sendMsg", ReminderBody("me@x.cn", 1, 500, "http://stalled.cn/", "PG-PC")},
+        {"login", LoginBody("me@x.cn", kPassword, "PG-PC")}};
+    const auto start = Clock::now();
+    const Sockets first = SendWaiting(servicePort, requests);
+    for (int fd : first.fds) EXPECT_EQ(kBusy, ReadReply(ReadUntilClosed(fd, 10)).info);
+    EXPECT_LT(SecondsSince(start), 2 + 1.5) << "answered within the database wait of 2 s";
+    EXPECT_TRUE(WaitUntil([&] { return ReadReply(RawGet(servicePort, "/healthz")).http == 503; }, 3));
+    const Sockets waiting = SendWaiting(servicePort, requests);
+    AnsweredWithoutTheDatabase(servicePort, 503);  // meanwhile the service has read the waiting requests
+    StopsInTimeAnsweringBusy(service, waiting);
+  }
+
   // A stop with 50 idle connections open: they are closed at once and the service ends.
   void StopWithIdleConnections() {
     Sockets idle;
@@ -240,6 +345,8 @@ TEST_F(HostileClients, NoClientStopsTheServiceOrReachesBeyondItsOwnRequest) {
       {"wrong passwords from 127.0.0.2 and up while the owner signs in", [this] { GuessesFromElsewhere(); }},
       {"CR/LF and 1 900 characters in a reminder's url", [this] { LongAddressWithLineBreaks(); }},
       {"the database locked while a mail is marked sent", [this] { DatabaseLockedWhileMarkingSent(); }},
+      {"the write lock held by another process while three reminders wait", [this] { WriteLockedWhileRemindersWait(); }},
+      {"PostgreSQL behind a relay that stops answering", [this] { PostgresStalledBehindARelay(); }},
       {"SIGTERM with 50 idle connections", [this] { StopWithIdleConnections(); }},
   };
   for (const auto& c : cases) {

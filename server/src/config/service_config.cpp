@@ -89,6 +89,16 @@ const Setting kSettings[] = {
      [](ServiceConfig& c, long long v) { c.loginHashesAtOnce = static_cast<int>(v); }},
     {"login_attempts_per_address", nullptr, nullptr, 1, 1000000,
      [](ServiceConfig& c, long long v) { c.loginAttemptsPerAddress = static_cast<int>(v); }},
+    {"database_wait_seconds", nullptr, nullptr, 1, 600,
+     [](ServiceConfig& c, long long v) { c.databaseWaitSeconds = static_cast<int>(v); }},
+    {"postgres_keepalive_seconds", nullptr, nullptr, 1, 86400,
+     [](ServiceConfig& c, long long v) { c.postgresKeepaliveSeconds = static_cast<int>(v); }},
+    {"postgres_user_timeout_seconds", nullptr, nullptr, 1, 86400,
+     [](ServiceConfig& c, long long v) { c.postgresUserTimeoutSeconds = static_cast<int>(v); }},
+    {"postgres_statement_timeout_seconds", nullptr, nullptr, 0, 86400,
+     [](ServiceConfig& c, long long v) { c.postgresStatementTimeoutSeconds = static_cast<int>(v); }},
+    {"postgres_lock_timeout_seconds", nullptr, nullptr, 0, 86400,
+     [](ServiceConfig& c, long long v) { c.postgresLockTimeoutSeconds = static_cast<int>(v); }},
 };
 
 }  // namespace

@@ -31,6 +31,14 @@ struct ServiceConfig {
   int loginHashesAtOnce = 2;         // password checks running at the same time
   int machineIdleDays = 180;         // a machine unseen this long must sign in again
   int mailKeepDays = 30;             // sent and given-up mails are deleted this long after they were queued
+  int databaseWaitSeconds = 5;       // a request waits this long for the database in all, then is refused as busy
+  // PostgreSQL: idle connections probed after this long (then as often, 3 probes); data
+  // unacknowledged this long ends a connection; the server ends a statement running, or
+  // waiting for a lock, longer than these (0: never).
+  int postgresKeepaliveSeconds = 10;
+  int postgresUserTimeoutSeconds = 10;
+  int postgresStatementTimeoutSeconds = 5;
+  int postgresLockTimeoutSeconds = 5;
 };
 
 // Applies one setting; false with `error` set for an unknown key or a bad value.

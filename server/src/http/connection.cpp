@@ -14,6 +14,7 @@
 #include "http/client_address.h"
 #include "http/log_line.h"
 #include "http/request_limits.h"
+#include "store/database.h"
 
 namespace net = boost::asio;
 namespace beast = boost::beast;
@@ -22,6 +23,22 @@ namespace http = beast::http;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// What the first read of a connection may take; the program's whole request fits.
+constexpr size_t kFirstRead = 4096;
+
+// `run`'s reply, or the refusal for a failure: "busy" when the database did not answer in time.
+ApiReply ReplyOrRefusal(const char* what, const std::function<ApiReply()>& run) {
+  try {
+    return run();
+  } catch (const DatabaseBusy& e) {
+    std::fprintf(stderr, "%s: %s\n", what, EscapeLogField(e.what()).c_str());
+    return Refusal(reply_info::kBusy);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", what, EscapeLogField(e.what()).c_str());
+    return Refusal(reply_info::kServerError);
+  }
+}
 
 // The whole reply: the head, then the body.
 std::string ReplyText(int httpStatus, std::string_view contentType, std::string_view body) {
@@ -62,10 +79,24 @@ Connection::Connection(net::ip::tcp::socket socket, std::string peer, Connection
 Connection::~Connection() { context_.open.Remove(this); }
 
 void Connection::Start() {
-  SetDeadline(Clock::now() + kRequestDeadline);
+  firstByte_ = Clock::now();
+  SetDeadline(firstByte_ + kRequestDeadline);
   context_.open.Add(shared_from_this());
   parser_.header_limit(kMaxHeaderBytes);
   parser_.body_limit(kMaxBodyBytes);
+  // The first bytes are read on their own, so that a request is timed from when it began
+  // to arrive: the log and the histogram then show a slow client and a slow answer alike.
+  socket_.async_read_some(buffer_.prepare(kFirstRead), [self = shared_from_this()](beast::error_code error,
+                                                                                   size_t read) {
+    self->OnFirstBytes(error, read);
+  });
+}
+
+void Connection::OnFirstBytes(beast::error_code error, size_t read) {
+  if (phase_ != Phase::kReading) return;
+  firstByte_ = Clock::now();
+  buffer_.commit(read);
+  if (error) return Close();  // gone before a byte came: no one to answer
   http::async_read(socket_, buffer_, parser_,
                    [self = shared_from_this()](beast::error_code error, size_t) { self->OnRead(error); });
 }
@@ -94,8 +125,7 @@ void Connection::SetDeadline(Clock::time_point deadline) {
 void Connection::OnRead(beast::error_code error) {
   if (phase_ != Phase::kReading) return;
   phase_ = Phase::kAnswering;
-  handled_ = Clock::now();
-  SetDeadline(handled_ + kReplyDeadline);
+  SetDeadline(Clock::now() + kReplyDeadline);
   client_ = peer_;
   if (!error) return Handle();
   const auto refusal = UnreadableRefusal(error);
@@ -118,25 +148,45 @@ void Connection::Handle() {
   WipeInput();
 
   // The operator's pages are neither logged nor counted: a load balancer's and a scraper's
-  // polling would drown the program's requests.
-  if (page == OperatorPage::kHealth ||
-      (page == OperatorPage::kMetrics && MayReadMetrics(context_.metricsAccess, peer_, forwarded))) {
+  // polling would drown the program's requests. /healthz answers from what is known
+  // already; /metrics asks the database for the queue's gauges.
+  if (page == OperatorPage::kHealth) {
     const OperatorReply answer = AnswerOperatorPage(page, context_.metrics, context_.probes);
     return Send(ReplyText(answer.httpStatus, answer.contentType, answer.body));
+  }
+  if (page == OperatorPage::kMetrics && MayReadMetrics(context_.metricsAccess, peer_, forwarded)) {
+    const bool queued = HandOverToDatabase([self = shared_from_this(), page](bool) {
+      OperatorReply answer = AnswerOperatorPage(page, self->context_.metrics, self->context_.probes);
+      return [self, answer = std::move(answer)] {
+        self->Send(ReplyText(answer.httpStatus, answer.contentType, answer.body));
+      };
+    });
+    if (!queued) Close();
+    return;
   }
   if (action == RequestAction::kUnknown) return Answer(Refusal(reply_info::kUnknownRequest), 404);
   // The program always says how long its form is; a chunked body is not the program talking.
   if (parser_.chunked()) return Answer(Refusal(reply_info::kMalformed), 400);
   if (action == RequestAction::kLogin) return HandOverSignIn(std::move(body), client_);
 
-  ApiReply reply;
-  try {
-    reply = action == RequestAction::kGetInfo ? context_.api.GetInfo(body) : context_.api.SendMsg(body);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "request failed: %s\n", EscapeLogField(e.what()).c_str());
-    reply = Refusal(reply_info::kServerError);
-  }
-  Answer(reply, 200);
+  const bool queued = HandOverToDatabase([self = shared_from_this(), action, body = std::move(body)](bool inTime) {
+    const ApiReply reply = !inTime ? Refusal(reply_info::kBusy) : ReplyOrRefusal("request failed", [&] {
+      return action == RequestAction::kGetInfo ? self->context_.api.GetInfo(body) : self->context_.api.SendMsg(body);
+    });
+    return [self, reply] { self->Answer(reply, 200); };
+  });
+  if (!queued) Answer(Refusal(reply_info::kBusy), 200);
+}
+
+bool Connection::HandOverToDatabase(DatabaseWork work) {
+  // The executor marks the connection's strand as having work outstanding, so the request
+  // threads keep running until the answer has been posted back.
+  auto executor = net::prefer(socket_.get_executor(), net::execution::outstanding_work.tracked);
+  const Clock::time_point deadline = Clock::now() + context_.databaseWait;
+  return context_.databaseWork.Submit([executor, deadline, work = std::move(work)] {
+    const WaitDeadline bounded(deadline);
+    net::post(executor, work(Clock::now() < deadline));
+  });
 }
 
 void Connection::HandOverSignIn(std::string body, std::string client) {
@@ -148,21 +198,20 @@ void Connection::HandOverSignIn(std::string body, std::string client) {
     sodium_memzero(text->data(), text->size());
     delete text;
   });
-  const bool queued = context_.signIns.Submit([self = shared_from_this(), executor, form, client = std::move(client)] {
-    ApiReply reply;
-    try {
-      reply = self->context_.api.Login(*form, client);
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "sign-in failed: %s\n", EscapeLogField(e.what()).c_str());
-      reply = Refusal(reply_info::kServerError);
-    }
+  const Clock::time_point deadline = Clock::now() + context_.databaseWait;
+  const bool queued = context_.signIns.Submit([self = shared_from_this(), executor, form, client = std::move(client),
+                                               deadline] {
+    const WaitDeadline bounded(deadline);
+    ApiReply reply = Clock::now() >= deadline ? Refusal(reply_info::kBusy) : ReplyOrRefusal("sign-in failed", [&] {
+      return self->context_.api.Login(*form, client);
+    });
     net::post(executor, [self, reply = std::move(reply)] { self->Answer(reply, 200); });
   });
   if (!queued) Answer(Refusal(reply_info::kBusy), 200);
 }
 
 void Connection::Answer(const ApiReply& reply, int httpStatus) {
-  const std::chrono::duration<double> taken = Clock::now() - handled_;
+  const std::chrono::duration<double> taken = Clock::now() - firstByte_;
   WriteLogLine(RequestLogEntry{client_, action_, reply.username, reply.status, reply.info, taken.count() * 1000});
   context_.metrics.CountRequest(ActionName(requestAction_), reply.status, taken.count());
   Send(ReplyText(httpStatus, "application/json; charset=utf-8", reply.json));

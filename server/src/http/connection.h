@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ class Connection;
 struct ConnectionContext {
   AccountApi& api;
   SignInRunner& signIns;
+  SignInRunner& databaseWork;  // the program's other requests and /metrics: anything that reads the database
+  std::chrono::milliseconds databaseWait;  // how long a request may wait for the database in all
   OpenConnections<Connection>& open;
   const std::vector<std::string>& trustedProxies;
   ServiceMetrics& metrics;
@@ -60,9 +63,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
  private:
   enum class Phase { kReading, kAnswering, kClosing };
 
+  void OnFirstBytes(boost::beast::error_code error, size_t read);
   void OnRead(boost::beast::error_code error);
   void Handle();
   void HandOverSignIn(std::string body, std::string client);
+  // Runs `work` on a database thread, where waiting for the database holds up no other
+  // connection, with every wait bounded by the database wait from now; `work` is told
+  // whether it starts in time, and returns what to do back on this connection's strand.
+  // False when too many requests wait already.
+  using DatabaseWork = std::function<std::function<void()>(bool inTime)>;
+  bool HandOverToDatabase(DatabaseWork work);
   void Answer(const ApiReply& reply, int httpStatus);
   void Send(std::string reply);
   void OnWritten(boost::beast::error_code error);
@@ -83,7 +93,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   RequestAction requestAction_ = RequestAction::kUnknown;  // for the metrics
   ConnectionLimiter::Slot slot_;
   ConnectionContext& context_;
-  std::chrono::steady_clock::time_point handled_;
+  std::chrono::steady_clock::time_point firstByte_;  // requests are timed from here
   std::optional<std::chrono::steady_clock::time_point> stopDeadline_;
   std::atomic<std::chrono::steady_clock::rep> deadline_{0};  // of the current phase
   Phase phase_ = Phase::kReading;

@@ -14,6 +14,8 @@ namespace {
 
 // Room for the database, the log, the mail sender and the listener itself.
 constexpr rlim_t kReservedDescriptors = 64;
+// Requests waiting for a database thread; past that one is refused as busy at once.
+constexpr size_t kDatabaseQueue = 4096;
 
 // The connection cap, lowered to what the descriptor limit allows.
 size_t ConnectionCapWithin(size_t configured) {
@@ -32,23 +34,29 @@ int RequestThreadCount(int configured) {
   return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes)
+HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes,
+                       int databaseThreads)
     : config_(config),
       threads_(RequestThreadCount(config.threads)),
       maxConnections_(ConnectionCapWithin(static_cast<size_t>(config.maxConnections))),
       limiter_(maxConnections_, static_cast<size_t>(config.maxConnectionsPerAddress)),
       signIns_(config.loginHashesAtOnce, static_cast<size_t>(config.loginHashesAtOnce) * 4),
+      // One thread per connection of the pool: more would only wait for a connection.
+      databaseWork_(databaseThreads, kDatabaseQueue, 0),
       probes_(std::move(probes)),
-      context_{api, signIns_, open_, config.trustedProxies, metrics, probes_, true,
+      context_{api, signIns_, databaseWork_, std::chrono::seconds(config.databaseWaitSeconds), open_,
+               config.trustedProxies, metrics, probes_, true,
                config.metricsPort == 0 ? MetricsAccess::kLocalOnly : MetricsAccess::kNobody},
-      metricsContext_{api, signIns_, open_, config.trustedProxies, metrics, probes_, false, MetricsAccess::kAnyone},
+      metricsContext_{api, signIns_, databaseWork_, std::chrono::seconds(config.databaseWaitSeconds), open_,
+                      config.trustedProxies, metrics, probes_, false, MetricsAccess::kAnyone},
       io_(threads_),
       listener_(std::make_shared<Listener>(io_, limiter_, context_)),
       metricsListener_(config.metricsPort == 0 ? nullptr : std::make_shared<Listener>(io_, limiter_, metricsContext_)),
       sweep_(io_) {}
 
 HttpServer::~HttpServer() {
-  // Queued sign-ins hold connections and work on the event loop: drop them while it exists.
+  // Queued jobs hold connections and work on the event loop: drop them while it exists.
+  databaseWork_.Stop();
   signIns_.Stop();
 }
 
@@ -77,6 +85,7 @@ void HttpServer::Run() {
   for (int i = 1; i < threads_; ++i) others.emplace_back([this] { io_.run(); });
   io_.run();
   for (auto& thread : others) thread.join();
+  databaseWork_.Stop();
   signIns_.Stop();
 }
 

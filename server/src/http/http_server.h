@@ -21,8 +21,9 @@ class Listener;
 class HttpServer {
  public:
   // `api`, `config` and `metrics` must outlive the server; `probes` serve the operator's
-  // pages.
-  HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes);
+  // pages. `databaseThreads` run the requests that use the database.
+  HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes,
+             int databaseThreads);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -52,6 +53,7 @@ class HttpServer {
   ConnectionLimiter limiter_;
   OpenConnections<Connection> open_;
   SignInRunner signIns_;
+  SignInRunner databaseWork_;  // the requests that use the database, at the normal priority
   const DatabaseProbes probes_;
   ConnectionContext context_;
   ConnectionContext metricsContext_;  // the metrics port's, when it has one
