@@ -13,12 +13,14 @@
 #include "api/password_hash.h"
 #include "mail/reminder_mail.h"
 #include "api/version_compare.h"
+#include "config/ip_address.h"
 
 namespace {
 
 constexpr int64_t kDaySeconds = 86400;
 constexpr int64_t kAccountWindowSeconds = 15 * 60;
 constexpr int64_t kAddressWindowSeconds = 60;
+constexpr const char* kAccountWideThrottle = "account";
 constexpr size_t kMaxNameLength = 82;      // what the program's record holds
 constexpr size_t kMaxMachineIdLength = 64;  // the program sends at most 20
 constexpr size_t kMaxVersionLength = 32;
@@ -91,7 +93,7 @@ AccountApi::AccountApi(Database& db, AccountStore& accounts, MailStore& mails, c
       metrics_(metrics),
       addressAttempts_(db, "address", static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
       pairFailures_(db, "pair", static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
-      accountFailures_(db, "account", static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds),
+      accountFailures_(db, kAccountWideThrottle, static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds),
       info_(accounts, config.infoCacheSeconds) {}
 
 int64_t AccountApi::MachineIdleSeconds() const { return int64_t{config_.machineIdleDays} * kDaySeconds; }
@@ -100,6 +102,10 @@ void AccountApi::ForgetQuietAttempts(int64_t now) {
   int64_t due = nextForget_.load();
   if (now < due || !nextForget_.compare_exchange_strong(due, now + 60)) return;  // one sign-in a minute does it
   AttemptThrottle::ForgetQuiet(db_, now - std::max(kAccountWindowSeconds, kAddressWindowSeconds));
+}
+
+void AccountApi::ClearAccountWideFailures(Database& db, const std::string& email) {
+  AttemptThrottle(db, kAccountWideThrottle, 0, kAccountWindowSeconds).Clear(AccountKey(email));
 }
 
 ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddress) {
@@ -120,12 +126,15 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
   // attempt counts as a failure from the start (checked and counted in one step, so
   // attempts at the same time cannot pass a limit together) and is taken back when it
   // turns out not to be one.
-  if (!addressAttempts_.TryCount(clientAddress, now)) return throttled();
+  const std::string addressKey = AddressForLimits(clientAddress);
+  if (!addressAttempts_.TryCount(addressKey, now)) return throttled();
   const std::string accountKey = AccountKey(username);
-  const std::string pairKey = accountKey + '\n' + clientAddress;
+  const std::string pairKey = accountKey + '\n' + addressKey;
   if (!pairFailures_.TryCount(pairKey, now)) return throttled();
   const auto account = accounts_.Find(username);
-  const auto lastSeen = account ? accounts_.MachineLastSeen(account->id, machineId) : std::nullopt;
+  // A machine that has signed in before keeps its place though it was signed out since: a
+  // new password after an attack must not lock the owner out.
+  const auto lastSeen = account ? accounts_.KnownMachineLastSeen(account->id, machineId) : std::nullopt;
   const bool knownMachine = lastSeen && *lastSeen > now - MachineIdleSeconds();
   const bool accountCounted = accountFailures_.TryCount(accountKey, now);
   if (!accountCounted && !knownMachine) {

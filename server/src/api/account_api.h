@@ -37,6 +37,11 @@ class AccountApi {
   ApiReply GetInfo(std::string_view body);
   ApiReply SendMsg(std::string_view body);
 
+  // Forgets the failed sign-ins counted toward the account-wide ceiling of the account with
+  // address `email` (after the operator has given it a new password, the guesses made at the
+  // old one no longer matter).
+  static void ClearAccountWideFailures(Database& db, const std::string& email);
+
  private:
   // An active account on which this machine has signed in.
   std::optional<Account> SignedInAccount(const std::string& email, const std::string& machineId, int64_t now);
@@ -55,8 +60,8 @@ class AccountApi {
   // Sign-in limits. Every attempt counts for its client address; failures count for the
   // account and the address together, so guesses from one place never refuse the owner
   // elsewhere; the account-wide ceiling slows guessers spread over many addresses but
-  // never refuses a machine that has signed in to the account before (whose failures
-  // still count, for its address and toward the ceiling).
+  // never refuses a machine that has signed in to the account before, even one signed out
+  // since (whose failures still count, for its address and toward the ceiling).
   AttemptThrottle addressAttempts_;
   AttemptThrottle pairFailures_;
   AttemptThrottle accountFailures_;

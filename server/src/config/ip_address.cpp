@@ -20,6 +20,14 @@ std::optional<std::string> CanonicalIpAddress(std::string_view text) {
   return inet_ntop(AF_INET6, &v6, out, sizeof out);
 }
 
+std::string AddressForLimits(const std::string& address) {
+  in6_addr v6{};
+  if (inet_pton(AF_INET6, address.c_str(), &v6) != 1) return address;
+  std::memset(v6.s6_addr + 8, 0, 8);
+  char out[INET6_ADDRSTRLEN] = {};
+  return std::string(inet_ntop(AF_INET6, &v6, out, sizeof out)) + "/64";
+}
+
 std::optional<std::vector<std::string>> ReadTrustedProxies(std::string_view text) {
   std::vector<std::string> proxies;
   if (text == "0") return proxies;

@@ -7,6 +7,7 @@
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
+#include <boost/range/iterator_range.hpp>
 
 #include <cstdio>
 #include <exception>
@@ -64,6 +65,17 @@ std::optional<std::pair<const char*, int>> UnreadableRefusal(beast::error_code e
     return std::pair{reply_info::kMalformed, 400};
   }
   return std::nullopt;
+}
+
+// Every X-Forwarded-For line, in order, as one list. A proxy may add a line of its own
+// rather than extend the client's, and then the line it wrote is the last one.
+std::string ForwardedForList(const http::request<http::string_body>& request) {
+  std::string list;
+  for (const auto& field : boost::make_iterator_range(request.equal_range("X-Forwarded-For"))) {
+    if (!list.empty()) list += ',';
+    list += field.value();
+  }
+  return list;
 }
 
 }  // namespace
@@ -143,7 +155,7 @@ void Connection::Handle() {
   if (!context_.programRequests) action = RequestAction::kUnknown;
   requestAction_ = action;
   action_ = action == RequestAction::kUnknown ? std::string(request.target()) : ActionName(action);
-  client_ = ClientAddress(peer_, request["X-Forwarded-For"], context_.trustedProxies);
+  client_ = ClientAddress(peer_, ForwardedForList(request), context_.trustedProxies);
   std::string body = std::move(request.body());
   WipeInput();
 

@@ -25,8 +25,10 @@ constexpr std::array kTables{
           {"SELECT COUNT(*) FROM accounts"},
           {"SELECT setval(pg_get_serial_sequence('accounts', 'id'), COALESCE(MAX(id), 0) + 1, false) FROM accounts"}},
     Table{"machine", "machines",
-          {"SELECT account_id, machine_id, first_seen, last_seen FROM machines ORDER BY account_id, machine_id"},
-          {"INSERT INTO machines (account_id, machine_id, first_seen, last_seen) VALUES ($1, $2, $3, $4)"},
+          {"SELECT account_id, machine_id, first_seen, last_seen, signed_in FROM machines "
+           "ORDER BY account_id, machine_id"},
+          {"INSERT INTO machines (account_id, machine_id, first_seen, last_seen, signed_in) "
+           "VALUES ($1, $2, $3, $4, $5)"},
           {"SELECT COUNT(*) FROM machines"},
           {nullptr}},
     Table{"notice", "notices",
