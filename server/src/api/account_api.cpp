@@ -94,7 +94,8 @@ AccountApi::AccountApi(Database& db, AccountStore& accounts, MailStore& mails, c
       addressAttempts_(db, "address", static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
       pairFailures_(db, "pair", static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
       accountFailures_(db, kAccountWideThrottle, static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds),
-      info_(accounts, config.infoCacheSeconds) {}
+      info_(accounts, config.infoCacheSeconds),
+      signedIn_(config.signedInCacheSeconds) {}
 
 int64_t AccountApi::MachineIdleSeconds() const { return int64_t{config_.machineIdleDays} * kDaySeconds; }
 
@@ -172,13 +173,14 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
 std::optional<Account> AccountApi::SignedInAccount(const std::string& email, const std::string& machineId,
                                                    int64_t now) {
   if (email.empty()) return std::nullopt;
-  auto account = accounts_.Find(email);
+  // One lookup, the same whether or not the address has an account.
+  MachineRecord found = accounts_.LookUpMachine(email, machineId);
+  auto& account = found.account;
   if (!account || !IsActive(*account, now)) return std::nullopt;
-  const auto lastSeen = accounts_.MachineLastSeen(account->id, machineId);
-  if (!lastSeen || *lastSeen <= now - MachineIdleSeconds()) return std::nullopt;
+  if (!found.lastSeen || *found.lastSeen <= now - MachineIdleSeconds()) return std::nullopt;
   // A machine in use stays signed in; its sighting is written at most about once a day,
   // so the frequent service-information requests stay reads.
-  if (*lastSeen <= now - std::min(kDaySeconds, MachineIdleSeconds() / 4)) {
+  if (*found.lastSeen <= now - std::min(kDaySeconds, MachineIdleSeconds() / 4)) {
     try {
       accounts_.TouchMachine(account->id, machineId, now);
     } catch (const std::exception&) {
@@ -186,6 +188,15 @@ std::optional<Account> AccountApi::SignedInAccount(const std::string& email, con
       // is answered all the same.
     }
   }
+  return std::move(account);
+}
+
+std::optional<Account> AccountApi::SignedInAccountForInfo(const std::string& email, const std::string& machineId,
+                                                          int64_t now) {
+  const std::string key = AccountKey(email) + '\n' + machineId;
+  if (auto account = signedIn_.Find(key, now); account && IsActive(*account, now)) return account;
+  auto account = SignedInAccount(email, machineId, now);
+  if (account) signedIn_.Keep(key, *account, now);
   return account;
 }
 
@@ -198,11 +209,12 @@ ApiReply AccountApi::GetInfo(std::string_view body) {
   ReplyWriter reply;
   // A name alone proves nothing: the account counts as signed in only on a machine that
   // signed in to it with the password.
-  const auto account = SignedInAccount(username, (*form)[1], clock_());
+  const int64_t now = clock_();
+  const auto account = SignedInAccountForInfo(username, (*form)[1], now);
   if (account) {
     reply.Int("time", ClampToInt32(account->serviceStart)).Int("expire", ClampToInt32(account->serviceEnd));
   }
-  const auto info = info_.Get(clock_());
+  const auto info = info_.Get(now);
   reply.Int("update", IsOlderVersion((*form)[3], info->latestVersion) ? 1 : 0);
   if (const auto& notice = info->notice; notice && Utf8Length(notice->text) >= kShortestNotice) {
     reply.Int("notice_id", std::min<int64_t>(notice->id, INT32_MAX)).Text("notice_text", notice->text);

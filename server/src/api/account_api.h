@@ -11,6 +11,7 @@
 
 #include "api/attempt_throttle.h"
 #include "api/service_info_cache.h"
+#include "api/signed_in_cache.h"
 #include "store/account_store.h"
 #include "store/mail_store.h"
 #include "config/service_config.h"
@@ -45,6 +46,8 @@ class AccountApi {
  private:
   // An active account on which this machine has signed in.
   std::optional<Account> SignedInAccount(const std::string& email, const std::string& machineId, int64_t now);
+  // The same for service information, which may be answered from `signedIn_`.
+  std::optional<Account> SignedInAccountForInfo(const std::string& email, const std::string& machineId, int64_t now);
   // When a machine that has not been seen for this long counts as signed out.
   int64_t MachineIdleSeconds() const;
   // Now and then deletes the sign-in counts that have left every window.
@@ -67,6 +70,7 @@ class AccountApi {
   AttemptThrottle accountFailures_;
   std::atomic<int64_t> nextForget_{0};
   ServiceInfoCache info_;
+  SignedInCache signedIn_;
 };
 
 // The short texts of refusals (the program shows the sign-in ones to the user).

@@ -50,6 +50,8 @@ const Setting kSettings[] = {
      [](ServiceConfig& c, long long v) { c.mailLeaseSeconds = static_cast<int>(v); }},
     {"info_cache_seconds", nullptr, nullptr, 0, 3600,
      [](ServiceConfig& c, long long v) { c.infoCacheSeconds = static_cast<int>(v); }},
+    {"signed_in_cache_seconds", nullptr, nullptr, 0, 60,
+     [](ServiceConfig& c, long long v) { c.signedInCacheSeconds = static_cast<int>(v); }},
     {"smtp_host", nullptr, &SmtpSettings::host, 0, 0, nullptr},
     {"smtp_security", nullptr, &SmtpSettings::security, 0, 0, nullptr},
     {"smtp_user", nullptr, &SmtpSettings::user, 0, 0, nullptr},

@@ -15,6 +15,7 @@ struct ServiceConfig {
   int databaseConnections = 0;     // per instance; 0: four
   int mailLeaseSeconds = 120;      // how long an instance's claim on a mail lasts
   int infoCacheSeconds = 5;        // how long the notice and latest version are kept in memory
+  int signedInCacheSeconds = 1;    // how long service information remembers a machine found signed in
   int metricsPort = 0;             // 0: /metrics on `port`, to clients on this machine only
   std::string metricsListen = "127.0.0.1";  // the metrics port's address, when it is set
   int threads = 0;                 // request threads; 0: one per core the process may use

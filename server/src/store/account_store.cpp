@@ -38,6 +38,18 @@ constexpr Query kMachineLastSeen{
 constexpr Query kKnownMachineLastSeen{"SELECT last_seen FROM machines WHERE account_id = $1 AND machine_id = $2"};
 constexpr Query kTouchMachine{
     "UPDATE machines SET last_seen = $1 WHERE account_id = $2 AND machine_id = $3 AND signed_in = 1"};
+// The asked-for address and machine are a row of their own, joined to the account and then
+// to the machine of account 0 (no account has it) when there is no account: the same two
+// index lookups either way.
+constexpr Query kLookUpMachine{
+    "SELECT a.id, a.email, a.password_hash, a.enabled, a.service_start, a.service_end, m.last_seen "
+    "FROM (SELECT $1 AS email, $2 AS machine_id) AS asked "
+    "LEFT JOIN accounts AS a ON a.email = asked.email "
+    "LEFT JOIN machines AS m ON m.account_id = coalesce(a.id, 0) AND m.machine_id = asked.machine_id AND m.signed_in = 1",
+    "SELECT a.id, a.email, a.password_hash, a.enabled, a.service_start, a.service_end, m.last_seen "
+    "FROM (SELECT CAST($1 AS TEXT) AS email, CAST($2 AS TEXT) AS machine_id) AS asked "
+    "LEFT JOIN accounts AS a ON lower(a.email) = lower(asked.email) "
+    "LEFT JOIN machines AS m ON m.account_id = coalesce(a.id, 0) AND m.machine_id = asked.machine_id AND m.signed_in = 1"};
 constexpr Query kMachines{"SELECT machine_id, first_seen, last_seen FROM machines WHERE account_id = $1 "
                           "AND signed_in = 1 ORDER BY last_seen DESC, machine_id"};
 constexpr Query kPostNotice{"INSERT INTO notices (text, posted) VALUES ($1, $2) RETURNING id"};
@@ -134,6 +146,18 @@ std::optional<int64_t> AccountStore::MachineLastSeen(int64_t accountId, const st
 std::optional<int64_t> AccountStore::KnownMachineLastSeen(int64_t accountId, const std::string& machineId) {
   return db_.WithConnection(
       [&](SqlConnection& sql) { return FirstInt(sql(kKnownMachineLastSeen, accountId, machineId)); });
+}
+
+MachineRecord AccountStore::LookUpMachine(const std::string& email, const std::string& machineId) {
+  return db_.WithConnection([&](SqlConnection& sql) {
+    const SqlResult found = sql(kLookUpMachine, email, machineId);
+    MachineRecord record;
+    if (found.rows.empty() || found.rows[0].IsNull(0)) return record;
+    const SqlRow& row = found.rows[0];
+    record.account = ReadAccount(row);
+    if (!row.IsNull(6)) record.lastSeen = row.Int(6);
+    return record;
+  });
 }
 
 void AccountStore::TouchMachine(int64_t accountId, const std::string& machineId, int64_t now) {

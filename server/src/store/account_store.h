@@ -25,6 +25,13 @@ struct Machine {
   int64_t lastSeen = 0;
 };
 
+// An account and when one of its machines was last seen, as one lookup finds them: no
+// account when none has the address, no sighting when that machine is not signed in.
+struct MachineRecord {
+  std::optional<Account> account;
+  std::optional<int64_t> lastSeen;
+};
+
 struct Notice {
   int64_t id = 0;
   std::string text;
@@ -60,6 +67,10 @@ class AccountStore {
   // since (by a new password, disabling or the operator); nothing when it never signed in,
   // or was forgotten after going unseen for too long.
   std::optional<int64_t> KnownMachineLastSeen(int64_t accountId, const std::string& machineId);
+  // The account with that address and the machine's last sighting on it, in one statement
+  // that takes the same steps whether or not the account exists, so the time it takes
+  // tells a caller nothing about which addresses have accounts.
+  MachineRecord LookUpMachine(const std::string& email, const std::string& machineId);
   // Moves a signed-in machine's last sighting to `now`.
   void TouchMachine(int64_t accountId, const std::string& machineId, int64_t now);
   // For the operator: an account's signed-in machines, most recently seen first; nothing when no
