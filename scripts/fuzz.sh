@@ -14,7 +14,7 @@ build=${BUILD_DIR:-$root/build}/server-fuzz
 fuzz=$root/server/fuzz
 "$root/scripts/install-deps.sh"
 cmake -S "$root/server" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_FUZZ=ON \
-  -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+  -DCMAKE_CXX_COMPILER=clang++-14 -DTARN_WERROR="${TARN_WERROR:-OFF}" >/dev/null
 cmake --build "$build"
 
 # The longest input worth trying: a whole request for the HTTP head (past its limits),
