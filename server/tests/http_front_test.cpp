@@ -55,6 +55,7 @@ TEST(ClientAddress, ForwardedForIsBelievedOnlyFromTrustedProxies) {
       {"IPv6 proxy", "::1", "2001:db8::1", "2001:db8::1"},
       {"mapped IPv4 written as IPv4", "10.0.0.5", "::ffff:198.51.100.7", "198.51.100.7"},
       {"garbage entry", "10.0.0.5", "1.1.1.1, evil\r\nX: y", "10.0.0.5"},
+      {"address cut short by a NUL", "10.0.0.5", std::string("198.51.100.1\0evil", 17), "10.0.0.5"},
       {"only proxies", "10.0.0.5", "10.0.0.5", "10.0.0.5"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.client, ClientAddress(c.peer, c.forwardedFor, proxies)) << c.name;

@@ -6,7 +6,10 @@
 #include <cstring>
 
 std::optional<std::string> CanonicalIpAddress(std::string_view text) {
-  if (text.empty() || text.size() >= INET6_ADDRSTRLEN) return std::nullopt;
+  // inet_pton reads up to a NUL: "1.2.3.4\0anything" must not pass for 1.2.3.4.
+  if (text.empty() || text.size() >= INET6_ADDRSTRLEN || text.find('\0') != std::string_view::npos) {
+    return std::nullopt;
+  }
   const std::string copy(text);
   char out[INET6_ADDRSTRLEN] = {};
   in_addr v4{};

@@ -3,6 +3,7 @@
 // winning. Nothing secret is ever taken from the command line.
 #pragma once
 
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ struct ServiceConfig {
 
 // Applies one setting; false with `error` set for an unknown key or a bad value.
 bool ApplySetting(ServiceConfig& config, const std::string& key, const std::string& value, std::string& error);
+
+// Applies the "key = value" lines of a settings file; `name` names the file in `error`.
+bool ReadSettings(std::istream& lines, const std::string& name, ServiceConfig& config, std::string& error);
 
 // Reads the file (when `path` is not empty) and then the environment, and checks the
 // result as a whole (CheckServiceConfig). A file that holds smtp_password must be readable

@@ -14,6 +14,7 @@
 
 #include "http/client_address.h"
 #include "http/log_line.h"
+#include "http/read_refusal.h"
 #include "http/request_limits.h"
 #include "store/database.h"
 
@@ -50,21 +51,6 @@ std::string ReplyText(int httpStatus, std::string_view contentType, std::string_
   return "HTTP/1.1 " + std::to_string(httpStatus) + " " + reason + "\r\nContent-Type: " + std::string(contentType) +
          "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
          std::string(body);
-}
-
-// What to answer a request that could not be read, or nothing when the client is gone or
-// too slow (then there is no one to answer).
-std::optional<std::pair<const char*, int>> UnreadableRefusal(beast::error_code error) {
-  if (error == http::error::body_limit) return std::pair{reply_info::kTooLarge, 200};
-  if (error == http::error::header_limit || error == http::error::buffer_overflow) {
-    return std::pair{reply_info::kTooLarge, 400};
-  }
-  if (error.category() == beast::error_code(http::error::end_of_stream).category() &&
-      error != http::error::end_of_stream &&
-      error != http::error::partial_message) {
-    return std::pair{reply_info::kMalformed, 400};
-  }
-  return std::nullopt;
 }
 
 // Every X-Forwarded-For line, in order, as one list. A proxy may add a line of its own
