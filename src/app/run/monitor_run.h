@@ -55,7 +55,7 @@ class MonitorRun : public SiteOwner {
 
  private:
   const std::shared_ptr<SettingsStore> settings_;  // shared with the account threads
-  const std::wstring& machineId_;
+  const std::wstring& machineId_;  // the owner's, which outlives the run
   const AddLogLine addLogLine_;
   std::unique_ptr<SiteList> siteList_;  // the list of the last Start
   SYSTEMTIME time_{};                   // the time of the latest log line
