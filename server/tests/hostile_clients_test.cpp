@@ -175,7 +175,8 @@ class HostileClients : public ServiceFixture {
   void TwoForwardedForLines() {
     AddAccount("proxied@x.cn");
     for (int i = 0; i < 7; ++i) {
-      std::string request = ProgramRequest(port_, "login", LoginBody("proxied@x.cn", "guess" + std::to_string(i), "PC"));
+      const std::string body = LoginBody("proxied@x.cn", "guess" + std::to_string(i), "PC");
+      std::string request = ProgramRequest(port_, "login", body);
       request.insert(request.find("\r\n") + 2, "X-Forwarded-For: 10.9.8." + std::to_string(i) +
                                                      "\r\nX-Forwarded-For: 198.51.100.7\r\n");
       EXPECT_EQ(i < 3 ? kWrongPassword : kTooManyAttempts, ReadReply(RawExchange(port_, request, kProxy)).info) << i;

@@ -93,7 +93,8 @@ AccountApi::AccountApi(Database& db, AccountStore& accounts, MailStore& mails, c
       metrics_(metrics),
       addressAttempts_(db, "address", static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
       pairFailures_(db, "pair", static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
-      accountFailures_(db, kAccountWideThrottle, static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds),
+      accountFailures_(db, kAccountWideThrottle, static_cast<size_t>(config.loginFailuresAccountWide),
+                       kAccountWindowSeconds),
       info_(accounts, config.infoCacheSeconds),
       signedIn_(config.signedInCacheSeconds) {}
 

@@ -38,8 +38,9 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetr
                        int databaseThreads)
     : config_(config),
       threads_(RequestThreadCount(config.threads)),
-      maxConnections_(ConnectionCapWithin(static_cast<size_t>(config.maxConnections),
-                                          kReservedDescriptors + (config.metricsPort == 0 ? 0 : kMetricsPortConnections))),
+      maxConnections_(ConnectionCapWithin(
+          static_cast<size_t>(config.maxConnections),
+          kReservedDescriptors + (config.metricsPort == 0 ? 0 : kMetricsPortConnections))),
       limiter_(maxConnections_, static_cast<size_t>(config.maxConnectionsPerAddress)),
       metricsLimiter_(kMetricsPortConnections, kMetricsPortConnections),
       signIns_(config.loginHashesAtOnce, static_cast<size_t>(config.loginHashesAtOnce) * 4),
@@ -53,7 +54,8 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetr
                       config.trustedProxies, metrics, probes_, false, MetricsAccess::kAnyone},
       io_(threads_),
       listener_(std::make_shared<Listener>(io_, limiter_, context_)),
-      metricsListener_(config.metricsPort == 0 ? nullptr : std::make_shared<Listener>(io_, metricsLimiter_, metricsContext_)),
+      metricsListener_(config.metricsPort == 0 ? nullptr
+                                                : std::make_shared<Listener>(io_, metricsLimiter_, metricsContext_)),
       sweep_(io_) {}
 
 HttpServer::~HttpServer() {

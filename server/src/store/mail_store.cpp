@@ -91,8 +91,9 @@ std::optional<int64_t> MailStore::NextDue(int64_t now) {
 
 bool MailStore::BeginAttempt(int64_t id, const std::string& owner, int attempts, int64_t nextAttempt,
                              int64_t leaseSeconds) {
-  return db_.WithConnection(
-      [&](SqlConnection& sql) { return sql(kBeginAttempt, attempts, nextAttempt, leaseSeconds, id, owner).changed == 1; });
+  return db_.WithConnection([&](SqlConnection& sql) {
+    return sql(kBeginAttempt, attempts, nextAttempt, leaseSeconds, id, owner).changed == 1;
+  });
 }
 
 void MailStore::ReleaseClaims(const std::string& owner, const std::set<int64_t>& keep) {
