@@ -12,10 +12,13 @@
 #include <ctime>
 #include <pthread.h>
 #include <unistd.h>
+#include <chrono>
 #include <thread>
 
 #include "api/account_api.h"
+#include "channels/channel_setup.h"
 #include "store/account_store.h"
+#include "store/channel_store.h"
 #include "store/database.h"
 #include "http/http_server.h"
 #include "mail/mail_sender.h"
@@ -55,6 +58,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   RaiseDescriptorLimit();
+  UseServiceTimeZone(config);
   if (!InitPasswordHashing() || curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
     std::fprintf(stderr, "cannot initialise libsodium or libcurl\n");
     return 1;
@@ -78,7 +82,22 @@ int main(int argc, char** argv) {
       return SendMail(config.smtp, recipient, message);
     }, clock, int64_t{config.mailKeepDays} * 86400, config.mailLeaseSeconds, &metrics);
     sender.Start();
-    AccountApi api(db, accounts, mails, config, clock, [&sender] { sender.Wake(); }, &metrics);
+    ChannelStore channels(db);
+    ChannelSender channelSender(
+        channels,
+        ChannelSenderOptions{config.retry, config.mailLeaseSeconds, int64_t{config.mailKeepDays} * 86400,
+                             EndpointsFrom(config), config.smtp.sender, [&sender] { sender.Wake(); }},
+        PosterFrom(config),
+        [] {
+          return std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::system_clock::now().time_since_epoch()).count();
+        },
+        &metrics.Channels());
+    channelSender.Start();
+    AccountApi api(db, accounts, mails, config, clock, [&sender, &channelSender] {
+      sender.Wake();
+      channelSender.Wake();
+    }, &metrics, &channels);
 
     // What /healthz and /metrics ask the database.
     DatabaseProbes probes{[&db] { return db.Answers(); },
@@ -89,10 +108,11 @@ int main(int argc, char** argv) {
       return 1;
     }
     // A stop ends the mail sender between two mails while the server lets its requests finish.
-    std::thread stopper([&server, &sender, signals] {
+    std::thread stopper([&server, &sender, &channelSender, signals] {
       int received = 0;
       sigwait(&signals, &received);
       sender.Stop();
+      channelSender.Stop();
       server.Stop();
     });
     std::fprintf(stderr, "listening on %s:%d (%d request threads, at most %zu connections), database %s, "

@@ -3,22 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <random>
-#include <unistd.h>
 
-namespace {
-
-// The host, the process and a random number: no two senders, here or elsewhere, share it.
-std::string NewOwnerName() {
-  char host[256] = {};
-  gethostname(host, sizeof host - 1);
-  std::random_device random;
-  char name[320];
-  std::snprintf(name, sizeof name, "%s:%d:%08x", host, static_cast<int>(getpid()), random());
-  return name;
-}
-
-}  // namespace
+#include "store/lease_owner.h"
 
 MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, Clock clock, int64_t keepSeconds,
                        int64_t leaseSeconds, ServiceMetrics* metrics)
@@ -28,7 +14,7 @@ MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver
       clock_(std::move(clock)),
       keepSeconds_(keepSeconds),
       leaseSeconds_(leaseSeconds),
-      owner_(NewOwnerName()),
+      owner_(NewLeaseOwnerName()),
       metrics_(metrics) {}
 
 void MailSender::Start() { thread_ = std::thread([this] { Run(); }); }
