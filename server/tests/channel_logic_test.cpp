@@ -173,31 +173,32 @@ TEST(ChannelVendorReplies, AreJudgedByWhatEachVendorCallsSuccess) {
 }
 
 TEST(ChannelRateWindow, KeepsEachVendorsRate) {
-  std::vector<int64_t> twenty(20, 1000);
+  const std::vector<int64_t> twenty(20, 1000000);
   struct Row {
     ChannelKind kind;
-    std::vector<int64_t> sends;
-    int64_t now;
+    std::vector<int64_t> sendsMs;
+    int64_t nowMs;
     int room;
-    int64_t nextFree;
+    int64_t nextFreeMs;
   };
   const Row rows[] = {
-      {ChannelKind::WeCom, {}, 1000, 20, 1000},
-      {ChannelKind::WeCom, twenty, 1030, 0, 1060},
-      {ChannelKind::WeCom, twenty, 1060, 20, 1060},
-      {ChannelKind::DingTalk, {1000, 1010, 1059}, 1059, 17, 1059},
-      {ChannelKind::Feishu, {1000, 1000, 1000, 1000, 1000}, 1000, 0, 1001},
-      {ChannelKind::Feishu, {1000, 1000, 1000, 1000, 1000}, 1001, 5, 1001},
-      {ChannelKind::Slack, {1000}, 1000, 0, 1001},
-      {ChannelKind::Slack, {999}, 1000, 1, 1000},
+      {ChannelKind::WeCom, {}, 1000000, 20, 0},
+      {ChannelKind::WeCom, twenty, 1030000, 0, 1060000},
+      {ChannelKind::WeCom, twenty, 1060000, 20, 0},
+      {ChannelKind::DingTalk, {1000000, 1010000, 1059000}, 1059000, 17, 0},
+      {ChannelKind::Feishu, {1000000, 1000100, 1000200, 1000300, 1000400}, 1000500, 0, 1001000},
+      {ChannelKind::Feishu, {1000000, 1000100, 1000200, 1000300, 1000400}, 1001000, 1, 0},
+      // One a second holds across a second's boundary: 1 999 ms and 2 001 ms are too close.
+      {ChannelKind::Slack, {1999}, 2001, 0, 2999},
+      {ChannelKind::Slack, {1999}, 2999, 1, 0},
       // A time far ahead (another instance's clock gone wrong) does not block the channel.
-      {ChannelKind::WeCom, std::vector<int64_t>(20, 99999), 1000, 20, 1000},
+      {ChannelKind::WeCom, std::vector<int64_t>(20, 99999999), 1000000, 20, 0},
   };
   for (const Row& row : rows) {
-    const RateRoom room = RoomFor(LimitsOf(row.kind), row.sends, row.now);
-    EXPECT_EQ(row.room, room.now) << ChannelKindName(row.kind) << " at " << row.now;
+    const RateRoom room = RoomFor(LimitsOf(row.kind), row.sendsMs, row.nowMs);
+    EXPECT_EQ(row.room, room.now) << ChannelKindName(row.kind) << " at " << row.nowMs;
     if (row.room == 0) {
-      EXPECT_EQ(row.nextFree, room.nextFree) << ChannelKindName(row.kind) << " at " << row.now;
+      EXPECT_EQ(row.nextFreeMs, room.nextFreeMs) << ChannelKindName(row.kind) << " at " << row.nowMs;
     }
   }
 }

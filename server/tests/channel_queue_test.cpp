@@ -139,6 +139,7 @@ TEST_F(ChannelQueue, TooManyRequestsAndOutagesAreSentLaterOnceAndEachAttemptIsWr
     EXPECT_EQ(1, duringExchange[0].attempts) << row.what << ": written before the exchange";
     EXPECT_GT(duringExchange[0].nextAttempt, now_) << row.what;
     EXPECT_EQ(row.attemptsAfterFirst, store_.Deliveries(account_, 1)[0].attempts) << row.what;
+    EXPECT_EQ(now_ + row.retryAfter, store_.NextDue()) << row.what << ": the sender sleeps until then";
 
     failing = false;
     now_ += row.retryAfter - 1;

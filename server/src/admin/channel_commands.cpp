@@ -16,6 +16,7 @@ const char* kChannelUsage =
     "  channels EMAIL enable|disable|resume|remove ID\n"
     "  channels EMAIL events ID failing|up|both\n"
     "  channels EMAIL mail on|off [failing|up|both]\n"
+    "  channels EMAIL deliveries                  the newest reminders for the channels, and their state\n"
     "  channel-test EMAIL ID                      send a test message now and show the reply\n";
 
 std::optional<int> ReadEvents(const std::string& text) {
@@ -76,8 +77,10 @@ int Add(ChannelCommandContext& c, int64_t accountId, const std::string& kindName
     secret = c.readSecret("signing secret (empty for none): ");
   }
   const int64_t id = c.channels.Add(accountId, kindName, target, secret, events, c.nowMs / 1000);
-  c.out << "channel " << id << " added: " << kindName << " " << ShownTarget(Channel{.kind = kindName, .target = target})
-        << "\n";
+  Channel added;
+  added.kind = kindName;
+  added.target = target;
+  c.out << "channel " << id << " added: " << kindName << " " << ShownTarget(added) << "\n";
   return 0;
 }
 
@@ -115,6 +118,16 @@ std::optional<int> RunChannelCommand(ChannelCommandContext& c, const std::vector
     const auto events = n == 5 ? ReadEvents(args[4]) : std::optional<int>(kEventFailing | kEventBackUp);
     if (!events) return Fail(c, kChannelUsage);
     return Add(c, accountId, args[3], *events);
+  }
+  if (verb == "deliveries" && n == 3) {
+    for (const Delivery& d : c.channels.Deliveries(accountId, 100)) {
+      c.out << d.id << "  channel " << d.channelId << "  " << d.state << "  "
+            << (d.event.templateId == 1 ? "failing " : "back up ") << d.event.statusCode << "  attempts " << d.attempts
+            << "  next " << d.nextAttempt;
+      if (!d.lastError.empty()) c.out << "  last error: " << d.lastError;
+      c.out << "\n";
+    }
+    return 0;
   }
   if (verb == "mail" && (n == 4 || n == 5) && (args[3] == "on" || args[3] == "off")) {
     const auto events = n == 5 ? ReadEvents(args[4]) : std::optional<int>(kEventFailing | kEventBackUp);

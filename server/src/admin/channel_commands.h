@@ -5,6 +5,7 @@
 //   channels EMAIL enable|disable|resume|remove ID
 //   channels EMAIL events ID failing|up|both
 //   channels EMAIL mail on|off [failing|up|both]
+//   channels EMAIL deliveries               the newest reminders for the channels
 //   channel-test EMAIL ID                   send a test message now and show the reply
 #pragma once
 

@@ -104,13 +104,14 @@ int ChannelSender::ServeChannel(const Channel& channel, ChannelKind kind) {
   std::vector<int64_t> sends = channel.recentSends;
   int delivered = 0;
   while (!StopRequested()) {
-    const int64_t now = Seconds();
+    const int64_t nowMs = clock_();
+    const int64_t now = nowMs / 1000;
     std::vector<Delivery> due = store_.Due(channel.id, now, kDueAtOnce);
     std::erase_if(due, [this](const Delivery& d) { return accepted_.contains(d.id); });
     if (due.empty()) break;
-    const RateRoom room = RoomFor(limits, sends, now);
+    const RateRoom room = RoomFor(limits, sends, nowMs);
     if (room.now == 0) {
-      store_.WaitUntil(channel.id, room.nextFree);
+      store_.WaitUntil(channel.id, (room.nextFreeMs + 999) / 1000);
       break;
     }
     // While the rate has room for every reminder due, each goes alone; beyond it they are
@@ -119,8 +120,8 @@ int ChannelSender::ServeChannel(const Channel& channel, ChannelKind kind) {
     const ComposedText composed = ComposeChannelText(due, limits.maxTextBytes);
     due.resize(composed.carried);
 
-    sends = RecentSends(sends, now);
-    sends.push_back(now);
+    sends = RecentSends(sends, nowMs);
+    sends.push_back(nowMs);
     std::vector<AttemptRecord> records;
     for (const Delivery& d : due) {
       records.push_back({d.id, d.attempts + 1, NextAttemptTime(options_.schedule, d.attempts + 1, now)});
@@ -131,7 +132,6 @@ int ChannelSender::ServeChannel(const Channel& channel, ChannelKind kind) {
     for (AttemptRecord& r : written) r.nextAttempt = r.nextAttempt.value_or(now + options_.schedule.maxDelaySeconds);
     if (!store_.BeginAttempt(channel.id, owner_, written, sends, now + options_.leaseSeconds)) break;
 
-    const int64_t nowMs = clock_();
     const VendorReply reply =
         post_(BuildVendorRequest(kind, channel, composed.text, due, nowMs, options_.endpoints));
     const Verdict verdict = JudgeVendorReply(kind, reply);

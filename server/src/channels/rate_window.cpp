@@ -5,6 +5,7 @@
 namespace {
 
 constexpr int kUnlimited = 1000000;
+constexpr int64_t kMinuteMs = 60000;
 
 // Room within one window: the sends after `now - window` against `allowed`, and when the
 // oldest of them leaves the window.
@@ -22,17 +23,19 @@ RateRoom RoomIn(int allowed, int64_t window, const std::vector<int64_t>& sorted,
 
 }  // namespace
 
-std::vector<int64_t> RecentSends(std::vector<int64_t> sends, int64_t now) {
-  std::sort(sends.begin(), sends.end());
-  std::erase_if(sends, [now](int64_t t) { return t <= now - 60 || t > now + 60; });
-  return sends;
+std::vector<int64_t> RecentSends(std::vector<int64_t> sendsMs, int64_t nowMs) {
+  std::sort(sendsMs.begin(), sendsMs.end());
+  // A time far ahead (another instance's clock gone wrong) is dropped, not waited for.
+  std::erase_if(sendsMs, [nowMs](int64_t t) { return t <= nowMs - kMinuteMs || t > nowMs + kMinuteMs; });
+  return sendsMs;
 }
 
-RateRoom RoomFor(const KindLimits& limits, const std::vector<int64_t>& sends, int64_t now) {
-  const std::vector<int64_t> sorted = RecentSends(sends, now);
-  const RateRoom second = RoomIn(limits.perSecond, 1, sorted, now);
-  const RateRoom minute = RoomIn(limits.perMinute, 60, sorted, now);
-  if (second.now == 0 || minute.now == 0) return {0, std::max(second.now == 0 ? second.nextFree : now,
-                                                               minute.now == 0 ? minute.nextFree : now)};
-  return {std::min(second.now, minute.now), now};
+RateRoom RoomFor(const KindLimits& limits, const std::vector<int64_t>& sendsMs, int64_t nowMs) {
+  const std::vector<int64_t> sorted = RecentSends(sendsMs, nowMs);
+  const RateRoom second = RoomIn(limits.perSecond, 1000, sorted, nowMs);
+  const RateRoom minute = RoomIn(limits.perMinute, kMinuteMs, sorted, nowMs);
+  if (second.now == 0 || minute.now == 0) {
+    return {0, std::max(second.now == 0 ? second.nextFreeMs : nowMs, minute.now == 0 ? minute.nextFreeMs : nowMs)};
+  }
+  return {std::min(second.now, minute.now), nowMs};
 }

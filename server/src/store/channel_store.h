@@ -33,7 +33,7 @@ struct Channel {
   bool enabled = true;
   std::string pausedReason;         // the vendor's refusal; "" while the channel is not paused
   int64_t waitUntil = 0;            // nothing is sent before this (the vendor asked to wait)
-  std::vector<int64_t> recentSends;  // times of the requests sent in the last minute
+  std::vector<int64_t> recentSends;  // times (milliseconds) of the requests sent in the last minute
 };
 
 // One reminder as the program reported it.
