@@ -25,9 +25,11 @@ std::multiset<int> ReminderNumbers(const std::vector<std::string>& texts) {
   return numbers;
 }
 
+class ChannelInstances : public ServiceFixture {};
+
 }  // namespace
 
-TEST_F(ServiceFixture, TwoInstancesDeliverEveryChannelReminderOnceThoughOneIsKilled) {
+TEST_F(ChannelInstances, DeliverEveryChannelReminderOnceThoughOneIsKilled) {
   for (auto& [name, value] : settings_) {
     if (name == "TARN_DATABASE") value = PostgresServer::Shared().CreateDatabase();
   }
