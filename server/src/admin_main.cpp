@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     AccountStore accounts(db);
     MailStore mails(db);
     ChannelStore channels(db);
-    ChannelCommandContext channelContext{accounts, channels, std::cout, std::cerr, static_cast<int64_t>(std::time(nullptr)) * 1000,
+    ChannelCommandContext channelContext{accounts, channels, std::cout, std::cerr,
+                                         static_cast<int64_t>(std::time(nullptr)) * 1000,
                                          &ReadPassword, EndpointsFrom(config), PosterFrom(config)};
     if (const auto code = RunChannelCommand(channelContext, args)) return *code;
     AdminContext context{accounts, mails, std::cout, std::cerr, static_cast<int64_t>(std::time(nullptr)),

@@ -30,11 +30,9 @@ class ChannelInstances : public ServiceFixture {};
 }  // namespace
 
 TEST_F(ChannelInstances, DeliverEveryChannelReminderOnceThoughOneIsKilled) {
-  for (auto& [name, value] : settings_) {
-    if (name == "TARN_DATABASE") value = PostgresServer::Shared().CreateDatabase();
-  }
-  settings_.emplace_back("TARN_MAIL_HOURLY_LIMIT", "100000");
-  settings_.emplace_back("TARN_CHANNEL_ALLOW_PRIVATE", "1");
+  Set("TARN_DATABASE", PostgresServer::Shared().CreateDatabase());
+  Set("TARN_MAIL_HOURLY_LIMIT", "100000");
+  Set("TARN_CHANNEL_ALLOW_PRIVATE", "1");
   ChannelReceiver receiver(folder_, "webhook", "", "");
   receiver.Start();
   const std::vector<std::string> accounts = {"a@x.cn", "b@x.cn", "c@x.cn", "d@x.cn"};

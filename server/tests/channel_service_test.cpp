@@ -18,15 +18,6 @@ class ChannelService : public ServiceFixture {
     Set("TARN_MAIL_HOURLY_LIMIT", "1000");
   }
 
-  void Set(const std::string& name, const std::string& value) {
-    const auto known = std::find_if(settings_.begin(), settings_.end(), [&](const auto& s) { return s.first == name; });
-    if (known != settings_.end()) {
-      known->second = value;
-    } else {
-      settings_.emplace_back(name, value);
-    }
-  }
-
   // A receiver of the kind, with the vendor kinds' host pointed at it.
   ChannelReceiver& Receiver(const std::string& kind, const std::string& target, const std::string& secret) {
     receivers_.push_back(std::make_unique<ChannelReceiver>(folder_, kind, target, secret));

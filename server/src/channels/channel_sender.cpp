@@ -41,33 +41,15 @@ ChannelSender::ChannelSender(ChannelStore& store, ChannelSenderOptions options, 
       metrics_(metrics),
       owner_(NewLeaseOwnerName()) {}
 
-void ChannelSender::Start() { thread_ = std::thread([this] { Run(); }); }
+void ChannelSender::Start() { loop_.Start([this] { Run(); }); }
 
-void ChannelSender::Stop() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-}
+void ChannelSender::Stop() { loop_.Stop(); }
 
-ChannelSender::~ChannelSender() {
-  Stop();
-  if (thread_.joinable()) thread_.join();
-}
+ChannelSender::~ChannelSender() { loop_.Join(); }
 
-void ChannelSender::Wake() {
-  {
-    std::lock_guard lock(mutex_);
-    woken_ = true;
-  }
-  wake_.notify_all();
-}
+void ChannelSender::Wake() { loop_.Wake(); }
 
-bool ChannelSender::StopRequested() {
-  std::lock_guard lock(mutex_);
-  return stopping_;
-}
+bool ChannelSender::StopRequested() { return loop_.StopRequested(); }
 
 void ChannelSender::RecordAccepted() {
   if (accepted_.empty()) return;
@@ -203,10 +185,7 @@ void ChannelSender::Run() {
     }
     if (!accepted_.empty()) waitMs = std::min<int64_t>(waitMs, 1000);
     if (failed) waitMs = std::max<int64_t>(waitMs, 1000);
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(waitMs + (waitMs > 0 ? 100 : 0)),
-                   [this] { return woken_ || stopping_; });
-    woken_ = false;
+    loop_.Sleep(std::chrono::milliseconds(waitMs + (waitMs > 0 ? 100 : 0)));
   }
 }
 

@@ -9,18 +9,16 @@
 // pauses it, keeps its deliveries, and the owner is mailed once.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "channels/channel_kind.h"
 #include "channels/vendor_reply.h"
 #include "channels/vendor_request.h"
 #include "mail/retry_schedule.h"
+#include "mail/sender_loop.h"
 #include "metrics/channel_metrics.h"
 #include "store/channel_store.h"
 
@@ -70,11 +68,7 @@ class ChannelSender {
   // while the process lives. Touched only by the thread that runs DeliverDue.
   std::set<int64_t> accepted_;
   int64_t acceptedAt_ = 0;
-  std::mutex mutex_;  // guards woken_ and stopping_
-  std::condition_variable wake_;
-  bool woken_ = false;
-  bool stopping_ = false;
-  std::thread thread_;
+  SenderLoop loop_;
 };
 
 // Sends the test message to a channel at once, outside its queue and rate: the vendor's

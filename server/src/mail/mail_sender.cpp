@@ -17,33 +17,15 @@ MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver
       owner_(NewLeaseOwnerName()),
       metrics_(metrics) {}
 
-void MailSender::Start() { thread_ = std::thread([this] { Run(); }); }
+void MailSender::Start() { loop_.Start([this] { Run(); }); }
 
-void MailSender::Stop() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-}
+void MailSender::Stop() { loop_.Stop(); }
 
-MailSender::~MailSender() {
-  Stop();
-  if (thread_.joinable()) thread_.join();
-}
+MailSender::~MailSender() { loop_.Join(); }
 
-void MailSender::Wake() {
-  {
-    std::lock_guard lock(mutex_);
-    woken_ = true;
-  }
-  wake_.notify_all();
-}
+void MailSender::Wake() { loop_.Wake(); }
 
-bool MailSender::StopRequested() {
-  std::lock_guard lock(mutex_);
-  return stopping_;
-}
+bool MailSender::StopRequested() { return loop_.StopRequested(); }
 
 void MailSender::RecordAccepted() {
   for (auto it = accepted_.begin(); it != accepted_.end();) {
@@ -124,9 +106,6 @@ void MailSender::Run() {
     }
     if (!accepted_.empty()) wait = std::min<int64_t>(wait, 1);  // try the "sent" records again soon
     if (failed) wait = std::max<int64_t>(wait, 1);              // no busy loop while the database fails
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::seconds(wait) + std::chrono::milliseconds(wait > 0 ? 100 : 0),
-                   [this] { return woken_ || stopping_; });
-    woken_ = false;
+    loop_.Sleep(std::chrono::seconds(wait) + std::chrono::milliseconds(wait > 0 ? 100 : 0));
   }
 }
