@@ -67,7 +67,8 @@ TEST_F(ChannelInstances, DeliverEveryChannelReminderOnceThoughOneIsKilled) {
   // The second half goes to instance 1, which also takes over the dead one's channels once
   // their claims end.
   for (int n = kReminders / 2; n < kReminders; ++n) {
-    ASSERT_EQ(1, post(otherPort, "sendMsg", ReminderBody(accounts[n % 4], 1, 500, kSite + std::to_string(n), "PC")).status);
+    const std::string body = ReminderBody(accounts[n % 4], 1, 500, kSite + std::to_string(n), "PC");
+    ASSERT_EQ(1, post(otherPort, "sendMsg", body).status);
   }
   ASSERT_TRUE(WaitUntil([&] { return ReminderNumbers(receiver.Texts()).size() >= kReminders; }, 120))
       << ReminderNumbers(receiver.Texts()).size();

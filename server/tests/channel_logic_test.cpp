@@ -48,7 +48,8 @@ TEST(ChannelSignatures, MatchValuesComputedIndependently) {
       {"webhook", 1700000000, "s3cret", R"({"a":1})",
        "sha256=1698a50bc74d1ff1db85c4e0a5297c2ad9fdba245d5737cdb789e4cc6e098940"},
       // A key longer than a hash block, and an empty body.
-      {"webhook", 1, std::string(80, 'k'), "", "sha256=bdf2a5d2b6aee61e1dd07d420c371ea35483abaaaa426e6507d2482491ab4765"},
+      {"webhook", 1, std::string(80, 'k'), "",
+       "sha256=bdf2a5d2b6aee61e1dd07d420c371ea35483abaaaa426e6507d2482491ab4765"},
   };
   for (const Row& row : rows) {
     const std::string kind = row.kind;
