@@ -16,7 +16,9 @@
 #include <thread>
 
 #include "api/account_api.h"
+#include "channels/channel_setup.h"
 #include "store/account_store.h"
+#include "store/channel_store.h"
 #include "store/database.h"
 #include "store/database_health.h"
 #include "http/http_server.h"
@@ -68,6 +70,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   RaiseDescriptorLimit();
+  UseServiceTimeZone(config);
   if (!InitPasswordHashing() || curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
     std::fprintf(stderr, "cannot initialise libsodium or libcurl\n");
     return 1;
@@ -94,7 +97,22 @@ int main(int argc, char** argv) {
       return SendMail(config.smtp, recipient, message);
     }, clock, int64_t{config.mailKeepDays} * 86400, config.mailLeaseSeconds, &metrics);
     sender.Start();
-    AccountApi api(db, accounts, mails, config, clock, [&sender] { sender.Wake(); }, &metrics);
+    ChannelStore channels(db);
+    ChannelSender channelSender(
+        channels,
+        ChannelSenderOptions{config.retry, config.mailLeaseSeconds, int64_t{config.mailKeepDays} * 86400,
+                             EndpointsFrom(config), config.smtp.sender, [&sender] { sender.Wake(); }},
+        PosterFrom(config),
+        [] {
+          return std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::system_clock::now().time_since_epoch()).count();
+        },
+        &metrics.Channels());
+    channelSender.Start();
+    AccountApi api(db, accounts, mails, config, clock, [&sender, &channelSender] {
+      sender.Wake();
+      channelSender.Wake();
+    }, &metrics, &channels);
 
     // What /healthz and /metrics ask the database.
     DatabaseProbes probes{[&health] { return health.Healthy(); },
@@ -108,12 +126,13 @@ int main(int argc, char** argv) {
     // Whatever the database does, every wait for it ends a little before the requests' grace
     // does, so that a request still waiting is answered "busy" within it and the process
     // ends in time.
-    std::thread stopper([&server, &sender, &db, &health, signals] {
+    std::thread stopper([&server, &sender, &channelSender, &db, &health, signals] {
       int received = 0;
       sigwait(&signals, &received);
       db.CutWaitsAt(std::chrono::steady_clock::now() + kStopGrace - std::chrono::milliseconds(500));
       health.Stop();
       sender.Stop();
+      channelSender.Stop();
       server.Stop();
     });
     std::fprintf(stderr, "listening on %s:%d (%d request threads, at most %zu connections), database %s, "

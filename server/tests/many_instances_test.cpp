@@ -35,15 +35,6 @@ class ManyInstances : public ServiceFixture {
     if (sink_) unlink(sink_->HoldFile().c_str());
   }
 
-  void Set(const std::string& name, const std::string& value) {
-    const auto known = std::find_if(settings_.begin(), settings_.end(), [&](const auto& s) { return s.first == name; });
-    if (known != settings_.end()) {
-      known->second = value;
-    } else {
-      settings_.emplace_back(name, value);
-    }
-  }
-
   // The fixture's service is instance 0; instance 1 differs only in its port and its log.
   void StartBoth() {
     StartService();

@@ -36,6 +36,16 @@ class ServiceFixture : public ::testing::Test {
                   {"TARN_INFO_CACHE_SECONDS", "0"},
                   {"TARN_SIGNED_IN_CACHE_SECONDS", "0"}} {}
 
+  // Sets a setting of the service and the operator tool, before they start.
+  void Set(const std::string& name, const std::string& value) {
+    const auto known = std::find_if(settings_.begin(), settings_.end(), [&](const auto& s) { return s.first == name; });
+    if (known != settings_.end()) {
+      known->second = value;
+    } else {
+      settings_.emplace_back(name, value);
+    }
+  }
+
   // The SQLite file, when the test runs on SQLite.
   std::string DatabasePath() const { return folder_.Path() + "/accounts.db"; }
   std::string LogPath() const { return folder_.Path() + "/service.log"; }

@@ -69,21 +69,12 @@ std::string AccountKey(const std::string& email) {
   return key;
 }
 
-std::string NewMessageId(const std::string& sender) {
-  unsigned char random[16];
-  randombytes_buf(random, sizeof random);
-  char hex[sizeof random * 2 + 1];
-  sodium_bin2hex(hex, sizeof hex, random, sizeof random);
-  const size_t at = sender.find('@');
-  return std::string(hex) + "@" + (at == std::string::npos ? "localhost" : sender.substr(at + 1));
-}
-
 }  // namespace
 
 ApiReply Refusal(const char* info, std::string username) { return ReplyWriter().Finish(0, info, std::move(username)); }
 
 AccountApi::AccountApi(Database& db, AccountStore& accounts, MailStore& mails, const ServiceConfig& config,
-                       Clock clock, MailQueued mailQueued, ServiceMetrics* metrics)
+                       Clock clock, MailQueued mailQueued, ServiceMetrics* metrics, ChannelStore* channels)
     : db_(db),
       accounts_(accounts),
       mails_(mails),
@@ -91,6 +82,7 @@ AccountApi::AccountApi(Database& db, AccountStore& accounts, MailStore& mails, c
       clock_(std::move(clock)),
       mailQueued_(std::move(mailQueued)),
       metrics_(metrics),
+      channels_(channels),
       addressAttempts_(db, "address", static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
       pairFailures_(db, "pair", static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
       accountFailures_(db, kAccountWideThrottle, static_cast<size_t>(config.loginFailuresAccountWide),
@@ -240,11 +232,18 @@ ApiReply AccountApi::SendMsg(std::string_view body) {
 
   const std::string message = ComposeReminderMail(ReminderFacts{
       account->email, config_.smtp.sender, *templateId, *code, site, now, NewMessageId(config_.smtp.sender)});
-  // Committed to the file before the answer: a mail the program was told about is never lost.
-  if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit)) {
+  // Committed before the answer: a reminder the program was told about is never lost.
+  bool mailQueued = true;
+  if (channels_) {
+    const auto accepted = channels_->AcceptReminder(account->id, account->email, message,
+                                                    ReminderEvent{*templateId, *code, site, now}, now,
+                                                    config_.mailHourlyLimit);
+    if (!accepted) return Refusal(reply_info::kTooManyMails, username);
+    mailQueued = accepted->mailQueued;
+  } else if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit)) {
     return Refusal(reply_info::kTooManyMails, username);
   }
-  if (metrics_) metrics_->CountMailQueued();
+  if (metrics_ && mailQueued) metrics_->CountMailQueued();
   if (mailQueued_) mailQueued_();
   return ReplyWriter().Finish(1, reply_info::kMailQueued, username);
 }

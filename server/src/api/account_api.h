@@ -13,6 +13,7 @@
 #include "api/service_info_cache.h"
 #include "api/signed_in_cache.h"
 #include "store/account_store.h"
+#include "store/channel_store.h"
 #include "store/mail_store.h"
 #include "config/service_config.h"
 #include "metrics/service_metrics.h"
@@ -31,8 +32,11 @@ class AccountApi {
 
   // `db` holds the sign-in counts that every instance of the service shares. `metrics`,
   // when given, counts throttled sign-ins and queued mails.
+  // With `channels`, a reminder also becomes a delivery for each of the account's chat and
+  // webhook channels, and mail is sent only when the account has not turned it off;
+  // `mailQueued` is then told of either.
   AccountApi(Database& db, AccountStore& accounts, MailStore& mails, const ServiceConfig& config, Clock clock,
-             MailQueued mailQueued, ServiceMetrics* metrics = nullptr);
+             MailQueued mailQueued, ServiceMetrics* metrics = nullptr, ChannelStore* channels = nullptr);
 
   ApiReply Login(std::string_view body, const std::string& clientAddress);
   ApiReply GetInfo(std::string_view body);
@@ -60,6 +64,7 @@ class AccountApi {
   const Clock clock_;
   const MailQueued mailQueued_;
   ServiceMetrics* const metrics_;
+  ChannelStore* const channels_;
   // Sign-in limits. Every attempt counts for its client address; failures count for the
   // account and the address together, so guesses from one place never refuse the owner
   // elsewhere; the account-wide ceiling slows guessers spread over many addresses but

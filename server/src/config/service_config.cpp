@@ -101,6 +101,16 @@ const Setting kSettings[] = {
      [](ServiceConfig& c, long long v) { c.postgresStatementTimeoutSeconds = static_cast<int>(v); }},
     {"postgres_lock_timeout_seconds", nullptr, nullptr, 0, 86400,
      [](ServiceConfig& c, long long v) { c.postgresLockTimeoutSeconds = static_cast<int>(v); }},
+    {"channel_allow_private", nullptr, nullptr, 0, 1,
+     [](ServiceConfig& c, long long v) { c.channelAllowPrivate = v != 0; }},
+    {"channel_timeout_seconds", nullptr, nullptr, 1, 600,
+     [](ServiceConfig& c, long long v) { c.channelTimeoutSeconds = static_cast<int>(v); }},
+    {"channel_wecom_url", &ServiceConfig::channelWecomUrl, nullptr, 0, 0, nullptr},
+    {"channel_dingtalk_url", &ServiceConfig::channelDingtalkUrl, nullptr, 0, 0, nullptr},
+    {"channel_feishu_url", &ServiceConfig::channelFeishuUrl, nullptr, 0, 0, nullptr},
+    {"channel_lark_url", &ServiceConfig::channelLarkUrl, nullptr, 0, 0, nullptr},
+    {"channel_slack_url", &ServiceConfig::channelSlackUrl, nullptr, 0, 0, nullptr},
+    {"time_zone", &ServiceConfig::timeZone, nullptr, 0, 0, nullptr},
 };
 
 }  // namespace
@@ -122,6 +132,15 @@ bool ApplySetting(ServiceConfig& config, const std::string& key, const std::stri
     }
     if (key == "smtp_security" && value != "none" && value != "starttls" && value != "tls") {
       error = "smtp_security must be none, starttls or tls";
+      return false;
+    }
+    if (key.starts_with("channel_") && key.ends_with("_url") &&
+        (!(value.starts_with("http://") || value.starts_with("https://")) || value.ends_with("/"))) {
+      error = key + " must be an http or https address without a closing /";
+      return false;
+    }
+    if (key == "time_zone" && (value.empty() || value.find("..") != std::string::npos)) {
+      error = "time_zone must name a zone, such as Asia/Shanghai";
       return false;
     }
     if (key == "metrics_listen" && !CanonicalIpAddress(value)) {

@@ -41,6 +41,17 @@ struct ServiceConfig {
   int postgresUserTimeoutSeconds = 10;
   int postgresStatementTimeoutSeconds = 5;
   int postgresLockTimeoutSeconds = 5;
+  // Chat and webhook channels. Each vendor kind goes to its vendor's host unless one of these
+  // points it elsewhere (a company's relay); loopback, private and CGNAT addresses are
+  // refused unless allowed.
+  bool channelAllowPrivate = false;
+  int channelTimeoutSeconds = 10;    // one exchange with a vendor, all in
+  std::string channelWecomUrl = "https://qyapi.weixin.qq.com";
+  std::string channelDingtalkUrl = "https://oapi.dingtalk.com";
+  std::string channelFeishuUrl = "https://open.feishu.cn";
+  std::string channelLarkUrl = "https://open.larksuite.com";
+  std::string channelSlackUrl = "https://hooks.slack.com";
+  std::string timeZone = "Asia/Shanghai";  // the times in reminders
 };
 
 // Applies one setting; false with `error` set for an unknown key or a bad value.

@@ -3,23 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <random>
 #include <set>
-#include <unistd.h>
 
-namespace {
-
-// The host, the process and a random number: no two senders, here or elsewhere, share it.
-std::string NewOwnerName() {
-  char host[256] = {};
-  gethostname(host, sizeof host - 1);
-  std::random_device random;
-  char name[320];
-  std::snprintf(name, sizeof name, "%s:%d:%08x", host, static_cast<int>(getpid()), random());
-  return name;
-}
-
-}  // namespace
+#include "store/lease_owner.h"
 
 MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, Clock clock, int64_t keepSeconds,
                        int64_t leaseSeconds, ServiceMetrics* metrics)
@@ -29,36 +15,18 @@ MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver
       clock_(std::move(clock)),
       keepSeconds_(keepSeconds),
       leaseSeconds_(leaseSeconds),
-      owner_(NewOwnerName()),
+      owner_(NewLeaseOwnerName()),
       metrics_(metrics) {}
 
-void MailSender::Start() { thread_ = std::thread([this] { Run(); }); }
+void MailSender::Start() { loop_.Start([this] { Run(); }); }
 
-void MailSender::Stop() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-}
+void MailSender::Stop() { loop_.Stop(); }
 
-MailSender::~MailSender() {
-  Stop();
-  if (thread_.joinable()) thread_.join();
-}
+MailSender::~MailSender() { loop_.Join(); }
 
-void MailSender::Wake() {
-  {
-    std::lock_guard lock(mutex_);
-    woken_ = true;
-  }
-  wake_.notify_all();
-}
+void MailSender::Wake() { loop_.Wake(); }
 
-bool MailSender::StopRequested() {
-  std::lock_guard lock(mutex_);
-  return stopping_;
-}
+bool MailSender::StopRequested() { return loop_.StopRequested(); }
 
 void MailSender::RecordAccepted() {
   for (auto it = accepted_.begin(); it != accepted_.end();) {
@@ -151,10 +119,7 @@ void MailSender::Run() {
     }
     if (!accepted_.empty()) wait = std::min<int64_t>(wait, 1);  // try the "sent" records again soon
     if (failed) wait = std::max<int64_t>(wait, 1);              // no busy loop while the database fails
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::seconds(wait) + std::chrono::milliseconds(wait > 0 ? 100 : 0),
-                   [this] { return woken_ || stopping_; });
-    woken_ = false;
+    loop_.Sleep(std::chrono::seconds(wait) + std::chrono::milliseconds(wait > 0 ? 100 : 0));
   }
   try {
     LetGo();

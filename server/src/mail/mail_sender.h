@@ -11,16 +11,14 @@
 // record fails until its claim ends, has the mail sent again, with the same Message-ID.
 #pragma once
 
-#include <condition_variable>
 #include <functional>
 #include <string>
 #include <map>
-#include <mutex>
-#include <thread>
 
 #include "metrics/service_metrics.h"
 #include "store/mail_store.h"
 #include "mail/retry_schedule.h"
+#include "mail/sender_loop.h"
 #include "mail/smtp_client.h"
 
 class MailSender {
@@ -74,9 +72,5 @@ class MailSender {
   // Mails the server accepted, by id, with the time, whose "sent" is not yet written.
   // Touched only by the thread that runs DeliverDue.
   std::map<int64_t, int64_t> accepted_;
-  std::mutex mutex_;  // guards woken_ and stopping_
-  std::condition_variable wake_;
-  bool woken_ = false;
-  bool stopping_ = false;
-  std::thread thread_;
+  SenderLoop loop_;
 };

@@ -1,5 +1,7 @@
 #include "mail/reminder_mail.h"
 
+#include <sodium.h>
+
 #include <algorithm>
 #include <ctime>
 
@@ -71,16 +73,32 @@ std::string ComposeReminderMail(const ReminderFacts& facts) {
   body += "时间：" + when + "\r\n\r\n";
   body += "此邮件由网站监控提醒服务自动发送，请勿回复。\r\n";
 
+  return ComposeServiceMail(facts.recipient, facts.sender,
+                            "【" + what + "】状态码 " + std::to_string(facts.statusCode), body, facts.time,
+                            facts.messageId);
+}
+
+std::string ComposeServiceMail(const std::string& recipient, const std::string& sender, const std::string& subject,
+                               const std::string& body, int64_t time, const std::string& messageId) {
   std::string message;
-  message += "Date: " + Format(facts.time, "%a, %d %b %Y %H:%M:%S +0000", false) + "\r\n";
-  message += "From: " + facts.sender + "\r\n";
-  message += "To: " + facts.recipient + "\r\n";
-  message += "Message-ID: <" + facts.messageId + ">\r\n";
-  message += "Subject: " + EncodedWords("【" + what + "】状态码 " + std::to_string(facts.statusCode)) + "\r\n";
+  message += "Date: " + Format(time, "%a, %d %b %Y %H:%M:%S +0000", false) + "\r\n";
+  message += "From: " + sender + "\r\n";
+  message += "To: " + recipient + "\r\n";
+  message += "Message-ID: <" + messageId + ">\r\n";
+  message += "Subject: " + EncodedWords(subject) + "\r\n";
   message += "MIME-Version: 1.0\r\n";
   message += "Content-Type: text/plain; charset=UTF-8\r\n";
   message += "Content-Transfer-Encoding: base64\r\n";
   message += "\r\n";
   message += Base64Lines(body);
   return message;
+}
+
+std::string NewMessageId(const std::string& sender) {
+  unsigned char random[16];
+  randombytes_buf(random, sizeof random);
+  char hex[sizeof random * 2 + 1];
+  sodium_bin2hex(hex, sizeof hex, random, sizeof random);
+  const size_t at = sender.find('@');
+  return std::string(hex) + "@" + (at == std::string::npos ? "localhost" : sender.substr(at + 1));
 }

@@ -19,3 +19,11 @@ struct ReminderFacts {
 // is shown in the body only (control characters replaced), so nothing the program sends
 // can add a header, and a long address cannot make a line the mail server refuses.
 std::string ComposeReminderMail(const ReminderFacts& facts);
+
+// Any other mail of the service's to an owner, in the same form: a UTF-8 subject and body
+// (lines ending in CRLF) from `sender` to `recipient`, dated `time`.
+std::string ComposeServiceMail(const std::string& recipient, const std::string& sender, const std::string& subject,
+                               const std::string& body, int64_t time, const std::string& messageId);
+
+// A new unique Message-ID (without angle brackets) in the sender's domain.
+std::string NewMessageId(const std::string& sender);

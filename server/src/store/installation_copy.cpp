@@ -48,7 +48,31 @@ constexpr std::array kTables{
            "last_error) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)"},
           {"SELECT COUNT(*) FROM mails"},
           {"SELECT setval(pg_get_serial_sequence('mails', 'id'), COALESCE(MAX(id), 0) + 1, false) FROM mails"}},
+    // Reminder channels and their deliveries; their claims and recent sends stay behind.
+    Table{"channel", "channels",
+          {"SELECT id, account_id, kind, target, secret, events, enabled, paused_reason, created FROM channels "
+           "ORDER BY id"},
+          {"INSERT INTO channels (id, account_id, kind, target, secret, events, enabled, paused_reason, created) "
+           "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)"},
+          {"SELECT COUNT(*) FROM channels"},
+          {"SELECT setval(pg_get_serial_sequence('channels', 'id'), COALESCE(MAX(id), 0) + 1, false) FROM channels"}},
+    Table{"channel delivery", "channel deliveries",
+          {"SELECT id, channel_id, account_id, reminder, template_id, status_code, site, event_time, down_seconds, "
+           "state, attempts, created, next_attempt, sent_at, last_error FROM deliveries ORDER BY id"},
+          {"INSERT INTO deliveries (id, channel_id, account_id, reminder, template_id, status_code, site, event_time, "
+           "down_seconds, state, attempts, created, next_attempt, sent_at, last_error) "
+           "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15)"},
+          {"SELECT COUNT(*) FROM deliveries"},
+          {"SELECT setval(pg_get_serial_sequence('deliveries', 'id'), COALESCE(MAX(id), 0) + 1, false) "
+           "FROM deliveries"}},
+    Table{"failing site", "failing sites",
+          {"SELECT account_id, site, failing_since FROM site_states ORDER BY account_id, site"},
+          {"INSERT INTO site_states (account_id, site, failing_since) VALUES ($1, $2, $3)"},
+          {"SELECT COUNT(*) FROM site_states"},
+          {nullptr}},
 };
+// The tables up to the mails are always named in the summary; the later ones when they hold rows.
+constexpr size_t kAlwaysCounted = 5;
 
 constexpr Query kCountQueued{"SELECT COUNT(*) FROM mails WHERE state = 'queued'"};
 
@@ -61,7 +85,8 @@ std::string Counted(int64_t count, const Table& table) {
 void WriteSnapshot(SqlConnection& sql, const InstallationSnapshot& snapshot) {
   // No instance writes meanwhile, and a second copy started at the same time waits here
   // and then finds the rows of the first.
-  sql.Exec("LOCK TABLE accounts, machines, notices, settings, mails IN SHARE ROW EXCLUSIVE MODE");
+  sql.Exec("LOCK TABLE accounts, machines, notices, settings, mails, channels, deliveries, site_states "
+           "IN SHARE ROW EXCLUSIVE MODE");
   std::string found;
   for (const Table& table : kTables) {
     const int64_t rows = sql(table.count).rows.at(0).Int(0);
@@ -106,7 +131,10 @@ void WriteInstallation(Database& target, const InstallationSnapshot& snapshot) {
 std::string DescribeInstallation(const InstallationSnapshot& snapshot) {
   std::string text;
   for (size_t t = 0; t < kTables.size(); ++t) {
-    text += (t == 0 ? "" : ", ") + Counted(static_cast<int64_t>(snapshot.tables[t].rows.size()), kTables[t]);
+    const size_t rows = snapshot.tables[t].rows.size();
+    if (t >= kAlwaysCounted && rows == 0) continue;
+    text += (t == 0 ? "" : ", ") + Counted(static_cast<int64_t>(rows), kTables[t]);
+    if (t == kAlwaysCounted - 1) text += " (" + std::to_string(snapshot.queuedMails) + " queued)";
   }
-  return text + " (" + std::to_string(snapshot.queuedMails) + " queued)";
+  return text;
 }

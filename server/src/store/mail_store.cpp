@@ -67,11 +67,16 @@ MailStore::MailStore(Database& db) : db_(db) {}
 
 std::optional<int64_t> MailStore::Enqueue(int64_t accountId, const std::string& recipient,
                                           const std::string& message, int64_t now, int hourlyLimit) {
-  return db_.InTransaction([&](SqlConnection& sql) -> std::optional<int64_t> {
-    sql(kLockAccount, accountId);
-    if (sql(kCountRecent, accountId, now - 3600).rows.at(0).Int(0) >= hourlyLimit) return std::nullopt;
-    return sql(kInsert, accountId, recipient, message, now).rows.at(0).Int(0);
+  return db_.InTransaction([&](SqlConnection& sql) {
+    return EnqueueIn(sql, accountId, recipient, message, now, hourlyLimit);
   });
+}
+
+std::optional<int64_t> MailStore::EnqueueIn(SqlConnection& sql, int64_t accountId, const std::string& recipient,
+                                            const std::string& message, int64_t now, int hourlyLimit) {
+  sql(kLockAccount, accountId);
+  if (sql(kCountRecent, accountId, now - 3600).rows.at(0).Int(0) >= hourlyLimit) return std::nullopt;
+  return sql(kInsert, accountId, recipient, message, now).rows.at(0).Int(0);
 }
 
 std::vector<QueuedMail> MailStore::Claim(const std::string& owner, int64_t now, int64_t leaseSeconds, int limit) {

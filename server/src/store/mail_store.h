@@ -37,6 +37,10 @@ class MailStore {
   // step, so concurrent requests, on any instance, cannot pass the limit together.
   std::optional<int64_t> Enqueue(int64_t accountId, const std::string& recipient, const std::string& message,
                                  int64_t now, int hourlyLimit);
+  // The same inside a transaction the caller holds, so a mail can be queued together with
+  // other records of one reminder.
+  static std::optional<int64_t> EnqueueIn(SqlConnection& sql, int64_t accountId, const std::string& recipient,
+                                          const std::string& message, int64_t now, int hourlyLimit);
   // Claims for `owner` up to `limit` queued mails due at `now` that no one else holds, for
   // `leaseSeconds`; oldest first. Instances claiming at the same time get different mails.
   // Claims begin and end by the database's clock, so instances whose clocks differ still
