@@ -297,6 +297,14 @@ class HostileClients : public ServiceFixture {
     for (int fd : first.fds) EXPECT_EQ(kBusy, ReadReply(ReadUntilClosed(fd, 10)).info);
     EXPECT_LT(SecondsSince(start), 2 + 1.5) << "answered within the database wait of 2 s";
     EXPECT_TRUE(WaitUntil([&] { return ReadReply(RawGet(servicePort, "/healthz")).http == 503; }, 3));
+    // Monitoring is not blinded: /metrics comes within a second or so, without the gauges
+    // the database would give.
+    const auto scraped = Clock::now();
+    const ServiceReply metrics = ReadReply(RawGet(servicePort, "/metrics"));
+    EXPECT_LT(SecondsSince(scraped), 1 + 1);
+    EXPECT_EQ(200, metrics.http);
+    EXPECT_NE(std::string::npos, metrics.body.find("tarn_requests_total")) << metrics.body;
+    EXPECT_EQ(std::string::npos, metrics.body.find("tarn_mail_queue_length")) << metrics.body;
     const Sockets waiting = SendWaiting(servicePort, requests);
     AnsweredWithoutTheDatabase(servicePort, 503);  // meanwhile the service has read the waiting requests
     StopsInTimeAnsweringBusy(service, waiting);
