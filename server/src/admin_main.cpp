@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "api/account_api.h"
 #include "store/account_store.h"
 #include "admin/admin_commands.h"
 #include "admin/copy_installation.h"
@@ -85,7 +86,8 @@ int main(int argc, char** argv) {
     AccountStore accounts(db);
     MailStore mails(db);
     AdminContext context{accounts, mails, std::cout, std::cerr, static_cast<int64_t>(std::time(nullptr)),
-                         &ReadPassword, int64_t{config.machineIdleDays} * 86400};
+                         &ReadPassword, int64_t{config.machineIdleDays} * 86400,
+                         [&db](const std::string& email) { AccountApi::ClearAccountWideFailures(db, email); }};
     return RunAdminCommand(context, args);
   } catch (const std::exception& e) {
     std::cerr << e.what() << "\n";

@@ -27,6 +27,12 @@ using Clock = std::chrono::steady_clock;
 const char* const kNotSignedIn = "未登录或服务已到期";
 const char* const kNotMarkedSent = "not yet recorded as sent";
 const char* const kBusy = "服务器繁忙，请稍后再试";
+const char* const kTooManyAttempts = "尝试次数过多，请稍后再试";
+const char* const kWrongPassword = "用户名或密码错误";
+// The reverse proxy the service trusts.
+const char* const kProxy = "127.0.0.200";
+// The service's connection cap in these tests: above the crowd, and within reach.
+constexpr int kConnectionCap = 1100;
 
 // Closes the sockets it holds.
 struct Sockets {
@@ -72,6 +78,9 @@ class HostileClients : public ServiceFixture {
     setrlimit(RLIMIT_NOFILE, &limit);
     settings_.push_back({"TARN_LOGIN_FAILURES_PER_ACCOUNT", "3"});
     settings_.push_back({"TARN_LOGIN_FAILURES_ACCOUNT_WIDE", "5"});
+    settings_.push_back({"TARN_TRUST_PROXY", kProxy});
+    settings_.push_back({"TARN_MAX_CONNECTIONS", std::to_string(kConnectionCap)});
+    settings_.push_back({"TARN_METRICS_PORT", std::to_string(metricsPort_)});
     AddAccount("me@x.cn");
     StartSink();
     StartService();
@@ -158,6 +167,65 @@ class HostileClients : public ServiceFixture {
     for (const auto& s : steps) {
       EXPECT_EQ(s.info, Login(s.email, s.password, s.machine, s.from).info) << s.from << " " << s.password;
     }
+  }
+
+  // Behind the trusted proxy, a client writes an X-Forwarded-For line of its own, a new
+  // made-up address each time, and the proxy adds its own line rather than extend the
+  // client's: the proxy's line names the client, whose guesses are counted together.
+  void TwoForwardedForLines() {
+    AddAccount("proxied@x.cn");
+    for (int i = 0; i < 7; ++i) {
+      std::string request = ProgramRequest(port_, "login", LoginBody("proxied@x.cn", "guess" + std::to_string(i), "PC"));
+      request.insert(request.find("\r\n") + 2, "X-Forwarded-For: 10.9.8." + std::to_string(i) +
+                                                     "\r\nX-Forwarded-For: 198.51.100.7\r\n");
+      EXPECT_EQ(i < 3 ? kWrongPassword : kTooManyAttempts, ReadReply(RawExchange(port_, request, kProxy)).info) << i;
+    }
+    const std::string log = FileText(LogPath());
+    EXPECT_EQ(7u, Occurrences(log, " 198.51.100.7 login [proxied@x.cn]")) << log;
+    EXPECT_EQ(0u, Occurrences(log, "10.9.8.")) << "an address the client made up is never believed";
+  }
+
+  // 35 guesses from other addresses hit the account-wide ceiling; the operator gives a new
+  // password, which signs the owner's machine out; the owner signs in with it on that machine
+  // and on one new to the account.
+  void OwnerAfterGuessesAndNewPassword() {
+    AddAccount("boss@x.cn");
+    ASSERT_EQ("登录成功", Login("boss@x.cn", kPassword, "BOSS-PC").info);
+    int refused = 0;
+    for (int i = 0; i < 35; ++i) {
+      refused += Login("boss@x.cn", "guess" + std::to_string(i), "GUESSER", OtherClient(60 + i / 3)).info ==
+                 kTooManyAttempts;
+    }
+    EXPECT_EQ(30, refused) << "past the ceiling of 5";
+    const std::string newPassword = "新密码cd";
+    ASSERT_EQ(0, Admin({"passwd", "boss@x.cn"}, newPassword + "\n").first);
+    EXPECT_EQ(kNotSignedIn, Info("boss@x.cn", "BOSS-PC").info) << "signed out by the new password";
+    const struct {
+      const char* machine;
+      std::string password;
+      const char* info;
+    } steps[] = {
+        {"BOSS-PC", newPassword, "登录成功"},      // known to the account though signed out
+        {"BOSS-LAPTOP", newPassword, "登录成功"},  // the guesses at the old password were forgotten
+        {"BOSS-PC", kPassword, kWrongPassword},
+    };
+    for (const auto& s : steps) EXPECT_EQ(s.info, Login("boss@x.cn", s.password, s.machine).info) << s.machine;
+  }
+
+  // The service's port at its connection cap: further connections there are closed at once,
+  // while the metrics port, which has an allowance of its own, answers.
+  void MetricsPortBesideAFullServicePort() {
+    Sockets full;
+    for (int i = 0; i < kConnectionCap; ++i) full.fds.push_back(ConnectFrom(port_, OtherClient(40 + i / 60)));
+    for (int fd : full.fds) ASSERT_GE(fd, 0);
+    // Accepted after all of those: the cap is reached by then.
+    EXPECT_EQ("", RawExchange(port_, ProgramRequest(port_, "getInfo", InfoBody("", "MID")))) << "over the cap";
+    const ServiceReply health = ReadReply(RawGet(metricsPort_, "/healthz"));
+    EXPECT_EQ(200, health.http);
+    EXPECT_EQ("ok\n", health.body);
+    const std::string metrics = RawGet(metricsPort_, "/metrics");
+    EXPECT_EQ(200, ReadReply(metrics).http);
+    EXPECT_NE(std::string::npos, metrics.find("\ntarn_mails_sent_total ")) << metrics.substr(0, 300);
   }
 
   // A site address with CR/LF and 1 900 characters: one mail, no added header, short lines.
@@ -321,6 +389,8 @@ class HostileClients : public ServiceFixture {
                 std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     for (int fd : idle.fds) EXPECT_EQ("", ReadUntilClosed(fd, 1)) << "closed without an answer";
   }
+
+  const int metricsPort_ = FreePort();
 };
 
 }  // namespace
@@ -351,6 +421,9 @@ TEST_F(HostileClients, NoClientStopsTheServiceOrReachesBeyondItsOwnRequest) {
       {"a request line without an end from 127.0.0.2", [this] { EndlessRequestLine(); }},
       {"1 000 idle and 40 slow-drip connections from 127.0.0.2 and up", [this] { Crowd(); }},
       {"wrong passwords from 127.0.0.2 and up while the owner signs in", [this] { GuessesFromElsewhere(); }},
+      {"two X-Forwarded-For lines behind the trusted proxy", [this] { TwoForwardedForLines(); }},
+      {"35 guesses, a new password, and the owner signs in with it", [this] { OwnerAfterGuessesAndNewPassword(); }},
+      {"the metrics port while the service's port is at its cap", [this] { MetricsPortBesideAFullServicePort(); }},
       {"CR/LF and 1 900 characters in a reminder's url", [this] { LongAddressWithLineBreaks(); }},
       {"the database locked while a mail is marked sent", [this] { DatabaseLockedWhileMarkingSent(); }},
       {"the write lock held by another process while three reminders wait", [this] { WriteLockedWhileRemindersWait(); }},

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ struct AdminContext {
   // Reads a new password (from the terminal without echo, or one line of standard input).
   std::string (*readPassword)(const char* prompt);
   int64_t machineIdleSeconds = 180 * 86400;  // machines unseen this long are shown as expired
+  // Called with the account's address after `passwd` has set a new password (the service
+  // forgets the guesses counted against the account).
+  std::function<void(const std::string& email)> passwordChanged;
 };
 
 // Runs one command with its arguments; the process exit code.

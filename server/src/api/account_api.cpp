@@ -13,12 +13,14 @@
 #include "api/password_hash.h"
 #include "mail/reminder_mail.h"
 #include "api/version_compare.h"
+#include "config/ip_address.h"
 
 namespace {
 
 constexpr int64_t kDaySeconds = 86400;
 constexpr int64_t kAccountWindowSeconds = 15 * 60;
 constexpr int64_t kAddressWindowSeconds = 60;
+constexpr const char* kAccountWideThrottle = "account";
 constexpr size_t kMaxNameLength = 82;      // what the program's record holds
 constexpr size_t kMaxMachineIdLength = 64;  // the program sends at most 20
 constexpr size_t kMaxVersionLength = 32;
@@ -91,8 +93,9 @@ AccountApi::AccountApi(Database& db, AccountStore& accounts, MailStore& mails, c
       metrics_(metrics),
       addressAttempts_(db, "address", static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
       pairFailures_(db, "pair", static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
-      accountFailures_(db, "account", static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds),
-      info_(accounts, config.infoCacheSeconds) {}
+      accountFailures_(db, kAccountWideThrottle, static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds),
+      info_(accounts, config.infoCacheSeconds),
+      signedIn_(config.signedInCacheSeconds) {}
 
 int64_t AccountApi::MachineIdleSeconds() const { return int64_t{config_.machineIdleDays} * kDaySeconds; }
 
@@ -100,6 +103,10 @@ void AccountApi::ForgetQuietAttempts(int64_t now) {
   int64_t due = nextForget_.load();
   if (now < due || !nextForget_.compare_exchange_strong(due, now + 60)) return;  // one sign-in a minute does it
   AttemptThrottle::ForgetQuiet(db_, now - std::max(kAccountWindowSeconds, kAddressWindowSeconds));
+}
+
+void AccountApi::ClearAccountWideFailures(Database& db, const std::string& email) {
+  AttemptThrottle(db, kAccountWideThrottle, 0, kAccountWindowSeconds).Clear(AccountKey(email));
 }
 
 ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddress) {
@@ -120,12 +127,15 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
   // attempt counts as a failure from the start (checked and counted in one step, so
   // attempts at the same time cannot pass a limit together) and is taken back when it
   // turns out not to be one.
-  if (!addressAttempts_.TryCount(clientAddress, now)) return throttled();
+  const std::string addressKey = AddressForLimits(clientAddress);
+  if (!addressAttempts_.TryCount(addressKey, now)) return throttled();
   const std::string accountKey = AccountKey(username);
-  const std::string pairKey = accountKey + '\n' + clientAddress;
+  const std::string pairKey = accountKey + '\n' + addressKey;
   if (!pairFailures_.TryCount(pairKey, now)) return throttled();
   const auto account = accounts_.Find(username);
-  const auto lastSeen = account ? accounts_.MachineLastSeen(account->id, machineId) : std::nullopt;
+  // A machine that has signed in before keeps its place though it was signed out since: a
+  // new password after an attack must not lock the owner out.
+  const auto lastSeen = account ? accounts_.KnownMachineLastSeen(account->id, machineId) : std::nullopt;
   const bool knownMachine = lastSeen && *lastSeen > now - MachineIdleSeconds();
   const bool accountCounted = accountFailures_.TryCount(accountKey, now);
   if (!accountCounted && !knownMachine) {
@@ -163,13 +173,14 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
 std::optional<Account> AccountApi::SignedInAccount(const std::string& email, const std::string& machineId,
                                                    int64_t now) {
   if (email.empty()) return std::nullopt;
-  auto account = accounts_.Find(email);
+  // One lookup, the same whether or not the address has an account.
+  MachineRecord found = accounts_.LookUpMachine(email, machineId);
+  auto& account = found.account;
   if (!account || !IsActive(*account, now)) return std::nullopt;
-  const auto lastSeen = accounts_.MachineLastSeen(account->id, machineId);
-  if (!lastSeen || *lastSeen <= now - MachineIdleSeconds()) return std::nullopt;
+  if (!found.lastSeen || *found.lastSeen <= now - MachineIdleSeconds()) return std::nullopt;
   // A machine in use stays signed in; its sighting is written at most about once a day,
   // so the frequent service-information requests stay reads.
-  if (*lastSeen <= now - std::min(kDaySeconds, MachineIdleSeconds() / 4)) {
+  if (*found.lastSeen <= now - std::min(kDaySeconds, MachineIdleSeconds() / 4)) {
     try {
       accounts_.TouchMachine(account->id, machineId, now);
     } catch (const std::exception&) {
@@ -177,6 +188,15 @@ std::optional<Account> AccountApi::SignedInAccount(const std::string& email, con
       // is answered all the same.
     }
   }
+  return std::move(account);
+}
+
+std::optional<Account> AccountApi::SignedInAccountForInfo(const std::string& email, const std::string& machineId,
+                                                          int64_t now) {
+  const std::string key = AccountKey(email) + '\n' + machineId;
+  if (auto account = signedIn_.Find(key, now); account && IsActive(*account, now)) return account;
+  auto account = SignedInAccount(email, machineId, now);
+  if (account) signedIn_.Keep(key, *account, now);
   return account;
 }
 
@@ -189,11 +209,12 @@ ApiReply AccountApi::GetInfo(std::string_view body) {
   ReplyWriter reply;
   // A name alone proves nothing: the account counts as signed in only on a machine that
   // signed in to it with the password.
-  const auto account = SignedInAccount(username, (*form)[1], clock_());
+  const int64_t now = clock_();
+  const auto account = SignedInAccountForInfo(username, (*form)[1], now);
   if (account) {
     reply.Int("time", ClampToInt32(account->serviceStart)).Int("expire", ClampToInt32(account->serviceEnd));
   }
-  const auto info = info_.Get(clock_());
+  const auto info = info_.Get(now);
   reply.Int("update", IsOlderVersion((*form)[3], info->latestVersion) ? 1 : 0);
   if (const auto& notice = info->notice; notice && Utf8Length(notice->text) >= kShortestNotice) {
     reply.Int("notice_id", std::min<int64_t>(notice->id, INT32_MAX)).Text("notice_text", notice->text);

@@ -11,6 +11,7 @@
 
 #include "api/attempt_throttle.h"
 #include "api/service_info_cache.h"
+#include "api/signed_in_cache.h"
 #include "store/account_store.h"
 #include "store/mail_store.h"
 #include "config/service_config.h"
@@ -37,9 +38,16 @@ class AccountApi {
   ApiReply GetInfo(std::string_view body);
   ApiReply SendMsg(std::string_view body);
 
+  // Forgets the failed sign-ins counted toward the account-wide ceiling of the account with
+  // address `email` (after the operator has given it a new password, the guesses made at the
+  // old one no longer matter).
+  static void ClearAccountWideFailures(Database& db, const std::string& email);
+
  private:
   // An active account on which this machine has signed in.
   std::optional<Account> SignedInAccount(const std::string& email, const std::string& machineId, int64_t now);
+  // The same for service information, which may be answered from `signedIn_`.
+  std::optional<Account> SignedInAccountForInfo(const std::string& email, const std::string& machineId, int64_t now);
   // When a machine that has not been seen for this long counts as signed out.
   int64_t MachineIdleSeconds() const;
   // Now and then deletes the sign-in counts that have left every window.
@@ -55,13 +63,14 @@ class AccountApi {
   // Sign-in limits. Every attempt counts for its client address; failures count for the
   // account and the address together, so guesses from one place never refuse the owner
   // elsewhere; the account-wide ceiling slows guessers spread over many addresses but
-  // never refuses a machine that has signed in to the account before (whose failures
-  // still count, for its address and toward the ceiling).
+  // never refuses a machine that has signed in to the account before, even one signed out
+  // since (whose failures still count, for its address and toward the ceiling).
   AttemptThrottle addressAttempts_;
   AttemptThrottle pairFailures_;
   AttemptThrottle accountFailures_;
   std::atomic<int64_t> nextForget_{0};
   ServiceInfoCache info_;
+  SignedInCache signedIn_;
 };
 
 // The short texts of refusals (the program shows the sign-in ones to the user).

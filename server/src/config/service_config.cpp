@@ -50,6 +50,8 @@ const Setting kSettings[] = {
      [](ServiceConfig& c, long long v) { c.mailLeaseSeconds = static_cast<int>(v); }},
     {"info_cache_seconds", nullptr, nullptr, 0, 3600,
      [](ServiceConfig& c, long long v) { c.infoCacheSeconds = static_cast<int>(v); }},
+    {"signed_in_cache_seconds", nullptr, nullptr, 0, 60,
+     [](ServiceConfig& c, long long v) { c.signedInCacheSeconds = static_cast<int>(v); }},
     {"smtp_host", nullptr, &SmtpSettings::host, 0, 0, nullptr},
     {"smtp_security", nullptr, &SmtpSettings::security, 0, 0, nullptr},
     {"smtp_user", nullptr, &SmtpSettings::user, 0, 0, nullptr},
@@ -140,6 +142,22 @@ bool ApplySetting(ServiceConfig& config, const std::string& key, const std::stri
   return false;
 }
 
+bool ReadSettings(std::istream& lines, const std::string& name, ServiceConfig& config, std::string& error) {
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    line = Trim(line);
+    if (line.empty() || line[0] == '#') continue;
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos ||
+        !ApplySetting(config, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), error)) {
+      if (equals == std::string::npos) error = "expected key = value";
+      error = name + ":" + std::to_string(number) + ": " + error;
+      return false;
+    }
+  }
+  return true;
+}
+
 bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::string& error) {
   if (!path.empty()) {
     std::ifstream file(path);
@@ -147,18 +165,7 @@ bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::stri
       error = "cannot read " + path;
       return false;
     }
-    std::string line;
-    for (int number = 1; std::getline(file, line); ++number) {
-      line = Trim(line);
-      if (line.empty() || line[0] == '#') continue;
-      const size_t equals = line.find('=');
-      if (equals == std::string::npos ||
-          !ApplySetting(config, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), error)) {
-        if (equals == std::string::npos) error = "expected key = value";
-        error = path + ":" + std::to_string(number) + ": " + error;
-        return false;
-      }
-    }
+    if (!ReadSettings(file, path, config, error)) return false;
     // Passwords must not be there for every user of the machine to read.
     struct stat status {};
     const bool secret = !config.smtp.password.empty() || DatabaseSettingForLog(config.database) != config.database;

@@ -3,11 +3,11 @@
 // winning. Nothing secret is ever taken from the command line.
 #pragma once
 
+#include <istream>
 #include <string>
 #include <vector>
 
-#include "mail/retry_schedule.h"
-#include "mail/smtp_client.h"
+#include "config/mail_settings.h"
 
 struct ServiceConfig {
   std::string listen = "127.0.0.1";
@@ -16,6 +16,7 @@ struct ServiceConfig {
   int databaseConnections = 0;     // per instance; 0: four
   int mailLeaseSeconds = 120;      // how long an instance's claim on a mail lasts
   int infoCacheSeconds = 5;        // how long the notice and latest version are kept in memory
+  int signedInCacheSeconds = 1;    // how long service information remembers a machine found signed in
   int metricsPort = 0;             // 0: /metrics on `port`, to clients on this machine only
   std::string metricsListen = "127.0.0.1";  // the metrics port's address, when it is set
   int threads = 0;                 // request threads; 0: one per core the process may use
@@ -44,6 +45,9 @@ struct ServiceConfig {
 
 // Applies one setting; false with `error` set for an unknown key or a bad value.
 bool ApplySetting(ServiceConfig& config, const std::string& key, const std::string& value, std::string& error);
+
+// Applies the "key = value" lines of a settings file; `name` names the file in `error`.
+bool ReadSettings(std::istream& lines, const std::string& name, ServiceConfig& config, std::string& error);
 
 // Reads the file (when `path` is not empty) and then the environment, and checks the
 // result as a whole (CheckServiceConfig). A file that holds smtp_password must be readable

@@ -7,12 +7,14 @@
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
+#include <boost/range/iterator_range.hpp>
 
 #include <cstdio>
 #include <exception>
 
 #include "http/client_address.h"
 #include "http/log_line.h"
+#include "http/read_refusal.h"
 #include "http/request_limits.h"
 #include "store/database.h"
 
@@ -54,19 +56,15 @@ std::string ReplyText(int httpStatus, std::string_view contentType, std::string_
          std::string(body);
 }
 
-// What to answer a request that could not be read, or nothing when the client is gone or
-// too slow (then there is no one to answer).
-std::optional<std::pair<const char*, int>> UnreadableRefusal(beast::error_code error) {
-  if (error == http::error::body_limit) return std::pair{reply_info::kTooLarge, 200};
-  if (error == http::error::header_limit || error == http::error::buffer_overflow) {
-    return std::pair{reply_info::kTooLarge, 400};
+// Every X-Forwarded-For line, in order, as one list. A proxy may add a line of its own
+// rather than extend the client's, and then the line it wrote is the last one.
+std::string ForwardedForList(const http::request<http::string_body>& request) {
+  std::string list;
+  for (const auto& field : boost::make_iterator_range(request.equal_range("X-Forwarded-For"))) {
+    if (!list.empty()) list += ',';
+    list += field.value();
   }
-  if (error.category() == beast::error_code(http::error::end_of_stream).category() &&
-      error != http::error::end_of_stream &&
-      error != http::error::partial_message) {
-    return std::pair{reply_info::kMalformed, 400};
-  }
-  return std::nullopt;
+  return list;
 }
 
 }  // namespace
@@ -146,7 +144,7 @@ void Connection::Handle() {
   if (!context_.programRequests) action = RequestAction::kUnknown;
   requestAction_ = action;
   action_ = action == RequestAction::kUnknown ? std::string(request.target()) : ActionName(action);
-  client_ = ClientAddress(peer_, request["X-Forwarded-For"], context_.trustedProxies);
+  client_ = ClientAddress(peer_, ForwardedForList(request), context_.trustedProxies);
   std::string body = std::move(request.body());
   WipeInput();
 

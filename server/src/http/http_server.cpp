@@ -17,11 +17,11 @@ constexpr rlim_t kReservedDescriptors = 64;
 // Requests waiting for a database thread; past that one is refused as busy at once.
 constexpr size_t kDatabaseQueue = 4096;
 
-// The connection cap, lowered to what the descriptor limit allows.
-size_t ConnectionCapWithin(size_t configured) {
+// The connection cap, lowered to what the descriptor limit allows beside the `reserved` ones.
+size_t ConnectionCapWithin(size_t configured, rlim_t reserved) {
   rlimit limit{};
   if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return configured;
-  return std::min<size_t>(configured, limit.rlim_cur > kReservedDescriptors ? limit.rlim_cur - kReservedDescriptors : 1);
+  return std::min<size_t>(configured, limit.rlim_cur > reserved ? limit.rlim_cur - reserved : 1);
 }
 
 }  // namespace
@@ -38,8 +38,10 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetr
                        int databaseThreads)
     : config_(config),
       threads_(RequestThreadCount(config.threads)),
-      maxConnections_(ConnectionCapWithin(static_cast<size_t>(config.maxConnections))),
+      maxConnections_(ConnectionCapWithin(static_cast<size_t>(config.maxConnections),
+                                          kReservedDescriptors + (config.metricsPort == 0 ? 0 : kMetricsPortConnections))),
       limiter_(maxConnections_, static_cast<size_t>(config.maxConnectionsPerAddress)),
+      metricsLimiter_(kMetricsPortConnections, kMetricsPortConnections),
       signIns_(config.loginHashesAtOnce, static_cast<size_t>(config.loginHashesAtOnce) * 4),
       // One thread per connection of the pool: more would only wait for a connection.
       databaseWork_(databaseThreads, kDatabaseQueue, 0),
@@ -52,7 +54,7 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetr
                       open_, config.trustedProxies, metrics, probes_, false, MetricsAccess::kAnyone},
       io_(threads_),
       listener_(std::make_shared<Listener>(io_, limiter_, context_)),
-      metricsListener_(config.metricsPort == 0 ? nullptr : std::make_shared<Listener>(io_, limiter_, metricsContext_)),
+      metricsListener_(config.metricsPort == 0 ? nullptr : std::make_shared<Listener>(io_, metricsLimiter_, metricsContext_)),
       sweep_(io_) {}
 
 HttpServer::~HttpServer() {
@@ -98,5 +100,6 @@ void HttpServer::Stop() {
   if (metricsListener_) metricsListener_->Stop();
   for (const auto& connection : open_.Those([](const Connection&) { return true; })) connection->Stop(deadline);
   limiter_.WaitUntilNoneOpen(deadline);
+  metricsLimiter_.WaitUntilNoneOpen(deadline);
   io_.stop();
 }

@@ -51,6 +51,7 @@ class HttpServer {
   // Declared before the event loop: the connections the loop still holds when it is
   // destroyed refer to these.
   ConnectionLimiter limiter_;
+  ConnectionLimiter metricsLimiter_;  // the metrics port's connections, counted apart
   OpenConnections<Connection> open_;
   SignInRunner signIns_;
   SignInRunner databaseWork_;  // the requests that use the database, at the normal priority

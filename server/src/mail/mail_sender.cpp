@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <random>
+#include <set>
 #include <unistd.h>
 
 namespace {
@@ -62,8 +63,13 @@ bool MailSender::StopRequested() {
 void MailSender::RecordAccepted() {
   for (auto it = accepted_.begin(); it != accepted_.end();) {
     try {
-      store_.MarkSent(it->first, it->second);
-      std::fprintf(stderr, "mail %lld sent\n", static_cast<long long>(it->first));
+      if (store_.MarkSent(it->first, owner_, it->second)) {
+        std::fprintf(stderr, "mail %lld sent\n", static_cast<long long>(it->first));
+      } else {
+        // Recorded too late: the claim ended and another instance took the mail over.
+        std::fprintf(stderr, "mail %lld sent, but its claim had passed to another instance\n",
+                     static_cast<long long>(it->first));
+      }
       it = accepted_.erase(it);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "mail %lld sent, not yet recorded as sent: %s\n", static_cast<long long>(it->first),
@@ -73,13 +79,19 @@ void MailSender::RecordAccepted() {
   }
 }
 
+void MailSender::LetGo() {
+  RecordAccepted();
+  std::set<int64_t> unrecorded;
+  for (const auto& [id, when] : accepted_) unrecorded.insert(id);
+  store_.ReleaseClaims(owner_, unrecorded);
+}
+
 int MailSender::DeliverDue() {
   RecordAccepted();
   int delivered = 0;
-  const int64_t claimed = clock_();
-  for (const QueuedMail& mail : store_.Claim(owner_, claimed, claimed + leaseSeconds_, 20)) {
+  for (const QueuedMail& mail : store_.Claim(owner_, clock_(), leaseSeconds_, 20)) {
     if (StopRequested()) {
-      store_.ReleaseClaims(owner_);  // another instance need not wait for the lease to end
+      LetGo();  // another instance need not wait for the claims to end
       break;
     }
     if (accepted_.contains(mail.id)) continue;
@@ -93,7 +105,7 @@ int MailSender::DeliverDue() {
     // fails, the mail still waits for its back-off. When this write fails, or the claim has
     // passed to another instance meanwhile, nothing is sent.
     if (!store_.BeginAttempt(mail.id, owner_, attempts, next.value_or(now + schedule_.maxDelaySeconds),
-                             now + leaseSeconds_)) {
+                             leaseSeconds_)) {
       continue;
     }
     const std::string error = deliver_(mail.recipient, mail.message);
@@ -132,7 +144,8 @@ void MailSender::Run() {
     // service stops.
     int64_t wait = 60;
     try {
-      if (const auto due = store_.NextDue()) wait = std::clamp<int64_t>(*due - clock_(), 0, 60);
+      const int64_t now = clock_();
+      if (const auto due = store_.NextDue(now)) wait = std::clamp<int64_t>(*due - now, 0, 60);
     } catch (const std::exception&) {
       failed = true;
     }
@@ -142,5 +155,10 @@ void MailSender::Run() {
     wake_.wait_for(lock, std::chrono::seconds(wait) + std::chrono::milliseconds(wait > 0 ? 100 : 0),
                    [this] { return woken_ || stopping_; });
     woken_ = false;
+  }
+  try {
+    LetGo();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "mail sender at its stop: %s\n", e.what());
   }
 }

@@ -5,9 +5,10 @@
 // and the time of the next are written to the database before the SMTP exchange begins,
 // so no failure (of the database, of curl, of the process) can make it try faster than
 // the back-off. A mail the server accepted whose "sent" cannot be written yet is kept in
-// memory and never sent again while the process lives; only a process that ends between
-// the server's acceptance and that record sends it again after restart, with the same
-// Message-ID.
+// memory and never sent again while the process lives; at a stop it is written before the
+// other claims are given up, and when it still cannot be, its claim is kept to its end.
+// Only a process that ends between the server's acceptance and that record, or whose
+// record fails until its claim ends, has the mail sent again, with the same Message-ID.
 #pragma once
 
 #include <condition_variable>
@@ -58,6 +59,9 @@ class MailSender {
   bool StopRequested();
   // Writes "sent" for the mails the server accepted whose record failed before.
   void RecordAccepted();
+  // At a stop: writes what the server accepted, then gives up the claims, but those on
+  // mails accepted whose "sent" still cannot be written.
+  void LetGo();
 
   MailStore& store_;
   const RetrySchedule schedule_;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <ctime>
 
-#include "api/base64_text.h"
-#include "api/status_text.h"
+#include "text/base64_text.h"
+#include "text/status_text.h"
 
 namespace {
 

@@ -97,6 +97,11 @@ CREATE TABLE sign_in_attempts (
   last BIGINT NOT NULL);
 CREATE INDEX sign_in_attempts_last ON sign_in_attempts (last);
 )sql"},
+    // 3: a machine signed out by a new password, by disabling or by the operator stays on
+    // file, so the account still knows it as one that has signed in with the password.
+    Step{R"sql(
+ALTER TABLE machines ADD COLUMN signed_in INTEGER NOT NULL DEFAULT 1;
+)sql"},
 };
 
 constexpr Query kReadVersion{"SELECT version FROM schema_version"};
