@@ -342,7 +342,8 @@ class HostileClients : public ServiceFixture {
     Settings settings = settings_;
     settings.insert(settings.end(), {{"TARN_PORT", std::to_string(servicePort)},
                                      {"TARN_DATABASE", database},
-                                     {"TARN_DATABASE_WAIT_SECONDS", "2"}});
+                                     {"TARN_DATABASE_WAIT_SECONDS", "2"},
+                                     {"TARN_METRICS_PORT", "0"}});  // the first service has that port
     ASSERT_EQ(0, RunTool({ADMIN_BINARY, "add", "me@x.cn"}, settings, kPassword + "\n").first);
     ServiceProcess service({SERVICE_BINARY}, servicePort, settings, LogPath());
     ASSERT_TRUE(service.Running());
