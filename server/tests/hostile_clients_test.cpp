@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -322,6 +323,14 @@ class HostileClients : public ServiceFixture {
     for (int round = 0; round < 3; ++round) AnsweredWithoutTheDatabase(port_, 200);  // reading needs no write lock
     for (int fd : waiting.fds) EXPECT_TRUE(StillOpen(fd)) << "the reminders wait for the lock all along";
     StopsInTimeAnsweringBusy(*service_, waiting);
+    // The log times each reminder from its first byte to its answer: the wait shows.
+    size_t waitedLong = 0;
+    std::istringstream log(FileText(LogPath()));
+    for (std::string line; std::getline(log, line);) {
+      if (line.find(" sendMsg ") == std::string::npos || line.find(kBusy) == std::string::npos) continue;
+      if (std::stod(line.substr(line.rfind(' ') + 1)) >= 1000) ++waitedLong;
+    }
+    EXPECT_EQ(3u, waitedLong) << FileText(LogPath());
     other->Exec("ROLLBACK");
     StartService();
   }
