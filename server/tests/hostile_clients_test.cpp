@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -323,6 +324,14 @@ class HostileClients : public ServiceFixture {
     for (int round = 0; round < 3; ++round) AnsweredWithoutTheDatabase(port_, 200);  // reading needs no write lock
     for (int fd : waiting.fds) EXPECT_TRUE(StillOpen(fd)) << "the reminders wait for the lock all along";
     StopsInTimeAnsweringBusy(*service_, waiting);
+    // The log times each reminder from its first byte to its answer: the wait shows.
+    size_t waitedLong = 0;
+    std::istringstream log(FileText(LogPath()));
+    for (std::string line; std::getline(log, line);) {
+      if (line.find(" sendMsg ") == std::string::npos || line.find(kBusy) == std::string::npos) continue;
+      if (std::stod(line.substr(line.rfind(' ') + 1)) >= 1000) ++waitedLong;
+    }
+    EXPECT_EQ(3u, waitedLong) << FileText(LogPath());
     other->Exec("ROLLBACK");
     StartService();
   }
@@ -343,7 +352,8 @@ class HostileClients : public ServiceFixture {
     Settings settings = settings_;
     settings.insert(settings.end(), {{"TARN_PORT", std::to_string(servicePort)},
                                      {"TARN_DATABASE", database},
-                                     {"TARN_DATABASE_WAIT_SECONDS", "2"}});
+                                     {"TARN_DATABASE_WAIT_SECONDS", "2"},
+                                     {"TARN_METRICS_PORT", "0"}});  // the first service has that port
     ASSERT_EQ(0, RunTool({ADMIN_BINARY, "add", "me@x.cn"}, settings, kPassword + "\n").first);
     ServiceProcess service({SERVICE_BINARY}, servicePort, settings, LogPath());
     ASSERT_TRUE(service.Running());
@@ -366,6 +376,14 @@ class HostileClients : public ServiceFixture {
     for (int fd : first.fds) EXPECT_EQ(kBusy, ReadReply(ReadUntilClosed(fd, 10)).info);
     EXPECT_LT(SecondsSince(start), 2 + 1.5) << "answered within the database wait of 2 s";
     EXPECT_TRUE(WaitUntil([&] { return ReadReply(RawGet(servicePort, "/healthz")).http == 503; }, 3));
+    // Monitoring is not blinded: /metrics comes within a second or so, without the gauges
+    // the database would give.
+    const auto scraped = Clock::now();
+    const ServiceReply metrics = ReadReply(RawGet(servicePort, "/metrics"));
+    EXPECT_LT(SecondsSince(scraped), 1 + 1);
+    EXPECT_EQ(200, metrics.http);
+    EXPECT_NE(std::string::npos, metrics.body.find("tarn_requests_total")) << metrics.body;
+    EXPECT_EQ(std::string::npos, metrics.body.find("tarn_mail_queue_length")) << metrics.body;
     const Sockets waiting = SendWaiting(servicePort, requests);
     AnsweredWithoutTheDatabase(servicePort, 503);  // meanwhile the service has read the waiting requests
     StopsInTimeAnsweringBusy(service, waiting);

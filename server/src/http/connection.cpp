@@ -28,6 +28,9 @@ using Clock = std::chrono::steady_clock;
 
 // What the first read of a connection may take; the program's whole request fits.
 constexpr size_t kFirstRead = 4096;
+// How long /metrics waits for the queue's gauges; without them by then it is answered
+// without them, so a database that stalls never blinds monitoring.
+constexpr std::chrono::seconds kMetricsDatabaseWait{1};
 
 // `run`'s reply, or the refusal for a failure: "busy" when the database did not answer in time.
 ApiReply ReplyOrRefusal(const char* what, const std::function<ApiReply()>& run) {
@@ -153,12 +156,13 @@ void Connection::Handle() {
     return Send(ReplyText(answer.httpStatus, answer.contentType, answer.body));
   }
   if (page == OperatorPage::kMetrics && MayReadMetrics(context_.metricsAccess, peer_, forwarded)) {
-    const bool queued = HandOverToDatabase([self = shared_from_this(), page](bool) {
+    auto render = [self = shared_from_this(), page](bool) {
       OperatorReply answer = AnswerOperatorPage(page, self->context_.metrics, self->context_.probes);
       return [self, answer = std::move(answer)] {
         self->Send(ReplyText(answer.httpStatus, answer.contentType, answer.body));
       };
-    });
+    };
+    const bool queued = HandOverToDatabase(context_.metricsWork, kMetricsDatabaseWait, std::move(render));
     if (!queued) Close();
     return;
   }
@@ -167,21 +171,23 @@ void Connection::Handle() {
   if (parser_.chunked()) return Answer(Refusal(reply_info::kMalformed), 400);
   if (action == RequestAction::kLogin) return HandOverSignIn(std::move(body), client_);
 
-  const bool queued = HandOverToDatabase([self = shared_from_this(), action, body = std::move(body)](bool inTime) {
+  auto serve = [self = shared_from_this(), action, body = std::move(body)](bool inTime) {
     const ApiReply reply = !inTime ? Refusal(reply_info::kBusy) : ReplyOrRefusal("request failed", [&] {
       return action == RequestAction::kGetInfo ? self->context_.api.GetInfo(body) : self->context_.api.SendMsg(body);
     });
     return [self, reply] { self->Answer(reply, 200); };
-  });
+  };
+  const bool queued = HandOverToDatabase(context_.databaseWork, context_.databaseWait, std::move(serve));
   if (!queued) Answer(Refusal(reply_info::kBusy), 200);
 }
 
-bool Connection::HandOverToDatabase(DatabaseWork work) {
+bool Connection::HandOverToDatabase(SignInRunner& runner, std::chrono::milliseconds wait, DatabaseWork work) {
   // The executor marks the connection's strand as having work outstanding, so the request
   // threads keep running until the answer has been posted back.
   auto executor = net::prefer(socket_.get_executor(), net::execution::outstanding_work.tracked);
-  const Clock::time_point deadline = Clock::now() + context_.databaseWait;
-  return context_.databaseWork.Submit([executor, deadline, work = std::move(work)] {
+  const Clock::time_point deadline = Clock::now() + wait;
+  SetDeadline(deadline + kReplyDeadline);  // the work answers by its deadline; the sweep only if it did not
+  return runner.Submit([executor, deadline, work = std::move(work)] {
     const WaitDeadline bounded(deadline);
     net::post(executor, work(Clock::now() < deadline));
   });
@@ -197,6 +203,7 @@ void Connection::HandOverSignIn(std::string body, std::string client) {
     delete text;
   });
   const Clock::time_point deadline = Clock::now() + context_.databaseWait;
+  SetDeadline(deadline + kReplyDeadline);
   const bool queued = context_.signIns.Submit([self = shared_from_this(), executor, form, client = std::move(client),
                                                deadline] {
     const WaitDeadline bounded(deadline);

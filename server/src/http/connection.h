@@ -29,7 +29,8 @@ class Connection;
 struct ConnectionContext {
   AccountApi& api;
   SignInRunner& signIns;
-  SignInRunner& databaseWork;  // the program's other requests and /metrics: anything that reads the database
+  SignInRunner& databaseWork;  // the program's other requests: anything that reads the database
+  SignInRunner& metricsWork;   // /metrics, which reads the queue's gauges, never behind the program's requests
   std::chrono::milliseconds databaseWait;  // how long a request may wait for the database in all
   OpenConnections<Connection>& open;
   const std::vector<std::string>& trustedProxies;
@@ -67,12 +68,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void OnRead(boost::beast::error_code error);
   void Handle();
   void HandOverSignIn(std::string body, std::string client);
-  // Runs `work` on a database thread, where waiting for the database holds up no other
-  // connection, with every wait bounded by the database wait from now; `work` is told
-  // whether it starts in time, and returns what to do back on this connection's strand.
-  // False when too many requests wait already.
+  // Runs `work` on a thread of `runner`, where waiting for the database holds up no other
+  // connection, with every wait bounded by `wait` from now; `work` is told whether it
+  // starts in time, and returns what to do back on this connection's strand. False when
+  // too many requests wait already.
   using DatabaseWork = std::function<std::function<void()>(bool inTime)>;
-  bool HandOverToDatabase(DatabaseWork work);
+  bool HandOverToDatabase(SignInRunner& runner, std::chrono::milliseconds wait, DatabaseWork work);
   void Answer(const ApiReply& reply, int httpStatus);
   void Send(std::string reply);
   void OnWritten(boost::beast::error_code error);

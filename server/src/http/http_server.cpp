@@ -46,12 +46,13 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetr
       signIns_(config.loginHashesAtOnce, static_cast<size_t>(config.loginHashesAtOnce) * 4),
       // One thread per connection of the pool: more would only wait for a connection.
       databaseWork_(databaseThreads, kDatabaseQueue, 0),
+      metricsWork_(1, 16, 0),
       probes_(std::move(probes)),
-      context_{api, signIns_, databaseWork_, std::chrono::seconds(config.databaseWaitSeconds), open_,
-               config.trustedProxies, metrics, probes_, true,
+      context_{api, signIns_, databaseWork_, metricsWork_, std::chrono::seconds(config.databaseWaitSeconds),
+               open_, config.trustedProxies, metrics, probes_, true,
                config.metricsPort == 0 ? MetricsAccess::kLocalOnly : MetricsAccess::kNobody},
-      metricsContext_{api, signIns_, databaseWork_, std::chrono::seconds(config.databaseWaitSeconds), open_,
-                      config.trustedProxies, metrics, probes_, false, MetricsAccess::kAnyone},
+      metricsContext_{api, signIns_, databaseWork_, metricsWork_, std::chrono::seconds(config.databaseWaitSeconds),
+                      open_, config.trustedProxies, metrics, probes_, false, MetricsAccess::kAnyone},
       io_(threads_),
       listener_(std::make_shared<Listener>(io_, limiter_, context_)),
       metricsListener_(config.metricsPort == 0 ? nullptr
@@ -61,6 +62,7 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetr
 HttpServer::~HttpServer() {
   // Queued jobs hold connections and work on the event loop: drop them while it exists.
   databaseWork_.Stop();
+  metricsWork_.Stop();
   signIns_.Stop();
 }
 
@@ -90,6 +92,7 @@ void HttpServer::Run() {
   io_.run();
   for (auto& thread : others) thread.join();
   databaseWork_.Stop();
+  metricsWork_.Stop();
   signIns_.Stop();
 }
 

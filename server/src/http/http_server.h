@@ -55,6 +55,7 @@ class HttpServer {
   OpenConnections<Connection> open_;
   SignInRunner signIns_;
   SignInRunner databaseWork_;  // the requests that use the database, at the normal priority
+  SignInRunner metricsWork_;   // /metrics, one at a time
   const DatabaseProbes probes_;
   ConnectionContext context_;
   ConnectionContext metricsContext_;  // the metrics port's, when it has one

@@ -7,6 +7,7 @@
 namespace {
 
 constexpr size_t kDefaultConnections = 4;
+constexpr std::chrono::seconds kStartWait{30};
 
 thread_local std::chrono::steady_clock::time_point threadDeadline = std::chrono::steady_clock::time_point::max();
 
@@ -39,7 +40,10 @@ Database::Database(const std::string& setting, int connections, std::chrono::mil
   // Every connection to an in-memory SQLite database would be a database of its own.
   const bool inMemory = setting == ":memory:" || setting.empty();
   size_ = inMemory ? 1 : connections > 0 ? static_cast<size_t>(connections) : kDefaultConnections;
-  idle_.push_back(OpenConnection(setting_, postgres_, Clock::now() + busyTime_));
+  // No request waits on a start: the first connection and the layout steps may take longer
+  // than a request's wait, as on a busy machine or a server that is just coming up.
+  const WaitDeadline starting(Clock::now() + kStartWait);
+  idle_.push_back(OpenConnection(setting_, postgres_, WorkDeadline()));
   opened_ = 1;
   UpgradeSchema(*this);
 }

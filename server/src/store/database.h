@@ -63,7 +63,6 @@ class Database {
   Engine Kind() const { return engine_; }
   size_t PoolSize() const { return size_; }
   const std::string& Setting() const { return setting_; }
-  const PostgresSettings& Postgres() const { return postgres_; }
 
   // Runs `work(SqlConnection&)` on a connection of the pool that no other thread uses
   // meanwhile. On DatabaseBusy the work is undone (an open transaction rolled back) and
