@@ -350,7 +350,9 @@ class HostileClients : public ServiceFixture {
     const std::string serverPort = ":" + std::to_string(postgres.Port()) + "/";
     database.replace(database.find(serverPort), serverPort.size(), ":" + std::to_string(relayPort) + "/");
     Settings settings = settings_;
+    // A second service beside the fixture's: ports of its own.
     settings.insert(settings.end(), {{"TARN_PORT", std::to_string(servicePort)},
+                                     {"TARN_METRICS_PORT", std::to_string(FreePort())},
                                      {"TARN_DATABASE", database},
                                      {"TARN_DATABASE_WAIT_SECONDS", "2"},
                                      {"TARN_METRICS_PORT", "0"}});  // the first service has that port
