@@ -97,7 +97,10 @@ std::vector<int64_t> ReadTimes(const std::string& text) {
 
 std::string WriteTimes(const std::vector<int64_t>& times) {
   std::string text;
-  for (int64_t time : times) text += (text.empty() ? "" : ",") + std::to_string(time);
+  for (int64_t time : times) {
+    if (!text.empty()) text += ',';
+    text += std::to_string(time);
+  }
   return text;
 }
 
