@@ -49,11 +49,14 @@ Connection::~Connection() { context_.open.Remove(this); }
 
 void Connection::Start() {
   SetDeadline(Clock::now() + kRequestDeadline);
-  context_.open.Add(shared_from_this());
   parser_.header_limit(kMaxHeaderBytes);
   parser_.body_limit(kMaxBodyBytes);
   http::async_read(socket_, buffer_, parser_,
                    [self = shared_from_this()](beast::error_code error, size_t) { self->OnRead(error); });
+  // Only now can a stop or the sweep reach the connection: this runs on the listener's
+  // strand, not the connection's, and a close from another thread must not meet the read
+  // being started.
+  context_.open.Add(shared_from_this());
 }
 
 void Connection::Stop(Clock::time_point deadline) {
