@@ -26,9 +26,14 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
-// The one place that knows how the service hands the header lines over.
+// The lines handed over as the connection does: one list, in order, joined with commas.
 std::string ClientBehind(const std::string& peer, const std::vector<std::string_view>& lines) {
-  return ClientAddress(peer, lines.empty() ? std::string_view() : lines.front(), kProxies);
+  std::string list;
+  for (const std::string_view line : lines) {
+    if (!list.empty()) list += ',';
+    list += line;
+  }
+  return ClientAddress(peer, list, kProxies);
 }
 
 }  // namespace

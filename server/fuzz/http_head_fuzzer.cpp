@@ -3,6 +3,7 @@
 // from it: the refusal for an unreadable request, the operator page, the program's action,
 // the client behind the proxies and the log line.
 #include <boost/asio/io_context.hpp>
+#include <boost/range/iterator_range.hpp>
 #include <boost/beast/_experimental/test/stream.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http/parser.hpp>
@@ -63,7 +64,11 @@ ReadOutcome Read(std::string_view bytes, size_t readSize) {
   const auto& request = parser.get();
   outcome.method = request.method_string();
   outcome.target = request.target();
-  outcome.forwardedFor = request["X-Forwarded-For"];
+  // Every X-Forwarded-For line, in order, as one list, as the connection hands them over.
+  for (const auto& field : boost::make_iterator_range(request.equal_range("X-Forwarded-For"))) {
+    if (!outcome.forwardedFor.empty()) outcome.forwardedFor += ',';
+    outcome.forwardedFor += field.value();
+  }
   outcome.forwarded = request.count("X-Forwarded-For") > 0 || request.count(http::field::forwarded) > 0;
   outcome.chunked = parser.chunked();
   outcome.body = request.body();

@@ -82,7 +82,6 @@ Connection::~Connection() { context_.open.Remove(this); }
 void Connection::Start() {
   firstByte_ = Clock::now();
   SetDeadline(firstByte_ + kRequestDeadline);
-  context_.open.Add(shared_from_this());
   parser_.header_limit(kMaxHeaderBytes);
   parser_.body_limit(kMaxBodyBytes);
   // The first bytes are read on their own, so that a request is timed from when it began
@@ -91,6 +90,10 @@ void Connection::Start() {
                                                                                    size_t read) {
     self->OnFirstBytes(error, read);
   });
+  // Only now can a stop or the sweep reach the connection: this runs on the listener's
+  // strand, not the connection's, and a close from another thread must not meet the read
+  // being started.
+  context_.open.Add(shared_from_this());
 }
 
 void Connection::OnFirstBytes(beast::error_code error, size_t read) {
