@@ -8,10 +8,12 @@
 #include <cctype>
 #include <climits>
 
+#include "api/base64_text.h"
 #include "api/form_reader.h"
 #include "api/gbk_text.h"
 #include "api/password_hash.h"
 #include "mail/reminder_mail.h"
+#include "mail/text_mail.h"
 #include "api/version_compare.h"
 
 namespace {
@@ -67,15 +69,6 @@ std::string AccountKey(const std::string& email) {
   return key;
 }
 
-std::string NewMessageId(const std::string& sender) {
-  unsigned char random[16];
-  randombytes_buf(random, sizeof random);
-  char hex[sizeof random * 2 + 1];
-  sodium_bin2hex(hex, sizeof hex, random, sizeof random);
-  const size_t at = sender.find('@');
-  return std::string(hex) + "@" + (at == std::string::npos ? "localhost" : sender.substr(at + 1));
-}
-
 }  // namespace
 
 ApiReply Refusal(const char* info, std::string username) { return ReplyWriter().Finish(0, info, std::move(username)); }
@@ -102,19 +95,13 @@ void AccountApi::ForgetQuietAttempts(int64_t now) {
   AttemptThrottle::ForgetQuiet(db_, now - std::max(kAccountWindowSeconds, kAddressWindowSeconds));
 }
 
-ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddress) {
-  const auto form = ReadForm(body, kLoginFields);
-  if (!form) return Refusal(reply_info::kMalformed);
-  const std::string& username = (*form)[0];
-  const std::string& machineId = (*form)[2];
-  if (username.empty() || !CommonFieldsValid(username, machineId, (*form)[3], (*form)[4])) {
-    return Refusal(reply_info::kMalformed, username);
-  }
-  const int64_t now = clock_();
+AccountApi::PasswordCheck AccountApi::CheckPassword(const std::string& username, std::string_view encodedPassword,
+                                                    const std::string& machineId, const std::string& clientAddress,
+                                                    int64_t now) {
   ForgetQuietAttempts(now);
   const auto throttled = [&] {
     if (metrics_) metrics_->CountSignInThrottled();
-    return Refusal(reply_info::kTooManyAttempts, username);
+    return PasswordCheck{PasswordCheck::kThrottled, std::nullopt};
   };
   // Every limit counts before the costly hash, so a flood is turned away cheaply. Each
   // attempt counts as a failure from the start (checked and counted in one step, so
@@ -125,7 +112,8 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
   const std::string pairKey = accountKey + '\n' + clientAddress;
   if (!pairFailures_.TryCount(pairKey, now)) return throttled();
   const auto account = accounts_.Find(username);
-  const auto lastSeen = account ? accounts_.MachineLastSeen(account->id, machineId) : std::nullopt;
+  const auto lastSeen =
+      account && !machineId.empty() ? accounts_.MachineLastSeen(account->id, machineId) : std::nullopt;
   const bool knownMachine = lastSeen && *lastSeen > now - MachineIdleSeconds();
   const bool accountCounted = accountFailures_.TryCount(accountKey, now);
   if (!accountCounted && !knownMachine) {
@@ -140,20 +128,45 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
   // The costly hash: the HTTP side runs sign-ins on low-priority threads of their own.
   bool verified = false;
   try {
-    verified = VerifyEncodedPassword((*form)[1], account ? account->passwordHash : std::string());
+    verified = VerifyEncodedPassword(encodedPassword, account ? account->passwordHash : std::string());
   } catch (...) {
     takeBack();
     throw;
   }
-  if (!verified) return Refusal(reply_info::kWrongPassword, username);
+  if (!verified) return PasswordCheck{PasswordCheck::kWrong, std::nullopt};
   takeBack();
   pairFailures_.Clear(pairKey);
+  return PasswordCheck{PasswordCheck::kRight, account};
+}
+
+AccountApi::PasswordCheck AccountApi::CheckWebPassword(const std::string& email, std::string_view password,
+                                                       const std::string& clientAddress) {
+  std::string encoded = Base64(password);
+  PasswordCheck check = CheckPassword(email, encoded, "", clientAddress, clock_());
+  sodium_memzero(encoded.data(), encoded.size());
+  return check;
+}
+
+ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddress) {
+  const auto form = ReadForm(body, kLoginFields);
+  if (!form) return Refusal(reply_info::kMalformed);
+  const std::string& username = (*form)[0];
+  const std::string& machineId = (*form)[2];
+  if (username.empty() || !CommonFieldsValid(username, machineId, (*form)[3], (*form)[4])) {
+    return Refusal(reply_info::kMalformed, username);
+  }
+  const int64_t now = clock_();
+  const PasswordCheck check = CheckPassword(username, (*form)[1], machineId, clientAddress, now);
+  if (check.outcome == PasswordCheck::kThrottled) return Refusal(reply_info::kTooManyAttempts, username);
+  if (check.outcome == PasswordCheck::kWrong) return Refusal(reply_info::kWrongPassword, username);
+  const auto& account = check.account;
   // Only the right password learns whether the account is usable.
   if (!account->enabled) return Refusal(reply_info::kDisabled, username);
   if (now >= account->serviceEnd) return Refusal(reply_info::kServiceEnded, username);
   if (!accounts_.RecordMachine(account->id, account->passwordHash, machineId, now, now - MachineIdleSeconds())) {
     return Refusal(reply_info::kWrongPassword, username);  // a new password or disabled meanwhile
   }
+  accounts_.NoteMachineVersion(account->id, machineId, (*form)[4]);
   return ReplyWriter()
       .Int("time", ClampToInt32(account->serviceStart))
       .Int("expire", ClampToInt32(account->serviceEnd))
@@ -219,7 +232,8 @@ ApiReply AccountApi::SendMsg(std::string_view body) {
   const std::string message = ComposeReminderMail(ReminderFacts{
       account->email, config_.smtp.sender, *templateId, *code, site, now, NewMessageId(config_.smtp.sender)});
   // Committed to the file before the answer: a mail the program was told about is never lost.
-  if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit)) {
+  if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit,
+                      ReminderSubject{site, *templateId, *code})) {
     return Refusal(reply_info::kTooManyMails, username);
   }
   if (metrics_) metrics_->CountMailQueued();

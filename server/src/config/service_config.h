@@ -32,7 +32,18 @@ struct ServiceConfig {
   int loginHashesAtOnce = 2;         // password checks running at the same time
   int machineIdleDays = 180;         // a machine unseen this long must sign in again
   int mailKeepDays = 30;             // sent and given-up mails are deleted this long after they were queued
+  // The web pages.
+  std::string publicUrl;             // where owners reach the pages ("https://accounts.example.com"); links in mails
+  std::string signUp = "closed";     // closed, open, or the mail domains whose addresses may sign up
+  int signUpDays = 30;               // days of service a new account gets
+  std::string downloadsDir;          // installers offered on the home page; none when empty
+  int webMailsPerAddress = 10;       // mails the pages send for one client address in 15 minutes
+  int webMailsPerRecipient = 3;      // mails the pages send to one address in 15 minutes
 };
+
+// The mail domains the sign_up setting opens sign-up to (lower case); empty when it is
+// "closed" or "open".
+std::vector<std::string> SignUpDomains(const std::string& signUp);
 
 // Applies one setting; false with `error` set for an unknown key or a bad value.
 bool ApplySetting(ServiceConfig& config, const std::string& key, const std::string& value, std::string& error);

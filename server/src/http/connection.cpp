@@ -13,6 +13,7 @@
 
 #include "http/client_address.h"
 #include "http/log_line.h"
+#include "http/program_routes.h"
 #include "http/request_limits.h"
 
 namespace net = boost::asio;
@@ -22,17 +23,6 @@ namespace http = beast::http;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The whole reply: the head, then the body.
-std::string ReplyText(int httpStatus, std::string_view contentType, std::string_view body) {
-  const char* reason = httpStatus == 200   ? "OK"
-                       : httpStatus == 404 ? "Not Found"
-                       : httpStatus == 503 ? "Service Unavailable"
-                                           : "Bad Request";
-  return "HTTP/1.1 " + std::to_string(httpStatus) + " " + reason + "\r\nContent-Type: " + std::string(contentType) +
-         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-         std::string(body);
-}
 
 // What to answer a request that could not be read, or nothing when the client is gone or
 // too slow (then there is no one to answer).
@@ -101,71 +91,72 @@ void Connection::OnRead(beast::error_code error) {
   const auto refusal = UnreadableRefusal(error);
   if (!refusal || stopDeadline_) return Close();
   inputLeft_ = true;
-  action_ = "unreadable";
-  Answer(Refusal(refusal->first), refusal->second);
+  Answer(ProgramReply("unreadable", Refusal(refusal->first), refusal->second));
 }
 
 void Connection::Handle() {
   auto& request = parser_.get();
-  const OperatorPage page = ReadOperatorPage(request.method_string(), request.target());
-  const bool forwarded = request.count("X-Forwarded-For") > 0 || request.count(http::field::forwarded) > 0;
-  RequestAction action = ReadRequestAction(request.method_string(), request.target());
-  if (!context_.programRequests) action = RequestAction::kUnknown;
-  requestAction_ = action;
-  action_ = action == RequestAction::kUnknown ? std::string(request.target()) : ActionName(action);
-  client_ = ClientAddress(peer_, request["X-Forwarded-For"], context_.trustedProxies);
-  std::string body = std::move(request.body());
+  WebRequest web;
+  web.method = std::string(request.method_string());
+  web.target = std::string(request.target());
+  const size_t question = web.target.find('?');
+  web.path = web.target.substr(0, question);
+  if (question != std::string::npos) web.query = web.target.substr(question + 1);
+  web.peer = peer_;
+  web.forwarded = request.count("X-Forwarded-For") > 0 || request.count(http::field::forwarded) > 0;
+  web.client = client_ = ClientAddress(peer_, request["X-Forwarded-For"], context_.trustedProxies);
+  web.chunked = parser_.chunked();
+  web.cookie = std::string(request[http::field::cookie]);
+  web.origin = std::string(request[http::field::origin]);
+  web.secFetchSite = std::string(request["Sec-Fetch-Site"]);
+  web.contentType = std::string(request[http::field::content_type]);
+  if (IsTrustedProxy(peer_, context_.trustedProxies)) web.forwardedProto = std::string(request["X-Forwarded-Proto"]);
+  web.body = std::move(request.body());
   WipeInput();
 
-  // The operator's pages are neither logged nor counted: a load balancer's and a scraper's
-  // polling would drown the program's requests.
-  if (page == OperatorPage::kHealth ||
-      (page == OperatorPage::kMetrics && MayReadMetrics(context_.metricsAccess, peer_, forwarded))) {
-    const OperatorReply answer = AnswerOperatorPage(page, context_.metrics, context_.probes);
-    return Send(ReplyText(answer.httpStatus, answer.contentType, answer.body));
-  }
-  if (action == RequestAction::kUnknown) return Answer(Refusal(reply_info::kUnknownRequest), 404);
-  // The program always says how long its form is; a chunked body is not the program talking.
-  if (parser_.chunked()) return Answer(Refusal(reply_info::kMalformed), 400);
-  if (action == RequestAction::kLogin) return HandOverSignIn(std::move(body), client_);
-
-  ApiReply reply;
+  const Route* route = context_.routes.Find(web.method, web.path);
+  if (!route) return Answer(UnknownRequest(web));
+  if (route->hashes && route->hashes(web)) return HandOverToHashing(*route, std::move(web));
+  WebReply reply;
   try {
-    reply = action == RequestAction::kGetInfo ? context_.api.GetInfo(body) : context_.api.SendMsg(body);
+    reply = route->handle(web);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "request failed: %s\n", EscapeLogField(e.what()).c_str());
-    reply = Refusal(reply_info::kServerError);
+    reply = ProgramReply(web.path, Refusal(reply_info::kServerError), 500);
   }
-  Answer(reply, 200);
+  Answer(reply);
 }
 
-void Connection::HandOverSignIn(std::string body, std::string client) {
+void Connection::HandOverToHashing(const Route& route, WebRequest request) {
   // The executor marks the connection's strand as having work outstanding, so the request
   // threads keep running until the answer has been posted back.
   auto executor = net::prefer(socket_.get_executor(), net::execution::outstanding_work.tracked);
-  // The form holds the password: wiped when the last copy goes, run or refused.
-  std::shared_ptr<std::string> form(new std::string(std::move(body)), [](std::string* text) {
-    sodium_memzero(text->data(), text->size());
-    delete text;
+  // The form holds a password: wiped when the last copy goes, run or refused.
+  std::shared_ptr<WebRequest> held(new WebRequest(std::move(request)), [](WebRequest* form) {
+    sodium_memzero(form->body.data(), form->body.size());
+    delete form;
   });
-  const bool queued = context_.signIns.Submit([self = shared_from_this(), executor, form, client = std::move(client)] {
-    ApiReply reply;
+  const bool queued = context_.signIns.Submit([self = shared_from_this(), executor, held, &route] {
+    WebReply reply;
     try {
-      reply = self->context_.api.Login(*form, client);
+      reply = route.handle(*held);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "sign-in failed: %s\n", EscapeLogField(e.what()).c_str());
-      reply = Refusal(reply_info::kServerError);
+      reply = ProgramReply(held->path, Refusal(reply_info::kServerError), 500);
     }
-    net::post(executor, [self, reply = std::move(reply)] { self->Answer(reply, 200); });
+    net::post(executor, [self, reply = std::move(reply)] { self->Answer(reply); });
   });
-  if (!queued) Answer(Refusal(reply_info::kBusy), 200);
+  if (!queued) Answer(route.busy(*held));
 }
 
-void Connection::Answer(const ApiReply& reply, int httpStatus) {
-  const std::chrono::duration<double> taken = Clock::now() - handled_;
-  WriteLogLine(RequestLogEntry{client_, action_, reply.username, reply.status, reply.info, taken.count() * 1000});
-  context_.metrics.CountRequest(ActionName(requestAction_), reply.status, taken.count());
-  Send(ReplyText(httpStatus, "application/json; charset=utf-8", reply.json));
+void Connection::Answer(const WebReply& reply) {
+  if (reply.log) {
+    const std::chrono::duration<double> taken = Clock::now() - handled_;
+    const WebLogFacts& facts = *reply.log;
+    WriteLogLine(RequestLogEntry{client_, facts.action, facts.username, facts.status, facts.info, taken.count() * 1000});
+    context_.metrics.CountRequest(facts.action, facts.status, taken.count());
+  }
+  Send(reply.Wire());
 }
 
 void Connection::Send(std::string reply) {

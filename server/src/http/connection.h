@@ -15,25 +15,21 @@
 #include <string>
 #include <vector>
 
-#include "api/account_api.h"
 #include "http/connection_limiter.h"
 #include "http/open_connections.h"
-#include "http/operator_pages.h"
-#include "http/request_action.h"
+#include "http/route_table.h"
 #include "http/sign_in_runner.h"
+#include "metrics/service_metrics.h"
 
 class Connection;
 
 // What every connection shares; outlives them all.
 struct ConnectionContext {
-  AccountApi& api;
+  const RouteTable& routes;  // the metrics port has only the operator's pages
   SignInRunner& signIns;
   OpenConnections<Connection>& open;
   const std::vector<std::string>& trustedProxies;
   ServiceMetrics& metrics;
-  const DatabaseProbes& probes;
-  bool programRequests;        // false on the metrics port: only the operator's pages there
-  MetricsAccess metricsAccess;
 };
 
 class Connection : public std::enable_shared_from_this<Connection> {
@@ -62,8 +58,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   void OnRead(boost::beast::error_code error);
   void Handle();
-  void HandOverSignIn(std::string body, std::string client);
-  void Answer(const ApiReply& reply, int httpStatus);
+  void HandOverToHashing(const Route& route, WebRequest request);
+  void Answer(const WebReply& reply);
   void Send(std::string reply);
   void OnWritten(boost::beast::error_code error);
   void Linger(size_t dropped);
@@ -79,8 +75,6 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::unique_ptr<char[]> drain_;  // for lingering after a refusal
   const std::string peer_;
   std::string client_;
-  std::string action_;  // for the log
-  RequestAction requestAction_ = RequestAction::kUnknown;  // for the metrics
   ConnectionLimiter::Slot slot_;
   ConnectionContext& context_;
   std::chrono::steady_clock::time_point handled_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "http/listener.h"
+#include "http/program_routes.h"
 #include "http/request_limits.h"
 
 namespace {
@@ -32,20 +33,26 @@ int RequestThreadCount(int configured) {
   return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes)
+HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes,
+                       std::vector<Route> pages)
     : config_(config),
       threads_(RequestThreadCount(config.threads)),
       maxConnections_(ConnectionCapWithin(static_cast<size_t>(config.maxConnections))),
       limiter_(maxConnections_, static_cast<size_t>(config.maxConnectionsPerAddress)),
       signIns_(config.loginHashesAtOnce, static_cast<size_t>(config.loginHashesAtOnce) * 4),
       probes_(std::move(probes)),
-      context_{api, signIns_, open_, config.trustedProxies, metrics, probes_, true,
-               config.metricsPort == 0 ? MetricsAccess::kLocalOnly : MetricsAccess::kNobody},
-      metricsContext_{api, signIns_, open_, config.trustedProxies, metrics, probes_, false, MetricsAccess::kAnyone},
+      context_{routes_, signIns_, open_, config.trustedProxies, metrics},
+      metricsContext_{metricsRoutes_, signIns_, open_, config.trustedProxies, metrics},
       io_(threads_),
       listener_(std::make_shared<Listener>(io_, limiter_, context_)),
       metricsListener_(config.metricsPort == 0 ? nullptr : std::make_shared<Listener>(io_, limiter_, metricsContext_)),
-      sweep_(io_) {}
+      sweep_(io_) {
+  AddProgramRoutes(routes_, api);
+  AddOperatorRoutes(routes_, metrics, probes_,
+                    config.metricsPort == 0 ? MetricsAccess::kLocalOnly : MetricsAccess::kNobody);
+  for (Route& page : pages) routes_.Add(std::move(page));
+  AddOperatorRoutes(metricsRoutes_, metrics, probes_, MetricsAccess::kAnyone);
+}
 
 HttpServer::~HttpServer() {
   // Queued sign-ins hold connections and work on the event loop: drop them while it exists.

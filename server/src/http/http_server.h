@@ -14,6 +14,7 @@
 #include "http/connection_limiter.h"
 #include "http/open_connections.h"
 #include "http/operator_pages.h"
+#include "http/route_table.h"
 #include "http/sign_in_runner.h"
 
 class Listener;
@@ -21,8 +22,9 @@ class Listener;
 class HttpServer {
  public:
   // `api`, `config` and `metrics` must outlive the server; `probes` serve the operator's
-  // pages.
-  HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes);
+  // pages; `pages` are the routes of the web pages, beside the program's requests.
+  HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes,
+             std::vector<Route> pages = {});
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -53,6 +55,8 @@ class HttpServer {
   OpenConnections<Connection> open_;
   SignInRunner signIns_;
   const DatabaseProbes probes_;
+  RouteTable routes_;
+  RouteTable metricsRoutes_;  // the metrics port's: the operator's pages only
   ConnectionContext context_;
   ConnectionContext metricsContext_;  // the metrics port's, when it has one
   boost::asio::io_context io_;

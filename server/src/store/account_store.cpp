@@ -7,6 +7,8 @@ constexpr Query kFind{
     "SELECT id, email, password_hash, enabled, service_start, service_end FROM accounts WHERE email = $1",
     "SELECT id, email, password_hash, enabled, service_start, service_end FROM accounts "
     "WHERE lower(email) = lower($1)"};
+constexpr Query kFindById{
+    "SELECT id, email, password_hash, enabled, service_start, service_end FROM accounts WHERE id = $1"};
 constexpr Query kList{"SELECT id, email, password_hash, enabled, service_start, service_end FROM accounts "
                       "ORDER BY lower(email), email"};
 constexpr Query kAdd{
@@ -23,7 +25,8 @@ constexpr Query kMachineSeen{
     "ON CONFLICT (account_id, machine_id) DO UPDATE SET last_seen = excluded.last_seen"};
 constexpr Query kMachineLastSeen{"SELECT last_seen FROM machines WHERE account_id = $1 AND machine_id = $2"};
 constexpr Query kTouchMachine{"UPDATE machines SET last_seen = $1 WHERE account_id = $2 AND machine_id = $3"};
-constexpr Query kMachines{"SELECT machine_id, first_seen, last_seen FROM machines WHERE account_id = $1 "
+constexpr Query kMachineVersion{"UPDATE machines SET version = $1 WHERE account_id = $2 AND machine_id = $3"};
+constexpr Query kMachines{"SELECT machine_id, first_seen, last_seen, version FROM machines WHERE account_id = $1 "
                           "ORDER BY last_seen DESC, machine_id"};
 constexpr Query kPostNotice{"INSERT INTO notices (text, posted) VALUES ($1, $2) RETURNING id"};
 constexpr Query kNewestNotice{"SELECT id, text, posted FROM notices ORDER BY id DESC LIMIT 1"};
@@ -58,6 +61,14 @@ std::optional<int> AccountStore::ChangeAccount(const std::string& email, Change 
 
 std::optional<Account> AccountStore::Find(const std::string& email) {
   return db_.WithConnection([&](SqlConnection& sql) { return FindIn(sql, email); });
+}
+
+std::optional<Account> AccountStore::FindById(int64_t id) {
+  return db_.WithConnection([&](SqlConnection& sql) -> std::optional<Account> {
+    const SqlResult found = sql(kFindById, id);
+    if (found.rows.empty()) return std::nullopt;
+    return ReadAccount(found.rows[0]);
+  });
 }
 
 std::vector<Account> AccountStore::List() {
@@ -114,6 +125,10 @@ std::optional<int64_t> AccountStore::MachineLastSeen(int64_t accountId, const st
   });
 }
 
+void AccountStore::NoteMachineVersion(int64_t accountId, const std::string& machineId, const std::string& version) {
+  db_.WithConnection([&](SqlConnection& sql) { sql(kMachineVersion, version, accountId, machineId); });
+}
+
 void AccountStore::TouchMachine(int64_t accountId, const std::string& machineId, int64_t now) {
   db_.WithConnection([&](SqlConnection& sql) { sql(kTouchMachine, now, accountId, machineId); });
 }
@@ -124,7 +139,7 @@ std::optional<std::vector<Machine>> AccountStore::Machines(const std::string& em
     if (!account) return std::nullopt;
     std::vector<Machine> machines;
     for (const SqlRow& row : sql(kMachines, account->id).rows) {
-      machines.push_back(Machine{row.Text(0), row.Int(1), row.Int(2)});
+      machines.push_back(Machine{row.Text(0), row.Int(1), row.Int(2), row.Text(3)});
     }
     return machines;
   });

@@ -23,6 +23,7 @@ struct Machine {
   std::string id;  // the program's machine identifier
   int64_t firstSeen = 0;
   int64_t lastSeen = 0;
+  std::string version;  // of the program, as it last said at sign-in
 };
 
 struct Notice {
@@ -36,6 +37,7 @@ class AccountStore {
   explicit AccountStore(Database& db);
 
   std::optional<Account> Find(const std::string& email);
+  std::optional<Account> FindById(int64_t id);
   std::vector<Account> List();
   // False when the address is taken.
   bool Add(const std::string& email, const std::string& passwordHash, int64_t serviceStart, int64_t serviceEnd);
@@ -53,6 +55,8 @@ class AccountStore {
                      int64_t forgetSeenBefore);
   // When the machine last signed in or was seen; nothing when it is not signed in.
   std::optional<int64_t> MachineLastSeen(int64_t accountId, const std::string& machineId);
+  // Notes the program version a signed-in machine runs.
+  void NoteMachineVersion(int64_t accountId, const std::string& machineId, const std::string& version);
   // Moves a signed-in machine's last sighting to `now`.
   void TouchMachine(int64_t accountId, const std::string& machineId, int64_t now);
   // For the operator: an account's machines, most recently seen first; nothing when no
