@@ -84,8 +84,10 @@ int main(int argc, char** argv) {
     Database db(config.database, 1);
     AccountStore accounts(db);
     MailStore mails(db);
+    WebTokenStore tokens(db);
     AdminContext context{accounts, mails, std::cout, std::cerr, static_cast<int64_t>(std::time(nullptr)),
-                         &ReadPassword, int64_t{config.machineIdleDays} * 86400};
+                         &ReadPassword, int64_t{config.machineIdleDays} * 86400, &tokens, config.publicUrl,
+                         config.smtp.sender};
     return RunAdminCommand(context, args);
   } catch (const std::exception& e) {
     std::cerr << e.what() << "\n";

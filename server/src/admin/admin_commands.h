@@ -8,6 +8,7 @@
 
 #include "store/account_store.h"
 #include "store/mail_store.h"
+#include "store/web_token_store.h"
 
 struct AdminContext {
   AccountStore& accounts;
@@ -18,6 +19,10 @@ struct AdminContext {
   // Reads a new password (from the terminal without echo, or one line of standard input).
   std::string (*readPassword)(const char* prompt);
   int64_t machineIdleSeconds = 180 * 86400;  // machines unseen this long are shown as expired
+  // For invitations: the links' store, the pages' address and the mails' sender.
+  WebTokenStore* tokens = nullptr;
+  std::string publicUrl;
+  std::string sender;
 };
 
 // Runs one command with its arguments; the process exit code.

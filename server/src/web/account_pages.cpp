@@ -1,6 +1,7 @@
 // Sign-in, sign-out and the account page with what it changes.
 #include <charconv>
 
+#include "api/account_address.h"
 #include "api/password_hash.h"
 #include "api/status_text.h"
 #include "mail/text_mail.h"
@@ -66,7 +67,7 @@ void SitePages::AddSignIn(std::vector<Route>& routes) {
                            const std::string& password = (*form)["password"];
                            PageData again = kit_.Frame("登录", visitor);
                            again.set("email", email);
-                           if (!IsAccountEmail(email) || password.empty() || password.size() > 512) {
+                           if (!IsPlainAddress(email) || password.empty() || password.size() > 512) {
                              again.set("error", reply_info::kWrongPassword);
                              return kit_.Page(PageTemplate::kSignIn, again, visitor, request);
                            }

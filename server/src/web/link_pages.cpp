@@ -1,5 +1,6 @@
 // Sign-up and its confirmation, invitations, and forgotten passwords: the pages that mail
 // a single-use link, and the pages the links open.
+#include "api/account_address.h"
 #include "api/password_hash.h"
 #include "web/page_security.h"
 #include "web/site_pages.h"
@@ -81,7 +82,7 @@ void SitePages::AddLinks(std::vector<Route>& routes) {
         if (!kit_.SignUpOpen()) {
           return kit_.Message("注册", "本服务暂不开放注册，账户由服务管理员开通。", "", visitor, request, 403);
         }
-        if (!IsAccountEmail(email)) {
+        if (!IsPlainAddress(email)) {
           again.set("error", "请填写正确的邮箱地址。");
           return kit_.Page(PageTemplate::kSignUp, again, visitor, request);
         }
@@ -127,7 +128,7 @@ void SitePages::AddLinks(std::vector<Route>& routes) {
                            const std::string& email = (*form)["email"];
                            PageData again = kit_.Frame("忘记密码", visitor);
                            again.set("email", email);
-                           if (!IsAccountEmail(email)) {
+                           if (!IsPlainAddress(email)) {
                              again.set("error", "请填写正确的邮箱地址。");
                              return kit_.Page(PageTemplate::kForgot, again, visitor, request);
                            }

@@ -40,8 +40,11 @@ std::string OriginOf(std::string_view url) {
 }
 
 bool FromOwnPages(const WebRequest& request, const std::string& ownOrigin) {
-  if (!request.secFetchSite.empty() && request.secFetchSite != "same-origin") return false;
-  return request.origin.empty() || request.origin == ownOrigin;
+  if (request.origin == ownOrigin) return request.secFetchSite.empty() || request.secFetchSite == "same-origin";
+  // Under "Referrer-Policy: no-referrer" a browser sends "Origin: null" even from the
+  // pages themselves; then only its Sec-Fetch-Site tells.
+  if (request.origin == "null") return request.secFetchSite == "same-origin";
+  return request.origin.empty() && (request.secFetchSite.empty() || request.secFetchSite == "same-origin");
 }
 
 std::string CookieValue(std::string_view header, std::string_view name) {

@@ -17,8 +17,9 @@ bool ServesPasswords(const WebRequest& request);
 std::string OriginOf(std::string_view url);
 
 // A form posted by the pages themselves: Sec-Fetch-Site, when sent, says same-origin, and
-// Origin, when sent, is the pages' own. A browser sends at least one of them with every
-// form; their absence is left to the CSRF token.
+// Origin, when sent, is the pages' own (or "null", which a browser sends for the pages'
+// own forms under no-referrer, and then only with Sec-Fetch-Site same-origin). A browser
+// sends at least one of them with every form; their absence is left to the CSRF token.
 bool FromOwnPages(const WebRequest& request, const std::string& ownOrigin);
 
 // The value of cookie `name` in a Cookie header; "" when absent.

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "api/gbk_text.h"
+#include "api/account_address.h"
 #include "web/page_security.h"
 
 namespace {
@@ -21,18 +22,6 @@ std::string SizeText(uint64_t bytes) {
 }
 
 }  // namespace
-
-bool IsAccountEmail(const std::string& email) {
-  const size_t at = email.find('@');
-  if (at == 0 || at == std::string::npos || email.find('@', at + 1) != std::string::npos) return false;
-  const std::string domain = email.substr(at + 1);
-  if (domain.find('.') == std::string::npos || domain.front() == '.' || domain.back() == '.') return false;
-  if (email.size() > 254 || Utf8Length(email) > 82) return false;
-  return std::none_of(email.begin(), email.end(), [](char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u <= 0x20 || u == 0x7F || std::string_view("<>()[]\\,;:\"").find(c) != std::string_view::npos;
-  });
-}
 
 bool IsNewPassword(const std::string& password) {
   const size_t length = Utf8Length(password);

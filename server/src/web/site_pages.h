@@ -13,9 +13,6 @@
 #include "web/link_mailer.h"
 #include "web/page_kit.h"
 
-// Well-formed addresses an account may have: one "@", a domain with a dot, no spaces,
-// controls or characters that mean something in a mail header; at most 82 characters.
-bool IsAccountEmail(const std::string& email);
 // A new password: 8 to 128 characters.
 bool IsNewPassword(const std::string& password);
 // Whether `email` may sign up under the sign_up setting.
