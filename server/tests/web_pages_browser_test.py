@@ -10,6 +10,7 @@ import base64
 import email
 import email.policy
 import glob
+import hashlib
 import http.client
 import json
 import os
@@ -96,6 +97,12 @@ class Rig:
         self.folder = tempfile.mkdtemp(prefix="web-pages-")
         self.smtp_port = free_port()
         self.maildir = self.folder + "/mail"
+        # Two published installers: the newer is listed first.
+        self.downloads = self.folder + "/downloads"
+        os.mkdir(self.downloads)
+        for name, size in (("tarn-setup-1.1.0.2.exe", 300000), ("tarn-setup-1.10.0.1.exe", 2500000)):
+            with open(os.path.join(self.downloads, name), "wb") as f:
+                f.write(os.urandom(size))
         self.processes = []
         self.start(["/usr/bin/python3", "-m",
                     "aiosmtpd", "-n", "-l", "127.0.0.1:%d" % self.smtp_port, "-c", "aiosmtpd.handlers.Mailbox",
@@ -110,7 +117,7 @@ class Rig:
         return {"TARN_PORT": str(port), "TARN_DATABASE": self.database, "TARN_SMTP_PORT": str(self.smtp_port),
                 "TARN_SMTP_SENDER": "monitor@service.test", "TARN_MAIL_RETRY_FIRST_SECONDS": "1",
                 "TARN_PUBLIC_URL": "http://127.0.0.1:%d" % port, "TARN_SIGN_UP": "open",
-                "TARN_SIGN_UP_DAYS": "30", "TARN_INFO_CACHE_SECONDS": "0"}
+                "TARN_SIGN_UP_DAYS": "30", "TARN_INFO_CACHE_SECONDS": "0", "TARN_DOWNLOADS_DIR": self.downloads}
 
     def start(self, argv, port, settings, log=None):
         env = dict(os.environ, **settings)
@@ -243,6 +250,16 @@ class BrowserPages(unittest.TestCase):
         result = rig.admin("invite", invited, "+365")
         self.assertEqual(0, result.returncode, result.stderr)
         self.open("/")
+        rows = [[cell.text for cell in row.find_elements(By.TAG_NAME, "td")]
+                for row in self.browser.find_elements(By.CSS_SELECTOR, "#downloads tbody tr")]
+        self.assertEqual(["tarn-setup-1.10.0.1.exe", "tarn-setup-1.1.0.2.exe"], [row[0] for row in rows])
+        with open(os.path.join(rig.downloads, rows[0][0]), "rb") as f:
+            published = f.read()
+        self.assertEqual(["1.10.0.1", "2.4 MB", hashlib.sha256(published).hexdigest()], rows[0][1:])
+        connection = http.client.HTTPConnection("127.0.0.1", rig.ports[0], timeout=10)
+        connection.request("GET", "/downloads/" + rows[0][0])
+        self.assertEqual(published, connection.getresponse().read())
+        connection.close()
         self.shoot("home")
 
         # Sign-up, and the link from the delivered mail.

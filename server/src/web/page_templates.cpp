@@ -34,7 +34,7 @@ constexpr const char* kHome = R"(<p class="lead">在电脑上运行网站监控�
 {{#hasDownloads}}<h2>下载程序</h2>
 <div class="scroll"><table id="downloads">
 <thead><tr><th>安装程序</th><th>版本</th><th>大小</th><th>SHA-256</th></tr></thead>
-<tbody>{{#downloads}}<tr><td><a href="/downloads/{{name}}">{{name}}</a></td><td>{{version}}</td><td>{{size}}</td><td class="hash">{{sha256}}</td></tr>
+<tbody>{{#downloads}}<tr><td><a href="/downloads/{{name}}">{{name}}</a></td><td>{{version}}</td><td class="nowrap">{{size}}</td><td class="hash">{{sha256}}</td></tr>
 {{/downloads}}</tbody></table></div>{{/hasDownloads}}
 )";
 
@@ -92,7 +92,7 @@ constexpr const char* kAccount = R"(<section>
 <h2>已登录的电脑</h2>
 {{#hasMachines}}<div class="scroll"><table id="machines">
 <thead><tr><th>电脑标识</th><th>首次登录</th><th>最近使用</th><th>程序版本</th><th></th></tr></thead>
-<tbody>{{#machines}}<tr class="machine"><td class="machine-id">{{id}}</td><td class="time">{{firstSeen}}</td><td class="time">{{lastSeen}}</td><td>{{version}}</td>
+<tbody>{{#machines}}<tr class="machine"><td class="machine-id">{{id}}</td><td class="nowrap">{{firstSeen}}</td><td class="nowrap">{{lastSeen}}</td><td>{{version}}</td>
 <td><form method="post" action="/account/machines/signout" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="machine" value="{{id}}"><button type="submit" class="small">退出此电脑</button></form></td></tr>
 {{/machines}}</tbody></table></div>
 <form method="post" action="/account/machines/signout-all"><input type="hidden" name="csrf" value="{{csrf}}"><button type="submit" class="secondary" id="signout-all">退出所有电脑</button></form>{{/hasMachines}}
@@ -102,7 +102,7 @@ constexpr const char* kAccount = R"(<section>
 <h2>提醒记录</h2>
 {{#hasReminders}}<div class="scroll"><table id="reminders">
 <thead><tr><th>网站</th><th>情况</th><th>状态码</th><th>接收时间</th><th>邮件</th><th>尝试</th></tr></thead>
-<tbody>{{#reminders}}<tr class="reminder"><td class="site">{{site}}</td><td>{{event}}</td><td>{{code}}</td><td class="time">{{accepted}}</td><td>{{delivery}}</td><td>{{attempts}}</td></tr>
+<tbody>{{#reminders}}<tr class="reminder"><td class="site">{{site}}</td><td>{{event}}</td><td>{{code}}</td><td class="nowrap">{{accepted}}</td><td>{{delivery}}</td><td>{{attempts}}</td></tr>
 {{/reminders}}</tbody></table></div>{{/hasReminders}}
 {{^hasReminders}}<p>{{#paged}}这一页没有记录。{{/paged}}{{^paged}}最近 {{keepDays}} 天没有提醒邮件。{{/paged}}</p>{{/hasReminders}}
 <p class="pager">{{#hasNewer}}<a href="/account?page={{newerPage}}" id="newer">← 较新</a>{{/hasNewer}} {{#hasOlder}}<a href="/account?page={{olderPage}}" id="older">较早 →</a>{{/hasOlder}}</p>
@@ -172,7 +172,7 @@ th,td{border:1px solid #d5dbe1;padding:6px 8px;text-align:left;vertical-align:to
 th{background:#eef1f4;white-space:nowrap}
 td.site,td.hash,td.machine-id{word-break:break-all}
 td.hash{font-family:monospace;font-size:13px}
-td.time{white-space:nowrap}
+td.nowrap{white-space:nowrap}
 .pager{display:flex;justify-content:space-between}
 @media (max-width:600px){main{padding:12px}h1{font-size:21px}th,td{padding:4px 6px;font-size:14px}}
 )";
