@@ -207,6 +207,9 @@ class BrowserPages(unittest.TestCase):
         cls.browser = webdriver.Chrome(service=webdriver.ChromeService("/usr/bin/chromedriver"), options=options) \
             if hasattr(webdriver, "ChromeService") else \
             webdriver.Chrome(service=webdriver.chrome.service.Service("/usr/bin/chromedriver"), options=options)
+        # A form's reply may take a while on a busy machine (a password hash): every look for
+        # an element waits for it to appear.
+        cls.browser.implicitly_wait(20)
         cls.shots = os.path.join(SHOTS, ENGINE)
         os.makedirs(cls.shots, exist_ok=True)
 

@@ -36,7 +36,9 @@ TEST(WebRules, FormsAreReadStrictly) {
   for (const Case& c : cases) {
     const auto form = WebForm::Read(c.text);
     ASSERT_EQ(c.valid, form.has_value()) << c.text;
-    if (form) EXPECT_EQ(c.email, (*form)["email"]) << c.text;
+    if (form) {
+      EXPECT_EQ(c.email, (*form)["email"]) << c.text;
+    }
   }
 }
 
@@ -97,7 +99,7 @@ TEST(WebRules, SignUpDomainsAndDownloads) {
 
   EXPECT_EQ("1.2.10", VersionInName("tarn-setup-1.2.10.exe"));
   EXPECT_EQ("", VersionInName("setup64.exe"));
-  std::vector<Download> list = {{"a-1.2.9.exe", "1.2.9"}, {"a-1.10.0.exe", "1.10.0"}, {"readme.txt", ""}};
+  std::vector<Download> list = {{"a-1.2.9.exe", "1.2.9", 0, ""}, {"a-1.10.0.exe", "1.10.0", 0, ""}, {"readme.txt", "", 0, ""}};
   SortNewestFirst(list);
   EXPECT_EQ("a-1.10.0.exe", list[0].name);
   EXPECT_EQ("a-1.2.9.exe", list[1].name);
@@ -123,7 +125,9 @@ TEST(WebRules, RoutesMatchMethodAndPath) {
                         Case{"GET", "/downloads/x.exe", "file"}, Case{"POST", "/downloads/x.exe", nullptr}}) {
     const Route* route = routes.Find(c.method, c.path);
     ASSERT_EQ(c.handler != nullptr, route != nullptr) << c.method << " " << c.path;
-    if (route) EXPECT_EQ(c.handler, route->handle(WebRequest{}).body);
+    if (route) {
+      EXPECT_EQ(c.handler, route->handle(WebRequest{}).body);
+    }
   }
 }
 

@@ -52,8 +52,9 @@ PageData PageKit::Frame(const std::string& title, const Visitor& visitor) const 
 void PageKit::Finish(WebReply& reply, const Visitor& visitor, const WebRequest& request, bool privatePage) const {
   AddPageHeaders(reply, privatePage);
   if (visitor.newCsrf) reply.headers.emplace_back("Set-Cookie", CookieHeader(CsrfCookie(), visitor.csrf, -1, secure_));
-  reply.log = WebLogFacts{request.method + " " + request.path, visitor.account ? visitor.account->email : "",
-                          reply.status, ""};
+  // The log shows a page by its path, a form by its method too ("POST:/signin").
+  reply.log = WebLogFacts{request.method == "GET" ? request.path : request.method + ":" + request.path,
+                          visitor.account ? visitor.account->email : "", reply.status, ""};
 }
 
 WebReply PageKit::Page(PageTemplate page, const PageData& data, const Visitor& visitor, const WebRequest& request,

@@ -2,6 +2,8 @@
 
 #include <sodium.h>
 
+#include "api/utf8_text.h"
+
 namespace {
 
 constexpr size_t kMaxFields = 16;
@@ -46,28 +48,8 @@ bool IsCleanUtf8(std::string_view text, bool lines) {
       ++i;
       continue;
     }
-    size_t length = 0;
-    uint32_t code = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-      length = 2, code = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      length = 3, code = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      length = 4, code = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
-    if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-        (length == 4 && (code < 0x10000 || code > 0x10FFFF))) {
-      return false;
-    }
+    const size_t length = Utf8SequenceLength(text.substr(i));
+    if (length == 0) return false;
     i += length;
   }
   return true;

@@ -25,6 +25,6 @@ class WebForm {
   std::vector<std::pair<std::string, std::string>> fields_;
 };
 
-// True when `text` is well-formed UTF-8 with no control characters (tab and newline aside
-// when `lines` is true).
+// True when `text` is well-formed UTF-8 with no control characters (C1 controls and the
+// line separators included; tab and newline aside when `lines` is true).
 bool IsCleanUtf8(std::string_view text, bool lines = false);
