@@ -259,4 +259,31 @@ TEST_F(HostilePages, SignUpReplyIsTheSameForAnExistingOwner) {
   EXPECT_EQ(1, Login("owner@example.test", kPassword).status);
 }
 
+TEST_F(HostilePages, ReminderHistoryIsPagedNewestFirst) {
+  AddAccount("owner@example.test");
+  ASSERT_EQ(1, Login("owner@example.test", kPassword).status);
+  for (int i = 1; i <= 21; ++i) {
+    ASSERT_EQ(1, Remind("owner@example.test", 1, 500, "http://site" + std::to_string(i) + ".test/").status) << i;
+  }
+  const std::string session = SignIn("owner@example.test") + "; csrf=" + kCsrf;
+  const auto rows = [](const std::string& page) {
+    size_t count = 0;
+    for (size_t at = page.find("class=\"reminder\""); at != std::string::npos;
+         at = page.find("class=\"reminder\"", at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  const std::string first = Get("/account", session).body;
+  EXPECT_EQ(20u, rows(first));
+  EXPECT_LT(first.find("site21.test"), first.find("site20.test"));
+  EXPECT_NE(std::string::npos, first.find("href=\"/account?page=2\""));
+  const std::string second = Get("/account?page=2", session).body;
+  EXPECT_EQ(1u, rows(second));
+  EXPECT_NE(std::string::npos, second.find("site1.test"));
+  EXPECT_NE(std::string::npos, second.find("href=\"/account?page=1\""));
+  // A page number that is not one shows the first page.
+  EXPECT_EQ(20u, rows(Get("/account?page=-1%00", session).body));
+}
+
 }  // namespace
