@@ -90,9 +90,9 @@ constexpr const char* kAccount = R"(<section>
 </section>
 <section>
 <h2>已登录的电脑</h2>
-{{#hasMachines}}<div class="scroll"><table id="machines">
+{{#hasMachines}}<div class="scroll"><table id="machines" class="cards">
 <thead><tr><th>电脑标识</th><th>首次登录</th><th>最近使用</th><th>程序版本</th><th></th></tr></thead>
-<tbody>{{#machines}}<tr class="machine"><td class="machine-id">{{id}}</td><td class="nowrap">{{firstSeen}}</td><td class="nowrap">{{lastSeen}}</td><td>{{version}}</td>
+<tbody>{{#machines}}<tr class="machine"><td class="machine-id" data-label="电脑标识">{{id}}</td><td class="nowrap" data-label="首次登录">{{firstSeen}}</td><td class="nowrap" data-label="最近使用">{{lastSeen}}</td><td data-label="程序版本">{{version}}</td>
 <td><form method="post" action="/account/machines/signout" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="machine" value="{{id}}"><button type="submit" class="small">退出此电脑</button></form></td></tr>
 {{/machines}}</tbody></table></div>
 <form method="post" action="/account/machines/signout-all"><input type="hidden" name="csrf" value="{{csrf}}"><button type="submit" class="secondary" id="signout-all">退出所有电脑</button></form>{{/hasMachines}}
@@ -100,9 +100,9 @@ constexpr const char* kAccount = R"(<section>
 </section>
 <section>
 <h2>提醒记录</h2>
-{{#hasReminders}}<div class="scroll"><table id="reminders">
+{{#hasReminders}}<div class="scroll"><table id="reminders" class="cards">
 <thead><tr><th>网站</th><th>情况</th><th>状态码</th><th>接收时间</th><th>邮件</th><th>尝试</th></tr></thead>
-<tbody>{{#reminders}}<tr class="reminder"><td class="site">{{site}}</td><td>{{event}}</td><td>{{code}}</td><td class="nowrap">{{accepted}}</td><td>{{delivery}}</td><td>{{attempts}}</td></tr>
+<tbody>{{#reminders}}<tr class="reminder"><td class="site" data-label="网站">{{site}}</td><td data-label="情况">{{event}}</td><td data-label="状态码">{{code}}</td><td class="nowrap" data-label="接收时间">{{accepted}}</td><td data-label="邮件">{{delivery}}</td><td data-label="尝试">{{attempts}}</td></tr>
 {{/reminders}}</tbody></table></div>{{/hasReminders}}
 {{^hasReminders}}<p>{{#paged}}这一页没有记录。{{/paged}}{{^paged}}最近 {{keepDays}} 天没有提醒邮件。{{/paged}}</p>{{/hasReminders}}
 <p class="pager">{{#hasNewer}}<a href="/account?page={{newerPage}}" id="newer">← 较新</a>{{/hasNewer}} {{#hasOlder}}<a href="/account?page={{olderPage}}" id="older">较早 →</a>{{/hasOlder}}</p>
@@ -174,7 +174,12 @@ td.site,td.hash,td.machine-id{word-break:break-all}
 td.hash{font-family:monospace;font-size:13px}
 td.nowrap{white-space:nowrap}
 .pager{display:flex;justify-content:space-between}
-@media (max-width:600px){main{padding:12px}h1{font-size:21px}th,td{padding:4px 6px;font-size:14px}}
+@media (max-width:600px){main{padding:12px}h1{font-size:21px}th,td{padding:4px 6px;font-size:14px}
+table.cards thead{display:none}
+table.cards,table.cards tbody,table.cards tr,table.cards td{display:block;width:100%}
+table.cards tr{border:1px solid #d5dbe1;border-radius:4px;margin-bottom:8px;background:#fff}
+table.cards td{border:0;border-bottom:1px solid #eef1f4}
+table.cards td[data-label]::before{content:attr(data-label) "：";color:#52606d}}
 )";
   return css;
 }
