@@ -21,8 +21,8 @@ struct AdminContext {
   int64_t machineIdleSeconds = 180 * 86400;  // machines unseen this long are shown as expired
   // For invitations: the links' store, the pages' address and the mails' sender.
   WebTokenStore* tokens = nullptr;
-  std::string publicUrl;
-  std::string sender;
+  std::string publicUrl{};
+  std::string sender{};
 };
 
 // Runs one command with its arguments; the process exit code.
