@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/shell/app_module.h"
+#include "win/app_module.h"
 #include "app/main_window/main_dlg.h"
 #include "app/main_window/run_log_view.h"
-#include "app/shell/message_loop.h"
+#include "win/message_loop.h"
 #include "build_config.h"
 #include "local_http_server.h"
 #include "process_measures.h"

@@ -14,7 +14,7 @@
 #include "flags/process_flags.h"
 #include "monitor/site_check_thread.h"
 #include "monitor/site_entry.h"
-#include "app/main_window/worker_waiter.h"
+#include "app/run/worker_waiter.h"
 #include "message_window.h"
 #include "stopwatch.h"
 #include "win/unique_handle.h"

@@ -9,10 +9,19 @@ function(tarn_add_installer target)
   endif()
   set(script ${CMAKE_SOURCE_DIR}/installer/setup.nsi)
   set(icon ${CMAKE_SOURCE_DIR}/src/res/app.ico)
+  # The title, the maker and the copyright line as the program has them, in a file (UTF-8,
+  # like the script) rather than on the command line, where the locale would decide.
+  set(texts ${CMAKE_BINARY_DIR}/generated/product_texts.nsh)
+  file(CONFIGURE OUTPUT ${texts} CONTENT [[
+!define PRODUCT_NAME "${TARN_PRODUCT_TITLE}"
+!define COMPANY_NAME "${TARN_COMPANY_NAME}"
+!define COPYRIGHT "${TARN_COPYRIGHT}"
+]])
   add_custom_command(OUTPUT ${I_OUTPUT}
     COMMAND ${TARN_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}
-            -DPROGRAM_EXE=$<TARGET_FILE:${I_PROGRAM}> -DICON_FILE=${icon} -DOUTFILE=${I_OUTPUT} ${script}
-    DEPENDS ${I_PROGRAM} ${script} ${icon}
+            -DPRODUCT_TEXTS=${texts} -DPROGRAM_EXE=$<TARGET_FILE:${I_PROGRAM}> -DICON_FILE=${icon}
+            -DOUTFILE=${I_OUTPUT} ${script}
+    DEPENDS ${I_PROGRAM} ${script} ${icon} ${texts}
     COMMENT "Building the installer ${I_OUTPUT}"
     VERBATIM)
   if(I_ALL)

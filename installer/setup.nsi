@@ -3,12 +3,14 @@
 ; desktop shortcut and an uninstaller that the system lists under the current user.
 ; Uninstalling keeps the user's data folder unless its box is ticked.
 ;
-;   makensis -INPUTCHARSET UTF8 -DVERSION=1.2.3.4 -DPROGRAM_EXE=<program> -DICON_FILE=<ico>
-;            -DOUTFILE=<setup.exe> setup.nsi
+;   makensis -INPUTCHARSET UTF8 -DVERSION=1.2.3.4 -DPRODUCT_TEXTS=<texts.nsh> -DPROGRAM_EXE=<program>
+;            -DICON_FILE=<ico> -DOUTFILE=<setup.exe> setup.nsi
+; PRODUCT_TEXTS defines PRODUCT_NAME, COMPANY_NAME and COPYRIGHT; the build writes it from the
+; program's own texts (src/text/product_texts.h).
 ; Silent install and uninstall: setup.exe /S, uninstall.exe /S.
 
-!ifndef VERSION | PROGRAM_EXE | ICON_FILE | OUTFILE
-  !error "VERSION, PROGRAM_EXE, ICON_FILE and OUTFILE must be defined"
+!ifndef VERSION | PRODUCT_TEXTS | PROGRAM_EXE | ICON_FILE | OUTFILE
+  !error "VERSION, PRODUCT_TEXTS, PROGRAM_EXE, ICON_FILE and OUTFILE must be defined"
 !endif
 
 ; A 64-bit installer: the program is 64-bit, and so are the systems it runs on.
@@ -16,8 +18,7 @@ Target amd64-unicode
 Unicode true
 SetCompressor /SOLID lzma
 
-!define PRODUCT_NAME "禾岚网站监控"
-!define COMPANY_NAME "禾岚软件"
+!include /CHARSET=UTF8 "${PRODUCT_TEXTS}"
 !define PROGRAM_FILE "TarnSiteMonitor.exe"
 !define DATA_FOLDER "TarnSiteMonitor"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\TarnSiteMonitor"
@@ -37,7 +38,7 @@ VIAddVersionKey /LANG=2052 "CompanyName" "${COMPANY_NAME}"
 VIAddVersionKey /LANG=2052 "FileDescription" "${PRODUCT_NAME} 安装程序"
 VIAddVersionKey /LANG=2052 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=2052 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=2052 "LegalCopyright" "版权所有 (C) 2026 禾岚软件"
+VIAddVersionKey /LANG=2052 "LegalCopyright" "${COPYRIGHT}"
 
 !include "MUI2.nsh"
 

@@ -15,9 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "api/account_api.h"
 #include "store/account_store.h"
 #include "admin/admin_commands.h"
+#include "admin/channel_commands.h"
+#include "channels/channel_setup.h"
 #include "admin/copy_installation.h"
+#include "store/channel_store.h"
 #include "store/database.h"
 #include "store/mail_store.h"
 #include "api/password_hash.h"
@@ -74,6 +78,7 @@ int main(int argc, char** argv) {
     std::cerr << error << "\n";
     return 2;
   }
+  UseServiceTimeZone(config);
   if (!InitPasswordHashing()) {
     std::cerr << "cannot initialise libsodium\n";
     return 1;
@@ -85,9 +90,15 @@ int main(int argc, char** argv) {
     AccountStore accounts(db);
     MailStore mails(db);
     WebTokenStore tokens(db);
+    ChannelStore channels(db);
+    ChannelCommandContext channelContext{accounts, channels, std::cout, std::cerr,
+                                         static_cast<int64_t>(std::time(nullptr)) * 1000,
+                                         &ReadPassword, EndpointsFrom(config), PosterFrom(config)};
+    if (const auto code = RunChannelCommand(channelContext, args)) return *code;
     AdminContext context{accounts, mails, std::cout, std::cerr, static_cast<int64_t>(std::time(nullptr)),
-                         &ReadPassword, int64_t{config.machineIdleDays} * 86400, &tokens, config.publicUrl,
-                         config.smtp.sender};
+                         &ReadPassword, int64_t{config.machineIdleDays} * 86400,
+                         [&db](const std::string& email) { AccountApi::ClearAccountWideFailures(db, email); },
+                         &tokens, config.publicUrl, config.smtp.sender};
     return RunAdminCommand(context, args);
   } catch (const std::exception& e) {
     std::cerr << e.what() << "\n";

@@ -12,12 +12,17 @@
 #include <ctime>
 #include <pthread.h>
 #include <unistd.h>
+#include <chrono>
 #include <thread>
 
 #include "api/account_api.h"
+#include "channels/channel_setup.h"
 #include "store/account_store.h"
+#include "store/channel_store.h"
 #include "store/database.h"
+#include "store/database_health.h"
 #include "http/http_server.h"
+#include "http/request_limits.h"
 #include "mail/mail_sender.h"
 #include "metrics/service_metrics.h"
 #include "store/mail_store.h"
@@ -39,6 +44,16 @@ void RaiseDescriptorLimit() {
   }
 }
 
+PostgresSettings PostgresSettingsOf(const ServiceConfig& config) {
+  PostgresSettings settings;
+  settings.keepaliveSeconds = config.postgresKeepaliveSeconds;
+  settings.userTimeoutSeconds = config.postgresUserTimeoutSeconds;
+  settings.statementTimeoutSeconds = config.postgresStatementTimeoutSeconds;
+  settings.lockTimeoutSeconds = config.postgresLockTimeoutSeconds;
+  settings.answerWait = std::chrono::seconds(config.databaseWaitSeconds);
+  return settings;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +73,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   RaiseDescriptorLimit();
+  UseServiceTimeZone(config);
   if (!InitPasswordHashing() || curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
     std::fprintf(stderr, "cannot initialise libsodium or libcurl\n");
     return 1;
@@ -72,7 +88,10 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   try {
-    Database db(config.database, config.databaseConnections);
+    const PostgresSettings postgres = PostgresSettingsOf(config);
+    Database db(config.database, config.databaseConnections, std::chrono::seconds(config.databaseWaitSeconds),
+                postgres);
+    DatabaseHealth health(config.database, postgres);
     AccountStore accounts(db);
     MailStore mails(db);
     ServiceMetrics metrics;
@@ -81,10 +100,25 @@ int main(int argc, char** argv) {
       return SendMail(config.smtp, recipient, message);
     }, clock, int64_t{config.mailKeepDays} * 86400, config.mailLeaseSeconds, &metrics);
     sender.Start();
-    AccountApi api(db, accounts, mails, config, clock, [&sender] { sender.Wake(); }, &metrics);
+    ChannelStore channels(db);
+    ChannelSender channelSender(
+        channels,
+        ChannelSenderOptions{config.retry, config.mailLeaseSeconds, int64_t{config.mailKeepDays} * 86400,
+                             EndpointsFrom(config), config.smtp.sender, [&sender] { sender.Wake(); }},
+        PosterFrom(config),
+        [] {
+          return std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::system_clock::now().time_since_epoch()).count();
+        },
+        &metrics.Channels());
+    channelSender.Start();
+    AccountApi api(db, accounts, mails, config, clock, [&sender, &channelSender] {
+      sender.Wake();
+      channelSender.Wake();
+    }, &metrics, &channels);
 
     // What /healthz and /metrics ask the database.
-    DatabaseProbes probes{[&db] { return db.Answers(); },
+    DatabaseProbes probes{[&health] { return health.Healthy(); },
                           [&mails] { return mails.QueueFacts(static_cast<int64_t>(std::time(nullptr))); }};
     // The web pages need public_url for the links they mail; without it only the program's
     // requests and the operator's pages are served, as before.
@@ -95,16 +129,23 @@ int main(int argc, char** argv) {
       pages = std::make_unique<SitePages>(
           PageServices{config, db, api, accounts, mails, sessions, tokens, clock, [&sender] { sender.Wake(); }});
     }
-    HttpServer server(api, config, metrics, std::move(probes), pages ? pages->Routes() : std::vector<Route>{});
+    HttpServer server(api, config, metrics, std::move(probes), static_cast<int>(db.PoolSize()),
+                      pages ? pages->Routes() : std::vector<Route>{});
     if (!server.Listen(error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
     // A stop ends the mail sender between two mails while the server lets its requests finish.
-    std::thread stopper([&server, &sender, signals] {
+    // Whatever the database does, every wait for it ends a little before the requests' grace
+    // does, so that a request still waiting is answered "busy" within it and the process
+    // ends in time.
+    std::thread stopper([&server, &sender, &channelSender, &db, &health, signals] {
       int received = 0;
       sigwait(&signals, &received);
+      db.CutWaitsAt(std::chrono::steady_clock::now() + kStopGrace - std::chrono::milliseconds(500));
+      health.Stop();
       sender.Stop();
+      channelSender.Stop();
       server.Stop();
     });
     std::fprintf(stderr, "listening on %s:%d (%d request threads, at most %zu connections), database %s, "

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <sstream>
+#include <thread>
 
 #include "admin/admin_commands.h"
 #include "store/database.h"
@@ -30,7 +32,9 @@ TEST(AdminCommands, LooksAfterMachinesAndChecksWhatItStores) {
   MailStore mails(db);
   std::ostringstream out;
   std::ostringstream err;
-  AdminContext c{accounts, mails, out, err, kNow, [](const char*) { return std::string("密码ab"); }, 180 * kDay};
+  std::vector<std::string> passwordChanged;
+  AdminContext c{accounts, mails, out, err, kNow, [](const char*) { return std::string("密码ab"); }, 180 * kDay,
+                 [&](const std::string& email) { passwordChanged.push_back(email); }};
   ASSERT_EQ(0, RunAdminCommand(c, {"add", "me@x.cn"}));
   const auto signIn = [&](const std::string& machine, int64_t when) {
     const Account account = *accounts.Find("me@x.cn");
@@ -74,5 +78,49 @@ TEST(AdminCommands, LooksAfterMachinesAndChecksWhatItStores) {
     for (const std::string& text : step.printed) EXPECT_NE(std::string::npos, out.str().find(text)) << out.str();
   }
   EXPECT_TRUE(accounts.Machines("me@x.cn")->empty());
+  // Signed out, the machines stay known to the account; only the one unseen too long is gone.
+  const int64_t id = accounts.Find("me@x.cn")->id;
+  EXPECT_EQ(kNow, accounts.KnownMachineLastSeen(id, "PC-A"));
+  EXPECT_EQ(kNow, accounts.KnownMachineLastSeen(id, "PC-B"));
+  EXPECT_EQ(std::vector<std::string>{"me@x.cn"}, passwordChanged) << "the sign-in counts are cleared after passwd";
   EXPECT_EQ("服务器" + std::string(256, 'a'), accounts.NewestNotice()->text);
+}
+
+// A new password given while a sign-in records its machine: the sign-in waits for it and is
+// refused, or the new password signs the machine out; never a machine signed in with the old
+// password after the new one. The new password's transaction is held open on a connection
+// of its own.
+TEST(AdminCommands, ANewPasswordAndASignInUnderWayTakeTurns) {
+  TestFolder folder;
+  const std::string setting = TestDatabase(folder);
+  Database db(setting);
+  AccountStore accounts(db);
+  ASSERT_TRUE(accounts.Add("me@x.cn", "old hash", kNow, kNow + 365 * kDay));
+  const Account account = *accounts.Find("me@x.cn");
+
+  const auto passwd = OpenConnection(setting);
+  passwd->Begin();
+  static constexpr Query kNewPassword{"UPDATE accounts SET password_hash = 'new hash' WHERE id = $1"};
+  static constexpr Query kSignOut{"UPDATE machines SET signed_in = 0 WHERE account_id = $1"};
+  (*passwd)(kNewPassword, account.id);
+  (*passwd)(kSignOut, account.id);
+  std::atomic<int> recorded{-1};
+  std::thread signIn([&] {
+    try {
+      recorded = accounts.RecordMachine(account.id, "old hash", "PC-A", kNow, 0) ? 1 : 0;
+    } catch (const std::exception&) {
+      recorded = 2;
+    }
+  });
+  if (TestingPostgres()) {
+    // The sign-in waits for the account's row while the new password is not committed.
+    static constexpr Query kWaiting{"SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'"};
+    const auto watcher = OpenConnection(setting);
+    EXPECT_TRUE(WaitUntil([&] { return (*watcher)(kWaiting).rows.at(0).Int(0) > 0; }, 10)) << "no wait for the row";
+  }
+  EXPECT_EQ(-1, recorded.load()) << "recorded before the new password was committed";
+  passwd->Exec("COMMIT");
+  signIn.join();
+  EXPECT_EQ(0, recorded.load());
+  EXPECT_FALSE(accounts.MachineLastSeen(account.id, "PC-A").has_value());
 }

@@ -11,9 +11,13 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <functional>
+#include <utility>
+#include <vector>
 #include <span>
 
+#include "postgres_server.h"
 #include "service_fixture.h"
 #include "store/sqlite_connection.h"
 #include "store/database.h"
@@ -23,6 +27,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const char* const kNotSignedIn = "未登录或服务已到期";
 const char* const kNotMarkedSent = "not yet recorded as sent";
+const char* const kBusy = "服务器繁忙，请稍后再试";
+const char* const kTooManyAttempts = "尝试次数过多，请稍后再试";
+const char* const kWrongPassword = "用户名或密码错误";
+// The reverse proxy the service trusts.
+const char* const kProxy = "127.0.0.200";
+// The service's connection cap in these tests: above the crowd, and within reach.
+constexpr int kConnectionCap = 1100;
 
 // Closes the sockets it holds.
 struct Sockets {
@@ -52,6 +63,8 @@ long PeakMemoryKb(pid_t pid) {
 // The address of the n-th other client: 127.0.0.2, 127.0.0.3, ...
 std::string OtherClient(int n) { return "127.0.0." + std::to_string(2 + n); }
 
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
 std::string Post(const std::string& action, const std::string& headers, const std::string& body) {
   return "POST /index.php?g=Api&m=Client&a=" + action + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" + headers +
          "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -66,6 +79,9 @@ class HostileClients : public ServiceFixture {
     setrlimit(RLIMIT_NOFILE, &limit);
     settings_.push_back({"TARN_LOGIN_FAILURES_PER_ACCOUNT", "3"});
     settings_.push_back({"TARN_LOGIN_FAILURES_ACCOUNT_WIDE", "5"});
+    settings_.push_back({"TARN_TRUST_PROXY", kProxy});
+    settings_.push_back({"TARN_MAX_CONNECTIONS", std::to_string(kConnectionCap)});
+    settings_.push_back({"TARN_METRICS_PORT", std::to_string(metricsPort_)});
     AddAccount("me@x.cn");
     StartSink();
     StartService();
@@ -154,6 +170,66 @@ class HostileClients : public ServiceFixture {
     }
   }
 
+  // Behind the trusted proxy, a client writes an X-Forwarded-For line of its own, a new
+  // made-up address each time, and the proxy adds its own line rather than extend the
+  // client's: the proxy's line names the client, whose guesses are counted together.
+  void TwoForwardedForLines() {
+    AddAccount("proxied@x.cn");
+    for (int i = 0; i < 7; ++i) {
+      const std::string body = LoginBody("proxied@x.cn", "guess" + std::to_string(i), "PC");
+      std::string request = ProgramRequest(port_, "login", body);
+      request.insert(request.find("\r\n") + 2, "X-Forwarded-For: 10.9.8." + std::to_string(i) +
+                                                     "\r\nX-Forwarded-For: 198.51.100.7\r\n");
+      EXPECT_EQ(i < 3 ? kWrongPassword : kTooManyAttempts, ReadReply(RawExchange(port_, request, kProxy)).info) << i;
+    }
+    const std::string log = FileText(LogPath());
+    EXPECT_EQ(7u, Occurrences(log, " 198.51.100.7 login [proxied@x.cn]")) << log;
+    EXPECT_EQ(0u, Occurrences(log, "10.9.8.")) << "an address the client made up is never believed";
+  }
+
+  // 35 guesses from other addresses hit the account-wide ceiling; the operator gives a new
+  // password, which signs the owner's machine out; the owner signs in with it on that machine
+  // and on one new to the account.
+  void OwnerAfterGuessesAndNewPassword() {
+    AddAccount("boss@x.cn");
+    ASSERT_EQ("登录成功", Login("boss@x.cn", kPassword, "BOSS-PC").info);
+    int refused = 0;
+    for (int i = 0; i < 35; ++i) {
+      refused += Login("boss@x.cn", "guess" + std::to_string(i), "GUESSER", OtherClient(60 + i / 3)).info ==
+                 kTooManyAttempts;
+    }
+    EXPECT_EQ(30, refused) << "past the ceiling of 5";
+    const std::string newPassword = "新密码cd";
+    ASSERT_EQ(0, Admin({"passwd", "boss@x.cn"}, newPassword + "\n").first);
+    EXPECT_EQ(kNotSignedIn, Info("boss@x.cn", "BOSS-PC").info) << "signed out by the new password";
+    const struct {
+      const char* machine;
+      std::string password;
+      const char* info;
+    } steps[] = {
+        {"BOSS-PC", newPassword, "登录成功"},      // known to the account though signed out
+        {"BOSS-LAPTOP", newPassword, "登录成功"},  // the guesses at the old password were forgotten
+        {"BOSS-PC", kPassword, kWrongPassword},
+    };
+    for (const auto& s : steps) EXPECT_EQ(s.info, Login("boss@x.cn", s.password, s.machine).info) << s.machine;
+  }
+
+  // The service's port at its connection cap: further connections there are closed at once,
+  // while the metrics port, which has an allowance of its own, answers.
+  void MetricsPortBesideAFullServicePort() {
+    Sockets full;
+    for (int i = 0; i < kConnectionCap; ++i) full.fds.push_back(ConnectFrom(port_, OtherClient(40 + i / 60)));
+    for (int fd : full.fds) ASSERT_GE(fd, 0);
+    // Accepted after all of those: the cap is reached by then.
+    EXPECT_EQ("", RawExchange(port_, ProgramRequest(port_, "getInfo", InfoBody("", "MID")))) << "over the cap";
+    const ServiceReply health = ReadReply(RawGet(metricsPort_, "/healthz"));
+    EXPECT_EQ(200, health.http);
+    EXPECT_EQ("ok\n", health.body);
+    const std::string metrics = RawGet(metricsPort_, "/metrics");
+    EXPECT_EQ(200, ReadReply(metrics).http);
+    EXPECT_NE(std::string::npos, metrics.find("\ntarn_mails_sent_total ")) << metrics.substr(0, 300);
+  }
+
   // A site address with CR/LF and 1 900 characters: one mail, no added header, short lines.
   void LongAddressWithLineBreaks() {
     const std::string url = "http://a.cn/" + std::string(900, 'a') + "\r\nBcc: evil@x.cn\r\n" + std::string(970, 'b');
@@ -197,6 +273,124 @@ class HostileClients : public ServiceFixture {
     EXPECT_EQ(before + 1, sink_->RawMails().size()) << "no second copy";
   }
 
+  // What needs no database is answered at once while requests that need it wait: /healthz
+  // (with `health`), an unknown path and a refusal of what cannot be read. The bound of
+  // half a second is asked for; each takes a millisecond or two on a quiet machine.
+  void AnsweredWithoutTheDatabase(int port, int health) {
+    const struct {
+      const char* request;
+      int http;
+    } quick[] = {{"GET /healthz HTTP/1.0\r\n\r\n", health},
+                 {"GET /index.php?g=Admin HTTP/1.0\r\n\r\n", 404},
+                 {"HELLO THERE\r\n\r\n", 400}};
+    for (const auto& q : quick) {
+      const auto start = Clock::now();
+      EXPECT_EQ(q.http, ReadReply(RawExchange(port, q.request)).http) << q.request;
+      EXPECT_LT(SecondsSince(start), 0.5) << q.request;
+    }
+  }
+
+  // Sends each request on a connection of its own from 127.0.0.1 and leaves it waiting.
+  static Sockets SendWaiting(int port, const std::vector<std::pair<std::string, std::string>>& requests) {
+    Sockets sent;
+    for (const auto& [action, body] : requests) {
+      sent.fds.push_back(ConnectFrom(port));
+      SendAll(sent.fds.back(), ProgramRequest(port, action, body));
+    }
+    return sent;
+  }
+
+  // SIGTERM to `service`: it ends within the 2 s asked for (half a second more allowed for
+  // a loaded machine), and every request still waiting for the database is answered busy.
+  static void StopsInTimeAnsweringBusy(ServiceProcess& service, const Sockets& waiting) {
+    const auto start = Clock::now();
+    EXPECT_EQ(0, service.StopWithin(SIGTERM, 10));
+    const double seconds = SecondsSince(start);
+    EXPECT_LT(seconds, 2.5) << "ended after SIGTERM";
+    std::printf("ended %.0f ms after SIGTERM with requests waiting for the database\n", seconds * 1000);
+    for (int fd : waiting.fds) EXPECT_EQ(kBusy, ReadReply(ReadUntilClosed(fd, 5)).info);
+  }
+
+  // Another process holds the write lock while three reminders wait for it.
+  void WriteLockedWhileRemindersWait() {
+    const auto other = OpenSqlite(DatabasePath());
+    other->Begin();
+    std::vector<std::pair<std::string, std::string>> reminders;
+    for (int i = 0; i < 3; ++i) {
+      reminders.emplace_back("sendMsg", ReminderBody("me@x.cn", 1, 500, "http://locked" + std::to_string(i) + ".cn/",
+                                                     "OWNER-PC"));
+    }
+    const Sockets waiting = SendWaiting(port_, reminders);
+    for (int round = 0; round < 3; ++round) AnsweredWithoutTheDatabase(port_, 200);  // reading needs no write lock
+    for (int fd : waiting.fds) EXPECT_TRUE(StillOpen(fd)) << "the reminders wait for the lock all along";
+    StopsInTimeAnsweringBusy(*service_, waiting);
+    // The log times each reminder from its first byte to its answer: the wait shows.
+    size_t waitedLong = 0;
+    std::istringstream log(FileText(LogPath()));
+    for (std::string line; std::getline(log, line);) {
+      if (line.find(" sendMsg ") == std::string::npos || line.find(kBusy) == std::string::npos) continue;
+      if (std::stod(line.substr(line.rfind(' ') + 1)) >= 1000) ++waitedLong;
+    }
+    EXPECT_EQ(3u, waitedLong) << FileText(LogPath());
+    other->Exec("ROLLBACK");
+    StartService();
+  }
+
+  // The service on PostgreSQL through a relay that stops answering: requests are refused
+  // as busy within the database wait, /healthz turns to 503, and SIGTERM still ends it.
+  void PostgresStalledBehindARelay() {
+    PostgresServer& postgres = PostgresServer::Shared();
+    const int relayPort = FreePort();
+    const int servicePort = FreePort();
+    ServiceProcess relay({"/usr/bin/python3", TESTS_SOURCE_DIR "/tcp_relay.py", std::to_string(relayPort),
+                          std::to_string(postgres.Port())},
+                         relayPort, {});
+    ASSERT_TRUE(relay.Running());
+    std::string database = postgres.CreateDatabase();
+    const std::string serverPort = ":" + std::to_string(postgres.Port()) + "/";
+    database.replace(database.find(serverPort), serverPort.size(), ":" + std::to_string(relayPort) + "/");
+    Settings settings = settings_;
+    // A second service beside the fixture's: ports of its own.
+    settings.insert(settings.end(), {{"TARN_PORT", std::to_string(servicePort)},
+                                     {"TARN_METRICS_PORT", std::to_string(FreePort())},
+                                     {"TARN_DATABASE", database},
+                                     {"TARN_DATABASE_WAIT_SECONDS", "2"},
+                                     {"TARN_METRICS_PORT", "0"}});  // the first service has that port
+    ASSERT_EQ(0, RunTool({ADMIN_BINARY, "add", "me@x.cn"}, settings, kPassword + "\n").first);
+    ServiceProcess service({SERVICE_BINARY}, servicePort, settings, LogPath());
+    ASSERT_TRUE(service.Running());
+    const auto exchange = [servicePort](const std::string& action, const std::string& body) {
+      return ReadReply(RawExchange(servicePort, ProgramRequest(servicePort, action, body)));
+    };
+    ASSERT_EQ(1, exchange("login", LoginBody("me@x.cn", kPassword, "PG-PC")).status);
+
+    kill(relay.Pid(), SIGSTOP);
+    const struct Resume {
+      pid_t pid;
+      ~Resume() { kill(pid, SIGCONT); }
+    } resume{relay.Pid()};
+    const std::vector<std::pair<std::string, std::string>> requests = {
+        {"getInfo", InfoBody("me@x.cn", "PG-PC")},
+        {"sendMsg", ReminderBody("me@x.cn", 1, 500, "http://stalled.cn/", "PG-PC")},
+        {"login", LoginBody("me@x.cn", kPassword, "PG-PC")}};
+    const auto start = Clock::now();
+    const Sockets first = SendWaiting(servicePort, requests);
+    for (int fd : first.fds) EXPECT_EQ(kBusy, ReadReply(ReadUntilClosed(fd, 10)).info);
+    EXPECT_LT(SecondsSince(start), 2 + 1.5) << "answered within the database wait of 2 s";
+    EXPECT_TRUE(WaitUntil([&] { return ReadReply(RawGet(servicePort, "/healthz")).http == 503; }, 3));
+    // Monitoring is not blinded: /metrics comes within a second or so, without the gauges
+    // the database would give.
+    const auto scraped = Clock::now();
+    const ServiceReply metrics = ReadReply(RawGet(servicePort, "/metrics"));
+    EXPECT_LT(SecondsSince(scraped), 1 + 1);
+    EXPECT_EQ(200, metrics.http);
+    EXPECT_NE(std::string::npos, metrics.body.find("tarn_requests_total")) << metrics.body;
+    EXPECT_EQ(std::string::npos, metrics.body.find("tarn_mail_queue_length")) << metrics.body;
+    const Sockets waiting = SendWaiting(servicePort, requests);
+    AnsweredWithoutTheDatabase(servicePort, 503);  // meanwhile the service has read the waiting requests
+    StopsInTimeAnsweringBusy(service, waiting);
+  }
+
   // A stop with 50 idle connections open: they are closed at once and the service ends.
   void StopWithIdleConnections() {
     Sockets idle;
@@ -208,6 +402,8 @@ class HostileClients : public ServiceFixture {
                 std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     for (int fd : idle.fds) EXPECT_EQ("", ReadUntilClosed(fd, 1)) << "closed without an answer";
   }
+
+  const int metricsPort_ = FreePort();
 };
 
 }  // namespace
@@ -238,8 +434,13 @@ TEST_F(HostileClients, NoClientStopsTheServiceOrReachesBeyondItsOwnRequest) {
       {"a request line without an end from 127.0.0.2", [this] { EndlessRequestLine(); }},
       {"1 000 idle and 40 slow-drip connections from 127.0.0.2 and up", [this] { Crowd(); }},
       {"wrong passwords from 127.0.0.2 and up while the owner signs in", [this] { GuessesFromElsewhere(); }},
+      {"two X-Forwarded-For lines behind the trusted proxy", [this] { TwoForwardedForLines(); }},
+      {"35 guesses, a new password, and the owner signs in with it", [this] { OwnerAfterGuessesAndNewPassword(); }},
+      {"the metrics port while the service's port is at its cap", [this] { MetricsPortBesideAFullServicePort(); }},
       {"CR/LF and 1 900 characters in a reminder's url", [this] { LongAddressWithLineBreaks(); }},
       {"the database locked while a mail is marked sent", [this] { DatabaseLockedWhileMarkingSent(); }},
+      {"the write lock held by another process while three reminders wait", [this] { WriteLockedWhileRemindersWait(); }},
+      {"PostgreSQL behind a relay that stops answering", [this] { PostgresStalledBehindARelay(); }},
       {"SIGTERM with 50 idle connections", [this] { StopWithIdleConnections(); }},
   };
   for (const auto& c : cases) {

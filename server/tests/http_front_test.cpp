@@ -1,11 +1,12 @@
 // The HTTP side's decisions with no network: what a log line shows, whom a request comes
-// from, which request it is, when a connection is turned away, and what the operator's pages
-// say when the database does not answer.
+// from and what its limits count it under, which request it is, when a connection is
+// turned away, and what the operator's pages say when the database does not answer.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <stdexcept>
 
+#include "config/ip_address.h"
 #include "http/client_address.h"
 #include "http/connection_limiter.h"
 #include "http/log_line.h"
@@ -54,9 +55,27 @@ TEST(ClientAddress, ForwardedForIsBelievedOnlyFromTrustedProxies) {
       {"IPv6 proxy", "::1", "2001:db8::1", "2001:db8::1"},
       {"mapped IPv4 written as IPv4", "10.0.0.5", "::ffff:198.51.100.7", "198.51.100.7"},
       {"garbage entry", "10.0.0.5", "1.1.1.1, evil\r\nX: y", "10.0.0.5"},
+      {"address cut short by a NUL", "10.0.0.5", std::string("198.51.100.1\0evil", 17), "10.0.0.5"},
       {"only proxies", "10.0.0.5", "10.0.0.5", "10.0.0.5"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.client, ClientAddress(c.peer, c.forwardedFor, proxies)) << c.name;
+}
+
+// Whoever holds one address of an IPv6 /64 may use any other: limits count the /64.
+TEST(AddressForLimits, AnIPv6AddressCountsWithItsSlash64) {
+  const struct {
+    const char* address;
+    const char* counted;
+  } cases[] = {
+      {"198.51.100.7", "198.51.100.7"},
+      {"2001:db8:1:2:aaaa:bbbb:cccc:dddd", "2001:db8:1:2::/64"},
+      {"2001:db8:1:2::1", "2001:db8:1:2::/64"},
+      {"2001:db8:1:3::1", "2001:db8:1:3::/64"},
+      {"2001:db8:ffff:ffff:ffff::", "2001:db8:ffff:ffff::/64"},
+      {"::1", "::/64"},
+      {"not an address", "not an address"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.counted, AddressForLimits(c.address)) << c.address;
 }
 
 TEST(RequestAction, OnlyTheProgramsThreeRequests) {

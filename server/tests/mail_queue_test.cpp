@@ -17,6 +17,26 @@ class MailQueue : public ::testing::Test {
   MailSender::Clock Clock() {
     return [this] { return now_; };
   }
+  // Lets `seconds` pass: on the senders' clock, and for the claims, which the database's
+  // clock measures.
+  void Elapse(int64_t seconds) {
+    static constexpr Query kShiftClaims{"UPDATE mails SET lease_until = lease_until - $1 WHERE lease_until > 0"};
+    now_ += seconds;
+    db_.WithConnection([&](SqlConnection& sql) { sql(kShiftClaims, seconds); });
+  }
+  // Makes the database refuse to record a mail as sent, as a full disk would, or take it again.
+  void RefuseSent(bool refuse) {
+    db_.WithConnection([&](SqlConnection& sql) {
+      const bool postgres = sql.Kind() == Engine::Postgres;
+      if (!refuse) return sql.Exec(postgres ? "DROP TRIGGER refuse_sent ON mails" : "DROP TRIGGER refuse_sent");
+      sql.Exec(postgres ? "CREATE OR REPLACE FUNCTION refuse_sent() RETURNS trigger LANGUAGE plpgsql AS "
+                          "$$ BEGIN RAISE EXCEPTION 'disk full'; END $$; "
+                          "CREATE TRIGGER refuse_sent BEFORE UPDATE ON mails FOR EACH ROW "
+                          "WHEN (NEW.state = 'sent') EXECUTE FUNCTION refuse_sent()"
+                        : "CREATE TRIGGER refuse_sent BEFORE UPDATE ON mails WHEN NEW.state = 'sent' "
+                          "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    });
+  }
 
   int64_t now_ = 1000;
   TestFolder folder_;
@@ -57,8 +77,8 @@ TEST_F(MailQueue, RetriesAnOutageOnTheScheduleDeliversOnceAndGivesUpInTheEnd) {
   ASSERT_EQ(1u, failed.size()) << "given up after the last attempt";
   EXPECT_EQ(2, failed[0].attempts);
   EXPECT_EQ("451 try later", failed[0].lastError);
-  EXPECT_TRUE(store_.Claim("another", 100000, 100120, 10).empty());
-  EXPECT_FALSE(store_.NextDue().has_value());
+  EXPECT_TRUE(store_.Claim("another", 100000, 120, 10).empty());
+  EXPECT_FALSE(store_.NextDue(now_).has_value());
 }
 
 TEST_F(MailQueue, LimitsMailsPerAccountAndHour) {
@@ -99,9 +119,9 @@ TEST_F(MailQueue, AMailUnderWayIsNeverTakenOverWhenAPassOutlastsItsClaim) {
   int tookOver = -1;
   const auto deliver = [&](const std::string&, const std::string& message) {
     delivered.push_back(message);
-    if (message == "slow") now_ += 90;  // within the lease, as the SMTP time-out is
+    if (message == "slow") Elapse(90);  // within the lease, as the SMTP time-out is
     if (message == "second" && tookOver < 0) {
-      now_ += 11;  // the claim of the pass has ended, the exchange has not
+      Elapse(11);  // the claim of the pass has ended, the exchange has not
       tookOver = other->DeliverDue();
     }
     return std::string();
@@ -119,7 +139,7 @@ TEST_F(MailQueue, DeletesFinishedMailsAfterTheirTime) {
   const auto sent = store_.Enqueue(1, "a@x.cn", "m", 1000, 30);
   const auto failed = store_.Enqueue(1, "a@x.cn", "m", 1000, 30);
   ASSERT_TRUE(store_.Enqueue(1, "a@x.cn", "m", 1000, 30));
-  store_.MarkSent(*sent, 1001);
+  EXPECT_TRUE(store_.MarkSent(*sent, "", 1001));
   store_.MarkFailed(*failed, "", 1, std::nullopt, "550 no such user");
   EXPECT_EQ(0, store_.Purge(1000)) << "queued at 1000: not before it";
   EXPECT_EQ(2, store_.Purge(1001));
@@ -135,18 +155,65 @@ TEST_F(MailQueue, ClaimsKeepInstancesApartUntilTheirLeaseEnds) {
     for (const QueuedMail& mail : mails) out.push_back(mail.id);
     return out;
   };
-  const auto first = ids(store_.Claim("A", 1000, 1060, 2));
+  const auto first = ids(store_.Claim("A", 1000, 60, 2));
   ASSERT_EQ(2u, first.size());
-  EXPECT_EQ(1u, store_.Claim("B", 1000, 1070, 10).size()) << "B gets only the mail A left";
-  EXPECT_TRUE(store_.Claim("C", 1059, 1119, 10).empty()) << "every mail is held";
-  EXPECT_FALSE(store_.BeginAttempt(first[0], "B", 1, 1090, 1060)) << "B may not begin A's mail";
+  EXPECT_EQ(1u, store_.Claim("B", 1000, 70, 10).size()) << "B gets only the mail A left";
+  EXPECT_TRUE(store_.Claim("C", 1059, 60, 10).empty()) << "every mail is held";
+  EXPECT_TRUE(store_.Claim("C", 1000 + 86400, 60, 10).empty()) << "even when C's own clock runs a day ahead";
+  EXPECT_FALSE(store_.BeginAttempt(first[0], "B", 1, 1090, 60)) << "B may not begin A's mail";
 
   // A dies: at the end of its lease its mails are free; A's late attempt is refused.
-  EXPECT_EQ(first, ids(store_.Claim("C", 1060, 1120, 10)));
-  EXPECT_FALSE(store_.BeginAttempt(first[0], "A", 1, 1090, 1120));
-  EXPECT_TRUE(store_.BeginAttempt(first[0], "C", 1, 1090, 1120));
+  Elapse(60);
+  EXPECT_EQ(first, ids(store_.Claim("C", now_, 60, 10)));
+  EXPECT_FALSE(store_.BeginAttempt(first[0], "A", 1, 1090, 60));
+  EXPECT_TRUE(store_.BeginAttempt(first[0], "C", 1, 1090, 60));
   // C stops: what it has not begun is free at once; the begun mail waits for its back-off.
   store_.ReleaseClaims("C");
-  EXPECT_EQ(std::vector<int64_t>{first[1]}, ids(store_.Claim("D", 1061, 1121, 10)));
-  EXPECT_EQ(std::optional<int64_t>(1070), store_.NextDue()) << "B's claim ends first";
+  EXPECT_EQ(std::vector<int64_t>{first[1]}, ids(store_.Claim("D", 1061, 60, 10)));
+  // In the caller's clock; the database's may tick meanwhile.
+  EXPECT_NEAR(1070, store_.NextDue(now_).value_or(0), 1) << "B's claim ends first";
+}
+
+// Two senders on one database stand for two instances.
+TEST_F(MailQueue, OnlyTheHolderOfAClaimRecordsTheMailSentAndKeepsItUntilItHas) {
+  std::vector<std::string> delivered;
+  MailSender* running = nullptr;
+  const auto deliver = [&](const std::string&, const std::string& message) {
+    delivered.push_back(message);
+    if (message == "accepted") {
+      RefuseSent(true);  // the server took the mail; its "sent" cannot be written
+      running->Stop();
+    }
+    if (message == "outlasted") {
+      Elapse(100);  // the exchange outlasts its claim, and another instance takes the mail over
+      EXPECT_EQ(1u, store_.Claim("taker", now_, 100, 10).size());
+    }
+    return std::string();
+  };
+  MailSender stopping(store_, RetrySchedule{30, 3600, 5}, deliver, Clock(), 86400, 100);
+  running = &stopping;
+  for (const char* message : {"accepted", "not begun"}) ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", message, 1000, 30));
+
+  // At the stop, the claim of the mail not yet recorded is kept; the mail not begun is free
+  // for another instance at once, whatever that one's clock says.
+  EXPECT_EQ(1, stopping.DeliverDue());
+  const auto free = store_.Claim("other", now_ + 86400, 100, 10);
+  ASSERT_EQ(1u, free.size());
+  EXPECT_EQ("not begun", free[0].message);
+  // Once the database takes the record again, the sender writes it.
+  RefuseSent(false);
+  EXPECT_EQ(0, stopping.DeliverDue());
+  ASSERT_EQ(1u, store_.List("sent", 10).size());
+  EXPECT_EQ("accepted", store_.List("sent", 10)[0].message);
+
+  // A late "sent" is refused: the mail stays with the instance that took it over.
+  store_.ReleaseClaims("other");
+  ASSERT_TRUE(store_.Enqueue(7, "me@x.cn", "outlasted", 1000, 30));
+  MailSender late(store_, RetrySchedule{30, 3600, 5}, deliver, Clock(), 86400, 100);
+  EXPECT_EQ(2, late.DeliverDue());
+  EXPECT_EQ(2u, store_.List("sent", 10).size()) << "the mail taken over is not among them";
+  EXPECT_EQ((std::vector<std::string>{"accepted", "not begun", "outlasted"}), delivered);
+  for (const QueuedMail& mail : store_.List("queued", 10)) {
+    EXPECT_TRUE(store_.BeginAttempt(mail.id, "taker", mail.attempts + 1, now_ + 60, 100)) << mail.message;
+  }
 }

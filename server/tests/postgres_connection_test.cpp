@@ -1,6 +1,7 @@
 // The PostgreSQL engine against a real server of the test's own.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "postgres_server.h"
@@ -15,6 +16,8 @@ const Query kCount{"SELECT COUNT(*) FROM items"};
 const Query kRelabel{"UPDATE items SET label = 'same'"};
 const Query kDeleteBelow{"DELETE FROM items WHERE number < $1::bigint"};
 const Query kInsertAgain{"INSERT INTO items (id, number, label) VALUES ($1, $2, $3)"};
+const Query kSleep{"SELECT pg_sleep(3)"};
+const Query kStatementTimeout{"SELECT current_setting('statement_timeout')"};
 const Query kEngineText{"SELECT 'sqlite'", "SELECT 'postgres' || $1::text"};
 
 class PostgresConnectionTest : public ::testing::Test {
@@ -108,6 +111,47 @@ TEST_F(PostgresConnectionTest, ALostServerIsBusyAndItsPasswordStaysSecret) {
   }
   server_.Start();
   EXPECT_EQ(0, (*OpenPostgres(database_))(kCount).rows.at(0).Int(0));
+}
+
+TEST_F(PostgresConnectionTest, WaitsEndAtTheirLimitsAsBusy) {
+  using namespace std::chrono_literals;
+  PostgresSettings serverEnds;  // the server's own time-outs end the waits
+  serverEnds.statementTimeoutSeconds = 1;
+  serverEnds.lockTimeoutSeconds = 1;
+  serverEnds.answerWait = 10s;
+  PostgresSettings serviceEnds;  // the service stops waiting for the answer
+  serviceEnds.statementTimeoutSeconds = 0;
+  serviceEnds.lockTimeoutSeconds = 0;
+  const auto holder = OpenPostgres(database_);
+  holder->Begin();
+  holder->Exec("LOCK TABLE items IN ACCESS EXCLUSIVE MODE");
+  const struct {
+    const char* name;
+    const PostgresSettings& settings;
+    std::chrono::milliseconds limit;
+    const Query& query;
+    bool usableAfter;  // a statement the server ended leaves the connection fit; one given up on does not
+  } cases[] = {
+      {"the server ends a wait for a lock", serverEnds, 10s, kCount, true},
+      {"the server ends a long statement", serverEnds, 10s, kSleep, true},
+      {"the service gives up waiting for a lock", serviceEnds, 300ms, kCount, false},
+      {"the service gives up on a long statement", serviceEnds, 300ms, kSleep, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto sql = OpenPostgres(database_, c.settings);
+    sql->LimitWaits(std::chrono::steady_clock::now() + c.limit);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW((*sql)(c.query), DatabaseBusy);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms) << "the sleep takes 3 s, the lock longer";
+    EXPECT_EQ(c.usableAfter, sql->Usable());
+  }
+  holder->RollBackOpenTransaction();
+  // The settings reach the server; the connection string's own win.
+  EXPECT_EQ("1s", (*OpenPostgres(database_, serverEnds))(kStatementTimeout).rows.at(0).Text(0));
+  EXPECT_EQ("7s", (*OpenPostgres(database_ + "?options=-c%20statement_timeout%3D7s", serverEnds))(kStatementTimeout)
+                      .rows.at(0)
+                      .Text(0));
 }
 
 }  // namespace

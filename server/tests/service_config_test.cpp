@@ -43,6 +43,10 @@ TEST(ServiceConfig, RefusesUnsafeFilesAndReadsTrustedProxies) {
       {"metrics port of its own", "port = 9000\nmetrics_port = 9100\nmetrics_listen = ::\n", 0600, true, {}},
       {"metrics port is the service's", "port = 9000\nmetrics_port = 9000\n", 0600, false, {}},
       {"metrics address not an address", "metrics_listen = metrics.example.org\n", 0600, false, {}},
+      {"no wait for the database", "database_wait_seconds = 0\n", 0600, false, {}},
+      {"PostgreSQL without server time-outs", "postgres_statement_timeout_seconds = 0\npostgres_lock_timeout_seconds = 0\n",
+       0600, true, {}},
+      {"PostgreSQL keepalive of 0", "postgres_keepalive_seconds = 0\n", 0600, false, {}},
       // An SMTP login in clear only to a mail server on this machine's loopback.
       {"no login", Smtp("mail.example.org", "none", ""), 0600, true, {}},
       {"starttls", Smtp("mail.example.org", "starttls", "me"), 0600, true, {}},

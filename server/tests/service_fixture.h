@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "api/base64_text.h"
+#include "text/base64_text.h"
 #include "program_client.h"
 #include "raw_http.h"
 #include "service_process.h"
@@ -30,10 +30,21 @@ class ServiceFixture : public ::testing::Test {
                   {"TARN_SMTP_PORT", std::to_string(smtpPort_)},
                   {"TARN_SMTP_SENDER", "monitor@service.test"},
                   {"TARN_MAIL_RETRY_FIRST_SECONDS", "1"},
-                  // Claims of a killed service end soon; changed notices are seen at once.
+                  // Claims of a killed service end soon; changed notices and sign-outs are seen at once.
                   {"TARN_SMTP_TIMEOUT_SECONDS", "5"},
                   {"TARN_MAIL_LEASE_SECONDS", "6"},
-                  {"TARN_INFO_CACHE_SECONDS", "0"}} {}
+                  {"TARN_INFO_CACHE_SECONDS", "0"},
+                  {"TARN_SIGNED_IN_CACHE_SECONDS", "0"}} {}
+
+  // Sets a setting of the service and the operator tool, before they start.
+  void Set(const std::string& name, const std::string& value) {
+    const auto known = std::find_if(settings_.begin(), settings_.end(), [&](const auto& s) { return s.first == name; });
+    if (known != settings_.end()) {
+      known->second = value;
+    } else {
+      settings_.emplace_back(name, value);
+    }
+  }
 
   // The SQLite file, when the test runs on SQLite.
   std::string DatabasePath() const { return folder_.Path() + "/accounts.db"; }

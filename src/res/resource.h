@@ -45,7 +45,6 @@
 #define IDC_LOGIN_SIGNED_IN 1016
 
 // Commands
-#define ID_APP_ABOUT 57664
 #define ID_TRAY_SHOW 32775
 #define ID_TRAY_EXIT 32776
 #define ID_TRAY_ABOUT 32777

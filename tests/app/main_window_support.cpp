@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/shell/app_module.h"
+#include "win/app_module.h"
 #include "app/main_window/run_log_view.h"
 #include "flags/process_flags.h"
 #include "wait_until.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/main_window/main_dlg.h"
-#include "app/shell/message_loop.h"
+#include "win/message_loop.h"
 #include "monitor/monitor_events.h"
 #include "temp_folder.h"
 

@@ -10,18 +10,10 @@
 #include <regex>
 
 #include "build_config.h"
-#include "local_http_server.h"
 #include "main_window_run.h"
-#include "main_window_support.h"
-#include "monitor/monitor_events.h"
 #include "flags/process_flags.h"
-#include "storage/settings_record.h"
-#include "ui/message_box_dlg.h"
 
 namespace {
-
-using test_support::LocalHttpServer;
-using test_support::StatusReply;
 
 // A log line without its time stamp; a line without one comes back marked.
 std::wstring Unstamped(const std::wstring& line) {
@@ -107,7 +99,6 @@ TEST(MainWindow, StoredSettingsAreRestoredAndRepaired) {
     EXPECT_STREQ(saved.userName, c.userName);
   }
 }
-
 
 TEST_F(MainWindowRun, StartLogsTheThreadsAndStoresTheCleanedList) {
   ASSERT_TRUE(harness_.Open());

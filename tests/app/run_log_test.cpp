@@ -16,12 +16,14 @@
 namespace {
 
 // The number of log lines another program reads at the moment the popup shows and at the
-// moment the tooltip changes. The window thread is the test's thread, so watching the two
-// windows' messages sees each moment.
+// moment the tooltip changes, and the number the log had when it was last drawn before the
+// popup showed. The window thread is the test's thread, so watching the three windows'
+// messages sees each moment.
 class EventWatch {
  public:
   explicit EventWatch(MainWindowHarness& harness)
-      : harness_(harness), windows_{harness.Dialog().Popup().Window(), harness.Window()} {
+      : harness_(harness),
+        windows_{harness.Dialog().Popup().Window(), harness.Window(), harness.Control(IDC_RUN_LOG)} {
     for (HWND window : windows_) ::SetWindowSubclass(window, &Watch, 0, reinterpret_cast<DWORD_PTR>(this));
   }
   ~EventWatch() {
@@ -32,11 +34,11 @@ class EventWatch {
 
   void Post(int index, int code) {
     tipBefore_ = harness_.Dialog().TrayTip();
-    popupLines = tipLines = std::nullopt;
+    popupLines = tipLines = popupDrawn = std::nullopt;
     ::PostMessageW(harness_.Window(), WM_MONITOREVENT, index, code);
   }
 
-  std::optional<size_t> popupLines, tipLines;
+  std::optional<size_t> popupLines, tipLines, popupDrawn;
 
  private:
   size_t Lines() {
@@ -52,20 +54,24 @@ class EventWatch {
     if (window == self.windows_[0] && message == WM_WINDOWPOSCHANGED && !self.popupLines &&
         (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
       self.popupLines = self.Lines();
+      self.popupDrawn = self.drawn_;
     }
+    if (window == self.windows_[2] && message == WM_PAINT) self.drawn_ = ListView_GetItemCount(window);
     const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
     if (!self.tipLines && self.harness_.Dialog().TrayTip() != self.tipBefore_) self.tipLines = self.Lines();
     return result;
   }
 
   MainWindowHarness& harness_;
-  HWND windows_[2];  // the popup, the main window
+  HWND windows_[3];  // the popup, the main window, the log
   bool reading_ = false;
+  size_t drawn_ = 0;
   std::wstring tipBefore_;
 };
 
-// Events posted as workers post them, nothing forced: each line is in the log before its
-// popup shows and before the tooltip changes; the network's return shows its popup first.
+// Events posted as workers post them, nothing forced: each line is in the log, and drawn,
+// before its popup shows, and in the log before the tooltip changes; the network's return
+// shows its popup first.
 TEST_F(MainWindowRun, EventsReachTheLogThenThePopupThenTheTooltip) {
   ASSERT_TRUE(harness_.Open());
   harness_.SetSites(Url(1) + L"\r\n" + Url(2));
@@ -94,6 +100,9 @@ TEST_F(MainWindowRun, EventsReachTheLogThenThePopupThenTheTooltip) {
     EXPECT_EQ(::IsWindowVisible(harness_.Dialog().Popup().Window()) != FALSE, c.popup);
     if (c.popup) {
       EXPECT_EQ(watch.popupLines, c.popupFirst ? before : before + 1);
+      if (!c.popupFirst) {
+        EXPECT_EQ(watch.popupDrawn, before + 1) << "the line is drawn before its popup shows";
+      }
       EXPECT_TRUE(Popup(harness_)->MessageText().ends_with(c.status));
     }
   }

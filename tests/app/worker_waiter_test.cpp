@@ -8,7 +8,7 @@
 #include <atomic>
 #include <optional>
 
-#include "app/main_window/worker_waiter.h"
+#include "app/run/worker_waiter.h"
 #include "message_window.h"
 
 namespace {

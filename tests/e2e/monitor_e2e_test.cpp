@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
-#include <functional>
 #include <string>
 
 #include "local_http_server.h"
@@ -26,21 +26,7 @@ using test_support::StatusReply;
 constexpr unsigned long kTickMs = 100;
 
 bool Contains(const std::vector<std::wstring>& lines, const std::wstring& ending) {
-  for (const auto& line : lines) {
-    if (line.size() >= ending.size() && line.compare(line.size() - ending.size(), ending.size(), ending) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-  while (!done()) {
-    if (::GetTickCount64() >= end) return false;
-    ::Sleep(250);
-  }
-  return true;
+  return std::ranges::any_of(lines, [&](const std::wstring& line) { return line.ends_with(ending); });
 }
 
 TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
@@ -55,7 +41,7 @@ TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
 
   ProgramDriver program;
   ASSERT_TRUE(program.Start(ProgramBesideTest(L"TarnSiteMonitorLoopback.exe"))) << "no main window";
-  ASSERT_TRUE(WaitFor([&] { return Contains(program.Log(), L" 软件启动"); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return Contains(program.Log(), L" 软件启动"); }, 5000));
 
   // Checks every 30 ticks, one retry 10 ticks after a failure: the failing site is reported
   // after its second failed attempt.
@@ -68,7 +54,7 @@ TEST(ProgramEndToEnd, MonitorsTwoSitesStopsAndClosesWithItsFilesWritten) {
   EXPECT_TRUE(program.Enabled(IDC_STOP));
   EXPECT_TRUE(Contains(program.Log(), L" 监控开始运行"));
 
-  EXPECT_TRUE(WaitFor(
+  EXPECT_TRUE(WaitUntil(
       [&] {
         const auto log = program.Log();
         return Contains(log, L" " + healthy + L" 访问正常") && Contains(log, L" " + missing + L" 网页不存在");

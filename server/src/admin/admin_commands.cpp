@@ -158,6 +158,7 @@ int RunAdminCommand(AdminContext& c, const std::vector<std::string>& args) {
     if (hash.empty()) return 1;
     const auto signedOut = c.accounts.SetPassword(args[1], hash);
     if (!signedOut) return Fail(c, "no account " + args[1]);
+    if (c.passwordChanged) c.passwordChanged(args[1]);
     c.out << "password set for " << args[1] << ", " << MachinesSignedOut(*signedOut) << "\n";
     return 0;
   }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ struct AdminContext {
   // Reads a new password (from the terminal without echo, or one line of standard input).
   std::string (*readPassword)(const char* prompt);
   int64_t machineIdleSeconds = 180 * 86400;  // machines unseen this long are shown as expired
+  // Called with the account's address after `passwd` has set a new password (the service
+  // forgets the guesses counted against the account).
+  std::function<void(const std::string& email)> passwordChanged;
   // For invitations: the links' store, the pages' address and the mails' sender.
   WebTokenStore* tokens = nullptr;
   std::string publicUrl{};

@@ -1,113 +1,10 @@
 #include "admin/copy_installation.h"
 
-#include <array>
 #include <filesystem>
 #include <ostream>
-#include <stdexcept>
-#include <vector>
 
 #include "config/service_config.h"
-#include "store/database.h"
-
-namespace {
-
-// One table as it is copied: every row read from the source and written to the target with
-// the same values, ids included. Claims on mails are left behind (no instance holds one
-// after a move), and so are the sign-in throttling counts, which last minutes.
-struct Table {
-  const char* one;  // what a row is called in the summary
-  const char* many;
-  Query read;
-  Query write;
-  Query count;
-  Query restartIds;  // sets the next id past the copied ones; no text for a table without ids
-};
-
-constexpr std::array kTables{
-    Table{"account", "accounts",
-          {"SELECT id, email, password_hash, enabled, service_start, service_end FROM accounts ORDER BY id"},
-          {"INSERT INTO accounts (id, email, password_hash, enabled, service_start, service_end) "
-           "VALUES ($1, $2, $3, $4, $5, $6)"},
-          {"SELECT COUNT(*) FROM accounts"},
-          {"SELECT setval(pg_get_serial_sequence('accounts', 'id'), COALESCE(MAX(id), 0) + 1, false) FROM accounts"}},
-    Table{"machine", "machines",
-          {"SELECT account_id, machine_id, first_seen, last_seen FROM machines ORDER BY account_id, machine_id"},
-          {"INSERT INTO machines (account_id, machine_id, first_seen, last_seen) VALUES ($1, $2, $3, $4)"},
-          {"SELECT COUNT(*) FROM machines"},
-          {nullptr}},
-    Table{"notice", "notices",
-          {"SELECT id, text, posted FROM notices ORDER BY id"},
-          {"INSERT INTO notices (id, text, posted) VALUES ($1, $2, $3)"},
-          {"SELECT COUNT(*) FROM notices"},
-          {"SELECT setval(pg_get_serial_sequence('notices', 'id'), COALESCE(MAX(id), 0) + 1, false) FROM notices"}},
-    Table{"setting", "settings",
-          {"SELECT key, value FROM settings ORDER BY key"},
-          {"INSERT INTO settings (key, value) VALUES ($1, $2)"},
-          {"SELECT COUNT(*) FROM settings"},
-          {nullptr}},
-    Table{"mail", "mails",
-          {"SELECT id, account_id, recipient, message, state, attempts, created, next_attempt, sent_at, last_error "
-           "FROM mails ORDER BY id"},
-          {"INSERT INTO mails (id, account_id, recipient, message, state, attempts, created, next_attempt, sent_at, "
-           "last_error) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)"},
-          {"SELECT COUNT(*) FROM mails"},
-          {"SELECT setval(pg_get_serial_sequence('mails', 'id'), COALESCE(MAX(id), 0) + 1, false) FROM mails"}},
-};
-
-constexpr Query kCountQueued{"SELECT COUNT(*) FROM mails WHERE state = 'queued'"};
-
-// The source as it stood at one moment.
-struct Snapshot {
-  std::vector<SqlResult> tables;  // as kTables
-  int64_t queuedMails = 0;
-};
-
-std::string Counted(int64_t count, const Table& table) {
-  return std::to_string(count) + " " + (count == 1 ? table.one : table.many);
-}
-
-Snapshot ReadSource(Database& source) {
-  return source.WithConnection([](SqlConnection& sql) {
-    // A plain BEGIN in SQLite reads one state of the file throughout without keeping
-    // writers out (the connection's Begin would take the write lock).
-    sql.Exec("BEGIN");
-    Snapshot snapshot;
-    for (const Table& table : kTables) snapshot.tables.push_back(sql(table.read));
-    snapshot.queuedMails = sql(kCountQueued).rows.at(0).Int(0);
-    sql.Exec("COMMIT");
-    return snapshot;
-  });
-}
-
-// Writes the snapshot into the target in the transaction `sql` has open; throws when the
-// target already holds rows.
-void WriteTarget(SqlConnection& sql, const Snapshot& snapshot) {
-  // No instance writes meanwhile, and a second copy started at the same time waits here
-  // and then finds the rows of the first.
-  sql.Exec("LOCK TABLE accounts, machines, notices, settings, mails IN SHARE ROW EXCLUSIVE MODE");
-  std::string found;
-  for (const Table& table : kTables) {
-    const int64_t rows = sql(table.count).rows.at(0).Int(0);
-    if (rows > 0) found += (found.empty() ? "" : ", ") + Counted(rows, table);
-  }
-  if (!found.empty()) {
-    throw std::runtime_error("the database already holds an installation (" + found +
-                             "): copy-to copies only into an empty database, nothing was copied");
-  }
-  std::vector<SqlValue> values;
-  for (size_t t = 0; t < kTables.size(); ++t) {
-    for (const SqlRow& row : snapshot.tables[t].rows) {
-      values.clear();
-      for (size_t column = 0; column < row.Columns(); ++column) {
-        values.push_back(row.IsNull(column) ? SqlValue(nullptr) : SqlValue(std::string_view(row.Text(column))));
-      }
-      sql.Run(kTables[t].write, values);
-    }
-    if (kTables[t].restartIds.sql) sql(kTables[t].restartIds);
-  }
-}
-
-}  // namespace
+#include "store/installation_copy.h"
 
 int CopyInstallation(const std::string& source, const std::string& target, std::ostream& out, std::ostream& err) {
   if (IsPostgresSetting(source)) {
@@ -124,25 +21,21 @@ int CopyInstallation(const std::string& source, const std::string& target, std::
     err << "no SQLite database at " << source << " (the database setting)\n";
     return 1;
   }
-  Snapshot snapshot;
+  InstallationSnapshot snapshot;
   try {
     Database from(source, 1);
-    snapshot = ReadSource(from);
+    snapshot = ReadInstallation(from);
   } catch (const std::exception& e) {
     err << "copy-to: cannot read " << source << ": " << e.what() << "\n";
     return 1;
   }
   try {
     Database to(target, 1);
-    to.InTransaction([&](SqlConnection& sql) { WriteTarget(sql, snapshot); });
+    WriteInstallation(to, snapshot);
   } catch (const std::exception& e) {
     err << "copy-to " << DatabaseSettingForLog(target) << ": " << e.what() << "\n";
     return 1;
   }
-  out << "copied";
-  for (size_t t = 0; t < kTables.size(); ++t) {
-    out << (t == 0 ? " " : ", ") << Counted(static_cast<int64_t>(snapshot.tables[t].rows.size()), kTables[t]);
-  }
-  out << " (" << snapshot.queuedMails << " queued)\n";
+  out << "copied " << DescribeInstallation(snapshot) << "\n";
   return 0;
 }

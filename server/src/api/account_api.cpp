@@ -8,19 +8,21 @@
 #include <cctype>
 #include <climits>
 
-#include "api/base64_text.h"
 #include "api/form_reader.h"
 #include "api/gbk_text.h"
 #include "api/password_hash.h"
 #include "mail/reminder_mail.h"
 #include "mail/text_mail.h"
 #include "api/version_compare.h"
+#include "config/ip_address.h"
+#include "text/base64_text.h"
 
 namespace {
 
 constexpr int64_t kDaySeconds = 86400;
 constexpr int64_t kAccountWindowSeconds = 15 * 60;
 constexpr int64_t kAddressWindowSeconds = 60;
+constexpr const char* kAccountWideThrottle = "account";
 constexpr size_t kMaxNameLength = 82;      // what the program's record holds
 constexpr size_t kMaxMachineIdLength = 64;  // the program sends at most 20
 constexpr size_t kMaxVersionLength = 32;
@@ -74,7 +76,7 @@ std::string AccountKey(const std::string& email) {
 ApiReply Refusal(const char* info, std::string username) { return ReplyWriter().Finish(0, info, std::move(username)); }
 
 AccountApi::AccountApi(Database& db, AccountStore& accounts, MailStore& mails, const ServiceConfig& config,
-                       Clock clock, MailQueued mailQueued, ServiceMetrics* metrics)
+                       Clock clock, MailQueued mailQueued, ServiceMetrics* metrics, ChannelStore* channels)
     : db_(db),
       accounts_(accounts),
       mails_(mails),
@@ -82,10 +84,13 @@ AccountApi::AccountApi(Database& db, AccountStore& accounts, MailStore& mails, c
       clock_(std::move(clock)),
       mailQueued_(std::move(mailQueued)),
       metrics_(metrics),
+      channels_(channels),
       addressAttempts_(db, "address", static_cast<size_t>(config.loginAttemptsPerAddress), kAddressWindowSeconds),
       pairFailures_(db, "pair", static_cast<size_t>(config.loginFailuresPerAccount), kAccountWindowSeconds),
-      accountFailures_(db, "account", static_cast<size_t>(config.loginFailuresAccountWide), kAccountWindowSeconds),
-      info_(accounts, config.infoCacheSeconds) {}
+      accountFailures_(db, kAccountWideThrottle, static_cast<size_t>(config.loginFailuresAccountWide),
+                       kAccountWindowSeconds),
+      info_(accounts, config.infoCacheSeconds),
+      signedIn_(config.signedInCacheSeconds) {}
 
 int64_t AccountApi::MachineIdleSeconds() const { return int64_t{config_.machineIdleDays} * kDaySeconds; }
 
@@ -93,6 +98,10 @@ void AccountApi::ForgetQuietAttempts(int64_t now) {
   int64_t due = nextForget_.load();
   if (now < due || !nextForget_.compare_exchange_strong(due, now + 60)) return;  // one sign-in a minute does it
   AttemptThrottle::ForgetQuiet(db_, now - std::max(kAccountWindowSeconds, kAddressWindowSeconds));
+}
+
+void AccountApi::ClearAccountWideFailures(Database& db, const std::string& email) {
+  AttemptThrottle(db, kAccountWideThrottle, 0, kAccountWindowSeconds).Clear(AccountKey(email));
 }
 
 AccountApi::PasswordCheck AccountApi::CheckPassword(const std::string& username, std::string_view encodedPassword,
@@ -107,13 +116,16 @@ AccountApi::PasswordCheck AccountApi::CheckPassword(const std::string& username,
   // attempt counts as a failure from the start (checked and counted in one step, so
   // attempts at the same time cannot pass a limit together) and is taken back when it
   // turns out not to be one.
-  if (!addressAttempts_.TryCount(clientAddress, now)) return throttled();
+  const std::string addressKey = AddressForLimits(clientAddress);
+  if (!addressAttempts_.TryCount(addressKey, now)) return throttled();
   const std::string accountKey = AccountKey(username);
-  const std::string pairKey = accountKey + '\n' + clientAddress;
+  const std::string pairKey = accountKey + '\n' + addressKey;
   if (!pairFailures_.TryCount(pairKey, now)) return throttled();
   const auto account = accounts_.Find(username);
+  // A machine that has signed in before keeps its place though it was signed out since: a
+  // new password after an attack must not lock the owner out. A web sign-in names no machine.
   const auto lastSeen =
-      account && !machineId.empty() ? accounts_.MachineLastSeen(account->id, machineId) : std::nullopt;
+      account && !machineId.empty() ? accounts_.KnownMachineLastSeen(account->id, machineId) : std::nullopt;
   const bool knownMachine = lastSeen && *lastSeen > now - MachineIdleSeconds();
   const bool accountCounted = accountFailures_.TryCount(accountKey, now);
   if (!accountCounted && !knownMachine) {
@@ -176,13 +188,14 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
 std::optional<Account> AccountApi::SignedInAccount(const std::string& email, const std::string& machineId,
                                                    int64_t now) {
   if (email.empty()) return std::nullopt;
-  auto account = accounts_.Find(email);
+  // One lookup, the same whether or not the address has an account.
+  MachineRecord found = accounts_.LookUpMachine(email, machineId);
+  auto& account = found.account;
   if (!account || !IsActive(*account, now)) return std::nullopt;
-  const auto lastSeen = accounts_.MachineLastSeen(account->id, machineId);
-  if (!lastSeen || *lastSeen <= now - MachineIdleSeconds()) return std::nullopt;
+  if (!found.lastSeen || *found.lastSeen <= now - MachineIdleSeconds()) return std::nullopt;
   // A machine in use stays signed in; its sighting is written at most about once a day,
   // so the frequent service-information requests stay reads.
-  if (*lastSeen <= now - std::min(kDaySeconds, MachineIdleSeconds() / 4)) {
+  if (*found.lastSeen <= now - std::min(kDaySeconds, MachineIdleSeconds() / 4)) {
     try {
       accounts_.TouchMachine(account->id, machineId, now);
     } catch (const std::exception&) {
@@ -190,6 +203,15 @@ std::optional<Account> AccountApi::SignedInAccount(const std::string& email, con
       // is answered all the same.
     }
   }
+  return std::move(account);
+}
+
+std::optional<Account> AccountApi::SignedInAccountForInfo(const std::string& email, const std::string& machineId,
+                                                          int64_t now) {
+  const std::string key = AccountKey(email) + '\n' + machineId;
+  if (auto account = signedIn_.Find(key, now); account && IsActive(*account, now)) return account;
+  auto account = SignedInAccount(email, machineId, now);
+  if (account) signedIn_.Keep(key, *account, now);
   return account;
 }
 
@@ -202,11 +224,12 @@ ApiReply AccountApi::GetInfo(std::string_view body) {
   ReplyWriter reply;
   // A name alone proves nothing: the account counts as signed in only on a machine that
   // signed in to it with the password.
-  const auto account = SignedInAccount(username, (*form)[1], clock_());
+  const int64_t now = clock_();
+  const auto account = SignedInAccountForInfo(username, (*form)[1], now);
   if (account) {
     reply.Int("time", ClampToInt32(account->serviceStart)).Int("expire", ClampToInt32(account->serviceEnd));
   }
-  const auto info = info_.Get(clock_());
+  const auto info = info_.Get(now);
   reply.Int("update", IsOlderVersion((*form)[3], info->latestVersion) ? 1 : 0);
   if (const auto& notice = info->notice; notice && Utf8Length(notice->text) >= kShortestNotice) {
     reply.Int("notice_id", std::min<int64_t>(notice->id, INT32_MAX)).Text("notice_text", notice->text);
@@ -231,12 +254,19 @@ ApiReply AccountApi::SendMsg(std::string_view body) {
 
   const std::string message = ComposeReminderMail(ReminderFacts{
       account->email, config_.smtp.sender, *templateId, *code, site, now, NewMessageId(config_.smtp.sender)});
-  // Committed to the file before the answer: a mail the program was told about is never lost.
-  if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit,
-                      ReminderSubject{site, *templateId, *code})) {
+  // Committed before the answer: a reminder the program was told about is never lost.
+  bool mailQueued = true;
+  if (channels_) {
+    const auto accepted = channels_->AcceptReminder(account->id, account->email, message,
+                                                    ReminderEvent{*templateId, *code, site, now}, now,
+                                                    config_.mailHourlyLimit);
+    if (!accepted) return Refusal(reply_info::kTooManyMails, username);
+    mailQueued = accepted->mailQueued;
+  } else if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit,
+                                 ReminderSubject{site, *templateId, *code})) {
     return Refusal(reply_info::kTooManyMails, username);
   }
-  if (metrics_) metrics_->CountMailQueued();
+  if (metrics_ && mailQueued) metrics_->CountMailQueued();
   if (mailQueued_) mailQueued_();
   return ReplyWriter().Finish(1, reply_info::kMailQueued, username);
 }

@@ -11,7 +11,9 @@
 
 #include "api/attempt_throttle.h"
 #include "api/service_info_cache.h"
+#include "api/signed_in_cache.h"
 #include "store/account_store.h"
+#include "store/channel_store.h"
 #include "store/mail_store.h"
 #include "config/service_config.h"
 #include "metrics/service_metrics.h"
@@ -30,8 +32,11 @@ class AccountApi {
 
   // `db` holds the sign-in counts that every instance of the service shares. `metrics`,
   // when given, counts throttled sign-ins and queued mails.
+  // With `channels`, a reminder also becomes a delivery for each of the account's chat and
+  // webhook channels, and mail is sent only when the account has not turned it off;
+  // `mailQueued` is then told of either.
   AccountApi(Database& db, AccountStore& accounts, MailStore& mails, const ServiceConfig& config, Clock clock,
-             MailQueued mailQueued, ServiceMetrics* metrics = nullptr);
+             MailQueued mailQueued, ServiceMetrics* metrics = nullptr, ChannelStore* channels = nullptr);
 
   ApiReply Login(std::string_view body, const std::string& clientAddress);
 
@@ -46,12 +51,19 @@ class AccountApi {
   ApiReply GetInfo(std::string_view body);
   ApiReply SendMsg(std::string_view body);
 
+  // Forgets the failed sign-ins counted toward the account-wide ceiling of the account with
+  // address `email` (after the operator has given it a new password, the guesses made at the
+  // old one no longer matter).
+  static void ClearAccountWideFailures(Database& db, const std::string& email);
+
  private:
   // `machineId` empty: no machine, so no exemption from the account-wide ceiling.
   PasswordCheck CheckPassword(const std::string& username, std::string_view encodedPassword,
                               const std::string& machineId, const std::string& clientAddress, int64_t now);
   // An active account on which this machine has signed in.
   std::optional<Account> SignedInAccount(const std::string& email, const std::string& machineId, int64_t now);
+  // The same for service information, which may be answered from `signedIn_`.
+  std::optional<Account> SignedInAccountForInfo(const std::string& email, const std::string& machineId, int64_t now);
   // When a machine that has not been seen for this long counts as signed out.
   int64_t MachineIdleSeconds() const;
   // Now and then deletes the sign-in counts that have left every window.
@@ -64,16 +76,18 @@ class AccountApi {
   const Clock clock_;
   const MailQueued mailQueued_;
   ServiceMetrics* const metrics_;
+  ChannelStore* const channels_;
   // Sign-in limits. Every attempt counts for its client address; failures count for the
   // account and the address together, so guesses from one place never refuse the owner
   // elsewhere; the account-wide ceiling slows guessers spread over many addresses but
-  // never refuses a machine that has signed in to the account before (whose failures
-  // still count, for its address and toward the ceiling).
+  // never refuses a machine that has signed in to the account before, even one signed out
+  // since (whose failures still count, for its address and toward the ceiling).
   AttemptThrottle addressAttempts_;
   AttemptThrottle pairFailures_;
   AttemptThrottle accountFailures_;
   std::atomic<int64_t> nextForget_{0};
   ServiceInfoCache info_;
+  SignedInCache signedIn_;
 };
 
 // The short texts of refusals (the program shows the sign-in ones to the user).

@@ -1,80 +1,26 @@
 #include "api/attempt_throttle.h"
 
-#include <charconv>
-#include <vector>
-
-namespace {
-
-// A key's row holds the times of its attempts in the window, oldest first, as decimal
-// seconds separated by spaces: at most `limit` of them.
-constexpr Query kMakeRow{"INSERT INTO sign_in_attempts (key, times, last) VALUES ($1, '', $2) "
-                         "ON CONFLICT (key) DO NOTHING"};
-// PostgreSQL holds the row until the transaction ends, so instances take turns on a key;
-// SQLite's write transaction already excludes every other writer.
-constexpr Query kReadTimes{"SELECT times FROM sign_in_attempts WHERE key = $1",
-                           "SELECT times FROM sign_in_attempts WHERE key = $1 FOR UPDATE"};
-constexpr Query kWriteTimes{"UPDATE sign_in_attempts SET times = $2, last = $3 WHERE key = $1"};
-constexpr Query kWriteTimesOnly{"UPDATE sign_in_attempts SET times = $2 WHERE key = $1"};
-constexpr Query kDelete{"DELETE FROM sign_in_attempts WHERE key = $1"};
-constexpr Query kForgetQuiet{"DELETE FROM sign_in_attempts WHERE last < $1"};
-
-std::vector<int64_t> ReadTimes(SqlConnection& sql, const std::string& key) {
-  const SqlResult row = sql(kReadTimes, key);
-  std::vector<int64_t> times;
-  if (row.rows.empty()) return times;
-  const std::string& text = row.rows[0].Text(0);
-  const char* at = text.data();
-  const char* end = at + text.size();
-  while (at < end) {
-    int64_t time = 0;
-    const auto parsed = std::from_chars(at, end, time);
-    if (parsed.ec != std::errc()) break;
-    times.push_back(time);
-    at = parsed.ptr + (parsed.ptr < end ? 1 : 0);
-  }
-  return times;
-}
-
-std::string WriteTimes(const std::vector<int64_t>& times) {
-  std::string text;
-  for (const int64_t time : times) {
-    if (!text.empty()) text += ' ';
-    text += std::to_string(time);
-  }
-  return text;
-}
-
-}  // namespace
+// A key's stored times are those of its attempts in the window, oldest first: at most
+// `limit` of them.
 
 bool AttemptThrottle::TryCount(const std::string& key, int64_t now) {
   if (limit_ == 0) return false;
-  const std::string stored = StoredKey(key);
-  return db_.InTransaction([&](SqlConnection& sql) {
-    sql(kMakeRow, stored, now);
-    std::vector<int64_t> times = ReadTimes(sql, stored);
+  return store_.ChangeTimes(StoredKey(key), now, [&](std::vector<int64_t>& times) {
     std::erase_if(times, [&](int64_t time) { return time <= now - window_; });
     if (times.size() >= limit_) return false;
     times.push_back(now);
-    sql(kWriteTimes, stored, WriteTimes(times), now);
     return true;
   });
 }
 
 void AttemptThrottle::Refund(const std::string& key) {
-  const std::string stored = StoredKey(key);
-  db_.InTransaction([&](SqlConnection& sql) {
-    std::vector<int64_t> times = ReadTimes(sql, stored);
-    if (times.empty()) return;
+  store_.ChangeTimes(StoredKey(key), std::nullopt, [](std::vector<int64_t>& times) {
+    if (times.empty()) return false;
     times.pop_back();
-    sql(kWriteTimesOnly, stored, WriteTimes(times));
+    return true;
   });
 }
 
-void AttemptThrottle::Clear(const std::string& key) {
-  const std::string stored = StoredKey(key);
-  db_.WithConnection([&](SqlConnection& sql) { sql(kDelete, stored); });
-}
+void AttemptThrottle::Clear(const std::string& key) { store_.Delete(StoredKey(key)); }
 
-int AttemptThrottle::ForgetQuiet(Database& db, int64_t before) {
-  return db.WithConnection([&](SqlConnection& sql) { return static_cast<int>(sql(kForgetQuiet, before).changed); });
-}
+int AttemptThrottle::ForgetQuiet(Database& db, int64_t before) { return AttemptStore(db).ForgetQuiet(before); }

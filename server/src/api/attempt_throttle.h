@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <string>
 
-#include "store/database.h"
+#include "store/attempt_store.h"
 
 class AttemptThrottle {
  public:
   // `name` keeps this throttle's keys apart from those of the others in the same table.
   AttemptThrottle(Database& db, std::string name, size_t limit, int64_t windowSeconds)
-      : db_(db), name_(std::move(name)), limit_(limit), window_(windowSeconds) {}
+      : store_(db), name_(std::move(name)), limit_(limit), window_(windowSeconds) {}
 
   // Counts one attempt of `key` at `now` when the key has made fewer than the limit of
   // attempts in the window ending now; false, and nothing counted, when it has not. Check
@@ -31,7 +31,7 @@ class AttemptThrottle {
  private:
   std::string StoredKey(const std::string& key) const { return name_ + '\n' + key; }
 
-  Database& db_;
+  AttemptStore store_;
   const std::string name_;
   const size_t limit_;
   const int64_t window_;

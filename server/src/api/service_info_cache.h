@@ -28,7 +28,8 @@ class ServiceInfoCache {
  private:
   AccountStore& accounts_;
   const int64_t maxAge_;
-  std::mutex mutex_;  // guards info_ and readAt_; held while the database is read
+  std::mutex mutex_;  // guards info_, readAt_ and reading_; never held while the database is read
   std::shared_ptr<const Info> info_;
   int64_t readAt_ = 0;
+  bool reading_ = false;  // a request is reading a newer copy
 };

@@ -6,7 +6,10 @@
 #include <cstring>
 
 std::optional<std::string> CanonicalIpAddress(std::string_view text) {
-  if (text.empty() || text.size() >= INET6_ADDRSTRLEN) return std::nullopt;
+  // inet_pton reads up to a NUL: "1.2.3.4\0anything" must not pass for 1.2.3.4.
+  if (text.empty() || text.size() >= INET6_ADDRSTRLEN || text.find('\0') != std::string_view::npos) {
+    return std::nullopt;
+  }
   const std::string copy(text);
   char out[INET6_ADDRSTRLEN] = {};
   in_addr v4{};
@@ -18,6 +21,14 @@ std::optional<std::string> CanonicalIpAddress(std::string_view text) {
     return inet_ntop(AF_INET, &v4, out, sizeof out);
   }
   return inet_ntop(AF_INET6, &v6, out, sizeof out);
+}
+
+std::string AddressForLimits(const std::string& address) {
+  in6_addr v6{};
+  if (inet_pton(AF_INET6, address.c_str(), &v6) != 1) return address;
+  std::memset(v6.s6_addr + 8, 0, 8);
+  char out[INET6_ADDRSTRLEN] = {};
+  return std::string(inet_ntop(AF_INET6, &v6, out, sizeof out)) + "/64";
 }
 
 std::optional<std::vector<std::string>> ReadTrustedProxies(std::string_view text) {

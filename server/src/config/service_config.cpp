@@ -50,6 +50,8 @@ const Setting kSettings[] = {
      [](ServiceConfig& c, long long v) { c.mailLeaseSeconds = static_cast<int>(v); }},
     {"info_cache_seconds", nullptr, nullptr, 0, 3600,
      [](ServiceConfig& c, long long v) { c.infoCacheSeconds = static_cast<int>(v); }},
+    {"signed_in_cache_seconds", nullptr, nullptr, 0, 60,
+     [](ServiceConfig& c, long long v) { c.signedInCacheSeconds = static_cast<int>(v); }},
     {"smtp_host", nullptr, &SmtpSettings::host, 0, 0, nullptr},
     {"smtp_security", nullptr, &SmtpSettings::security, 0, 0, nullptr},
     {"smtp_user", nullptr, &SmtpSettings::user, 0, 0, nullptr},
@@ -98,6 +100,26 @@ const Setting kSettings[] = {
      [](ServiceConfig& c, long long v) { c.webMailsPerRecipient = static_cast<int>(v); }},
     {"login_attempts_per_address", nullptr, nullptr, 1, 1000000,
      [](ServiceConfig& c, long long v) { c.loginAttemptsPerAddress = static_cast<int>(v); }},
+    {"database_wait_seconds", nullptr, nullptr, 1, 600,
+     [](ServiceConfig& c, long long v) { c.databaseWaitSeconds = static_cast<int>(v); }},
+    {"postgres_keepalive_seconds", nullptr, nullptr, 1, 86400,
+     [](ServiceConfig& c, long long v) { c.postgresKeepaliveSeconds = static_cast<int>(v); }},
+    {"postgres_user_timeout_seconds", nullptr, nullptr, 1, 86400,
+     [](ServiceConfig& c, long long v) { c.postgresUserTimeoutSeconds = static_cast<int>(v); }},
+    {"postgres_statement_timeout_seconds", nullptr, nullptr, 0, 86400,
+     [](ServiceConfig& c, long long v) { c.postgresStatementTimeoutSeconds = static_cast<int>(v); }},
+    {"postgres_lock_timeout_seconds", nullptr, nullptr, 0, 86400,
+     [](ServiceConfig& c, long long v) { c.postgresLockTimeoutSeconds = static_cast<int>(v); }},
+    {"channel_allow_private", nullptr, nullptr, 0, 1,
+     [](ServiceConfig& c, long long v) { c.channelAllowPrivate = v != 0; }},
+    {"channel_timeout_seconds", nullptr, nullptr, 1, 600,
+     [](ServiceConfig& c, long long v) { c.channelTimeoutSeconds = static_cast<int>(v); }},
+    {"channel_wecom_url", &ServiceConfig::channelWecomUrl, nullptr, 0, 0, nullptr},
+    {"channel_dingtalk_url", &ServiceConfig::channelDingtalkUrl, nullptr, 0, 0, nullptr},
+    {"channel_feishu_url", &ServiceConfig::channelFeishuUrl, nullptr, 0, 0, nullptr},
+    {"channel_lark_url", &ServiceConfig::channelLarkUrl, nullptr, 0, 0, nullptr},
+    {"channel_slack_url", &ServiceConfig::channelSlackUrl, nullptr, 0, 0, nullptr},
+    {"time_zone", &ServiceConfig::timeZone, nullptr, 0, 0, nullptr},
 };
 
 // A public address the links in mails can start with: http or https, a host, perhaps a
@@ -168,6 +190,15 @@ bool ApplySetting(ServiceConfig& config, const std::string& key, const std::stri
         return false;
       }
     }
+    if (key.starts_with("channel_") && key.ends_with("_url") &&
+        (!(value.starts_with("http://") || value.starts_with("https://")) || value.ends_with("/"))) {
+      error = key + " must be an http or https address without a closing /";
+      return false;
+    }
+    if (key == "time_zone" && (value.empty() || value.find("..") != std::string::npos)) {
+      error = "time_zone must name a zone, such as Asia/Shanghai";
+      return false;
+    }
     if (key == "metrics_listen" && !CanonicalIpAddress(value)) {
       error = "metrics_listen must be an IP address";
       return false;
@@ -186,6 +217,22 @@ bool ApplySetting(ServiceConfig& config, const std::string& key, const std::stri
   return false;
 }
 
+bool ReadSettings(std::istream& lines, const std::string& name, ServiceConfig& config, std::string& error) {
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    line = Trim(line);
+    if (line.empty() || line[0] == '#') continue;
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos ||
+        !ApplySetting(config, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), error)) {
+      if (equals == std::string::npos) error = "expected key = value";
+      error = name + ":" + std::to_string(number) + ": " + error;
+      return false;
+    }
+  }
+  return true;
+}
+
 bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::string& error) {
   if (!path.empty()) {
     std::ifstream file(path);
@@ -193,18 +240,7 @@ bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::stri
       error = "cannot read " + path;
       return false;
     }
-    std::string line;
-    for (int number = 1; std::getline(file, line); ++number) {
-      line = Trim(line);
-      if (line.empty() || line[0] == '#') continue;
-      const size_t equals = line.find('=');
-      if (equals == std::string::npos ||
-          !ApplySetting(config, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), error)) {
-        if (equals == std::string::npos) error = "expected key = value";
-        error = path + ":" + std::to_string(number) + ": " + error;
-        return false;
-      }
-    }
+    if (!ReadSettings(file, path, config, error)) return false;
     // Passwords must not be there for every user of the machine to read.
     struct stat status {};
     const bool secret = !config.smtp.password.empty() || DatabaseSettingForLog(config.database) != config.database;

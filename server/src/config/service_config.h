@@ -3,11 +3,11 @@
 // winning. Nothing secret is ever taken from the command line.
 #pragma once
 
+#include <istream>
 #include <string>
 #include <vector>
 
-#include "mail/retry_schedule.h"
-#include "mail/smtp_client.h"
+#include "config/mail_settings.h"
 
 struct ServiceConfig {
   std::string listen = "127.0.0.1";
@@ -16,6 +16,7 @@ struct ServiceConfig {
   int databaseConnections = 0;     // per instance; 0: four
   int mailLeaseSeconds = 120;      // how long an instance's claim on a mail lasts
   int infoCacheSeconds = 5;        // how long the notice and latest version are kept in memory
+  int signedInCacheSeconds = 1;    // how long service information remembers a machine found signed in
   int metricsPort = 0;             // 0: /metrics on `port`, to clients on this machine only
   std::string metricsListen = "127.0.0.1";  // the metrics port's address, when it is set
   int threads = 0;                 // request threads; 0: one per core the process may use
@@ -32,6 +33,25 @@ struct ServiceConfig {
   int loginHashesAtOnce = 2;         // password checks running at the same time
   int machineIdleDays = 180;         // a machine unseen this long must sign in again
   int mailKeepDays = 30;             // sent and given-up mails are deleted this long after they were queued
+  int databaseWaitSeconds = 5;       // a request waits this long for the database in all, then is refused as busy
+  // PostgreSQL: idle connections probed after this long (then as often, 3 probes); data
+  // unacknowledged this long ends a connection; the server ends a statement running, or
+  // waiting for a lock, longer than these (0: never).
+  int postgresKeepaliveSeconds = 10;
+  int postgresUserTimeoutSeconds = 10;
+  int postgresStatementTimeoutSeconds = 5;
+  int postgresLockTimeoutSeconds = 5;
+  // Chat and webhook channels. Each vendor kind goes to its vendor's host unless one of these
+  // points it elsewhere (a company's relay); loopback, private and CGNAT addresses are
+  // refused unless allowed.
+  bool channelAllowPrivate = false;
+  int channelTimeoutSeconds = 10;    // one exchange with a vendor, all in
+  std::string channelWecomUrl = "https://qyapi.weixin.qq.com";
+  std::string channelDingtalkUrl = "https://oapi.dingtalk.com";
+  std::string channelFeishuUrl = "https://open.feishu.cn";
+  std::string channelLarkUrl = "https://open.larksuite.com";
+  std::string channelSlackUrl = "https://hooks.slack.com";
+  std::string timeZone = "Asia/Shanghai";  // the times in reminders
   // The web pages.
   std::string publicUrl;             // where owners reach the pages ("https://accounts.example.com"); links in mails
   std::string signUp = "closed";     // closed, open, or the mail domains whose addresses may sign up
@@ -47,6 +67,9 @@ std::vector<std::string> SignUpDomains(const std::string& signUp);
 
 // Applies one setting; false with `error` set for an unknown key or a bad value.
 bool ApplySetting(ServiceConfig& config, const std::string& key, const std::string& value, std::string& error);
+
+// Applies the "key = value" lines of a settings file; `name` names the file in `error`.
+bool ReadSettings(std::istream& lines, const std::string& name, ServiceConfig& config, std::string& error);
 
 // Reads the file (when `path` is not empty) and then the environment, and checks the
 // result as a whole (CheckServiceConfig). A file that holds smtp_password must be readable

@@ -7,6 +7,7 @@
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
+#include <boost/range/iterator_range.hpp>
 
 #include <cstdio>
 #include <exception>
@@ -14,7 +15,9 @@
 #include "http/client_address.h"
 #include "http/log_line.h"
 #include "http/program_routes.h"
+#include "http/read_refusal.h"
 #include "http/request_limits.h"
+#include "store/database.h"
 
 namespace net = boost::asio;
 namespace beast = boost::beast;
@@ -24,19 +27,41 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// What to answer a request that could not be read, or nothing when the client is gone or
-// too slow (then there is no one to answer).
-std::optional<std::pair<const char*, int>> UnreadableRefusal(beast::error_code error) {
-  if (error == http::error::body_limit) return std::pair{reply_info::kTooLarge, 200};
-  if (error == http::error::header_limit || error == http::error::buffer_overflow) {
-    return std::pair{reply_info::kTooLarge, 400};
+// What the first read of a connection may take; the program's whole request fits.
+constexpr size_t kFirstRead = 4096;
+// How long /metrics waits for the queue's gauges; without them by then it is answered
+// without them, so a database that stalls never blinds monitoring.
+constexpr std::chrono::seconds kMetricsDatabaseWait{1};
+
+// Every X-Forwarded-For line, in order, as one list. A proxy may add a line of its own
+// rather than extend the client's, and then the line it wrote is the last one.
+std::string ForwardedForList(const http::request<http::string_body>& request) {
+  std::string list;
+  for (const auto& field : boost::make_iterator_range(request.equal_range("X-Forwarded-For"))) {
+    if (!list.empty()) list += ',';
+    list += field.value();
   }
-  if (error.category() == beast::error_code(http::error::end_of_stream).category() &&
-      error != http::error::end_of_stream &&
-      error != http::error::partial_message) {
-    return std::pair{reply_info::kMalformed, 400};
+  return list;
+}
+
+// The route's answer to a request it could not serve in time.
+WebReply BusyReply(const Route& route, const WebRequest& request) {
+  if (route.busy) return route.busy(request);
+  return ProgramReply(request.path, Refusal(reply_info::kBusy), 503);
+}
+
+// The route's answer, or the answer for a failure: "busy" when the database did not answer
+// in time, a server error for anything else.
+WebReply RunRoute(const Route& route, const WebRequest& request, const char* what) {
+  try {
+    return route.handle(request);
+  } catch (const DatabaseBusy& e) {
+    std::fprintf(stderr, "%s: %s\n", what, EscapeLogField(e.what()).c_str());
+    return BusyReply(route, request);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", what, EscapeLogField(e.what()).c_str());
+    return ProgramReply(request.path, Refusal(reply_info::kServerError), 500);
   }
-  return std::nullopt;
 }
 
 }  // namespace
@@ -52,10 +77,24 @@ Connection::Connection(net::ip::tcp::socket socket, std::string peer, Connection
 Connection::~Connection() { context_.open.Remove(this); }
 
 void Connection::Start() {
-  SetDeadline(Clock::now() + kRequestDeadline);
+  firstByte_ = Clock::now();
+  SetDeadline(firstByte_ + kRequestDeadline);
   context_.open.Add(shared_from_this());
   parser_.header_limit(kMaxHeaderBytes);
   parser_.body_limit(kMaxBodyBytes);
+  // The first bytes are read on their own, so that a request is timed from when it began
+  // to arrive: the log and the histogram then show a slow client and a slow answer alike.
+  socket_.async_read_some(buffer_.prepare(kFirstRead), [self = shared_from_this()](beast::error_code error,
+                                                                                   size_t read) {
+    self->OnFirstBytes(error, read);
+  });
+}
+
+void Connection::OnFirstBytes(beast::error_code error, size_t read) {
+  if (phase_ != Phase::kReading) return;
+  firstByte_ = Clock::now();
+  buffer_.commit(read);
+  if (error) return Close();  // gone before a byte came: no one to answer
   http::async_read(socket_, buffer_, parser_,
                    [self = shared_from_this()](beast::error_code error, size_t) { self->OnRead(error); });
 }
@@ -84,8 +123,7 @@ void Connection::SetDeadline(Clock::time_point deadline) {
 void Connection::OnRead(beast::error_code error) {
   if (phase_ != Phase::kReading) return;
   phase_ = Phase::kAnswering;
-  handled_ = Clock::now();
-  SetDeadline(handled_ + kReplyDeadline);
+  SetDeadline(Clock::now() + kReplyDeadline);
   client_ = peer_;
   if (!error) return Handle();
   const auto refusal = UnreadableRefusal(error);
@@ -104,7 +142,7 @@ void Connection::Handle() {
   if (question != std::string::npos) web.query = web.target.substr(question + 1);
   web.peer = peer_;
   web.forwarded = request.count("X-Forwarded-For") > 0 || request.count(http::field::forwarded) > 0;
-  web.client = client_ = ClientAddress(peer_, request["X-Forwarded-For"], context_.trustedProxies);
+  web.client = client_ = ClientAddress(peer_, ForwardedForList(request), context_.trustedProxies);
   web.chunked = parser_.chunked();
   web.cookie = std::string(request[http::field::cookie]);
   web.origin = std::string(request[http::field::origin]);
@@ -116,42 +154,45 @@ void Connection::Handle() {
 
   const Route* route = context_.routes.Find(web.method, web.path);
   if (!route) return Answer(UnknownRequest(web));
-  if (route->hashes && route->hashes(web)) return HandOverToHashing(*route, std::move(web));
-  WebReply reply;
-  try {
-    reply = route->handle(web);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "request failed: %s\n", EscapeLogField(e.what()).c_str());
-    reply = ProgramReply(web.path, Refusal(reply_info::kServerError), 500);
+  if (route->runs == RouteRuns::kInline && !(route->hashes && route->hashes(web))) {
+    return Answer(RunRoute(*route, web, "request failed"));
   }
-  Answer(reply);
-}
-
-void Connection::HandOverToHashing(const Route& route, WebRequest request) {
-  // The executor marks the connection's strand as having work outstanding, so the request
-  // threads keep running until the answer has been posted back.
-  auto executor = net::prefer(socket_.get_executor(), net::execution::outstanding_work.tracked);
-  // The form holds a password: wiped when the last copy goes, run or refused.
-  std::shared_ptr<WebRequest> held(new WebRequest(std::move(request)), [](WebRequest* form) {
+  // The form may hold a password: wiped when the last copy goes, run or refused.
+  std::shared_ptr<WebRequest> held(new WebRequest(std::move(web)), [](WebRequest* form) {
     sodium_memzero(form->body.data(), form->body.size());
     delete form;
   });
-  const bool queued = context_.signIns.Submit([self = shared_from_this(), executor, held, &route] {
-    WebReply reply;
-    try {
-      reply = route.handle(*held);
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "sign-in failed: %s\n", EscapeLogField(e.what()).c_str());
-      reply = ProgramReply(held->path, Refusal(reply_info::kServerError), 500);
-    }
+  if (route->hashes && route->hashes(*held)) {
+    if (!HandOver(context_.signIns, context_.databaseWait, *route, held)) Answer(BusyReply(*route, *held));
+    return;
+  }
+  if (route->runs == RouteRuns::kMetrics) {
+    // The page is rendered however long the gauges took: without them when they were late.
+    if (!HandOver(context_.metricsWork, kMetricsDatabaseWait, *route, held)) Close();
+    return;
+  }
+  if (!HandOver(context_.databaseWork, context_.databaseWait, *route, held)) Answer(BusyReply(*route, *held));
+}
+
+bool Connection::HandOver(SignInRunner& runner, std::chrono::milliseconds wait, const Route& route,
+                          std::shared_ptr<WebRequest> request) {
+  // The executor marks the connection's strand as having work outstanding, so the request
+  // threads keep running until the answer has been posted back.
+  auto executor = net::prefer(socket_.get_executor(), net::execution::outstanding_work.tracked);
+  const Clock::time_point deadline = Clock::now() + wait;
+  SetDeadline(deadline + kReplyDeadline);  // the work answers by its deadline; the sweep only if it did not
+  const bool always = route.runs == RouteRuns::kMetrics;
+  return runner.Submit([self = shared_from_this(), executor, deadline, request, &route, always] {
+    const WaitDeadline bounded(deadline);
+    WebReply reply = always || Clock::now() < deadline ? RunRoute(route, *request, "request failed")
+                                                       : BusyReply(route, *request);
     net::post(executor, [self, reply = std::move(reply)] { self->Answer(reply); });
   });
-  if (!queued) Answer(route.busy(*held));
 }
 
 void Connection::Answer(const WebReply& reply) {
   if (reply.log) {
-    const std::chrono::duration<double> taken = Clock::now() - handled_;
+    const std::chrono::duration<double> taken = Clock::now() - firstByte_;
     const WebLogFacts& facts = *reply.log;
     WriteLogLine(RequestLogEntry{client_, facts.action, facts.username, facts.status, facts.info, taken.count() * 1000});
     context_.metrics.CountRequest(facts.action, facts.status, taken.count());

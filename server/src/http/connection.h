@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,9 @@ class Connection;
 struct ConnectionContext {
   const RouteTable& routes;  // the metrics port has only the operator's pages
   SignInRunner& signIns;
+  SignInRunner& databaseWork;  // the program's other requests: anything that reads the database
+  SignInRunner& metricsWork;   // /metrics, which reads the queue's gauges, never behind the program's requests
+  std::chrono::milliseconds databaseWait;  // how long a request may wait for the database in all
   OpenConnections<Connection>& open;
   const std::vector<std::string>& trustedProxies;
   ServiceMetrics& metrics;
@@ -56,9 +60,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
  private:
   enum class Phase { kReading, kAnswering, kClosing };
 
+  void OnFirstBytes(boost::beast::error_code error, size_t read);
   void OnRead(boost::beast::error_code error);
   void Handle();
-  void HandOverToHashing(const Route& route, WebRequest request);
+  // Runs `route` on a thread of `runner`, where waiting for the database (or hashing a
+  // password) holds up no other connection, with every wait bounded by `wait` from now; the
+  // route's busy answer when it does not start in time. False when too many requests wait
+  // already.
+  bool HandOver(SignInRunner& runner, std::chrono::milliseconds wait, const Route& route,
+                std::shared_ptr<WebRequest> request);
   void Answer(const WebReply& reply);
   void Send(std::string reply);
   void OnWritten(boost::beast::error_code error);
@@ -77,7 +87,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::string client_;
   ConnectionLimiter::Slot slot_;
   ConnectionContext& context_;
-  std::chrono::steady_clock::time_point handled_;
+  std::chrono::steady_clock::time_point firstByte_;  // requests are timed from here
   std::optional<std::chrono::steady_clock::time_point> stopDeadline_;
   std::atomic<std::chrono::steady_clock::rep> deadline_{0};  // of the current phase
   Phase phase_ = Phase::kReading;

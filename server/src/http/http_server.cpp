@@ -15,12 +15,14 @@ namespace {
 
 // Room for the database, the log, the mail sender and the listener itself.
 constexpr rlim_t kReservedDescriptors = 64;
+// Requests waiting for a database thread; past that one is refused as busy at once.
+constexpr size_t kDatabaseQueue = 4096;
 
-// The connection cap, lowered to what the descriptor limit allows.
-size_t ConnectionCapWithin(size_t configured) {
+// The connection cap, lowered to what the descriptor limit allows beside the `reserved` ones.
+size_t ConnectionCapWithin(size_t configured, rlim_t reserved) {
   rlimit limit{};
   if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return configured;
-  return std::min<size_t>(configured, limit.rlim_cur > kReservedDescriptors ? limit.rlim_cur - kReservedDescriptors : 1);
+  return std::min<size_t>(configured, limit.rlim_cur > reserved ? limit.rlim_cur - reserved : 1);
 }
 
 }  // namespace
@@ -34,18 +36,27 @@ int RequestThreadCount(int configured) {
 }
 
 HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes,
-                       std::vector<Route> pages)
+                       int databaseThreads, std::vector<Route> pages)
     : config_(config),
       threads_(RequestThreadCount(config.threads)),
-      maxConnections_(ConnectionCapWithin(static_cast<size_t>(config.maxConnections))),
+      maxConnections_(ConnectionCapWithin(
+          static_cast<size_t>(config.maxConnections),
+          kReservedDescriptors + (config.metricsPort == 0 ? 0 : kMetricsPortConnections))),
       limiter_(maxConnections_, static_cast<size_t>(config.maxConnectionsPerAddress)),
+      metricsLimiter_(kMetricsPortConnections, kMetricsPortConnections),
       signIns_(config.loginHashesAtOnce, static_cast<size_t>(config.loginHashesAtOnce) * 4),
+      // One thread per connection of the pool: more would only wait for a connection.
+      databaseWork_(databaseThreads, kDatabaseQueue, 0),
+      metricsWork_(1, 16, 0),
       probes_(std::move(probes)),
-      context_{routes_, signIns_, open_, config.trustedProxies, metrics},
-      metricsContext_{metricsRoutes_, signIns_, open_, config.trustedProxies, metrics},
+      context_{routes_, signIns_, databaseWork_, metricsWork_, std::chrono::seconds(config.databaseWaitSeconds),
+               open_, config.trustedProxies, metrics},
+      metricsContext_{metricsRoutes_, signIns_, databaseWork_, metricsWork_,
+                      std::chrono::seconds(config.databaseWaitSeconds), open_, config.trustedProxies, metrics},
       io_(threads_),
       listener_(std::make_shared<Listener>(io_, limiter_, context_)),
-      metricsListener_(config.metricsPort == 0 ? nullptr : std::make_shared<Listener>(io_, limiter_, metricsContext_)),
+      metricsListener_(config.metricsPort == 0 ? nullptr
+                                                : std::make_shared<Listener>(io_, metricsLimiter_, metricsContext_)),
       sweep_(io_) {
   AddProgramRoutes(routes_, api);
   AddOperatorRoutes(routes_, metrics, probes_,
@@ -55,7 +66,9 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetr
 }
 
 HttpServer::~HttpServer() {
-  // Queued sign-ins hold connections and work on the event loop: drop them while it exists.
+  // Queued jobs hold connections and work on the event loop: drop them while it exists.
+  databaseWork_.Stop();
+  metricsWork_.Stop();
   signIns_.Stop();
 }
 
@@ -84,6 +97,8 @@ void HttpServer::Run() {
   for (int i = 1; i < threads_; ++i) others.emplace_back([this] { io_.run(); });
   io_.run();
   for (auto& thread : others) thread.join();
+  databaseWork_.Stop();
+  metricsWork_.Stop();
   signIns_.Stop();
 }
 
@@ -93,5 +108,6 @@ void HttpServer::Stop() {
   if (metricsListener_) metricsListener_->Stop();
   for (const auto& connection : open_.Those([](const Connection&) { return true; })) connection->Stop(deadline);
   limiter_.WaitUntilNoneOpen(deadline);
+  metricsLimiter_.WaitUntilNoneOpen(deadline);
   io_.stop();
 }

@@ -23,8 +23,9 @@ class HttpServer {
  public:
   // `api`, `config` and `metrics` must outlive the server; `probes` serve the operator's
   // pages; `pages` are the routes of the web pages, beside the program's requests.
+  // `databaseThreads` run the requests that use the database.
   HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes,
-             std::vector<Route> pages = {});
+             int databaseThreads, std::vector<Route> pages = {});
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -52,8 +53,11 @@ class HttpServer {
   // Declared before the event loop: the connections the loop still holds when it is
   // destroyed refer to these.
   ConnectionLimiter limiter_;
+  ConnectionLimiter metricsLimiter_;  // the metrics port's connections, counted apart
   OpenConnections<Connection> open_;
   SignInRunner signIns_;
+  SignInRunner databaseWork_;  // the requests that use the database, at the normal priority
+  SignInRunner metricsWork_;   // /metrics, one at a time
   const DatabaseProbes probes_;
   RouteTable routes_;
   RouteTable metricsRoutes_;  // the metrics port's: the operator's pages only

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "config/ip_address.h"
 #include "http/client_address.h"
 
 namespace net = boost::asio;
@@ -63,7 +64,7 @@ void Listener::OnAccepted(boost::system::error_code error, tcp::socket socket) {
   }
   if (!error) {
     std::string peer = PeerAddress(peer_);
-    if (auto slot = limiter_.Admit(peer, IsTrustedProxy(peer, context_.trustedProxies))) {
+    if (auto slot = limiter_.Admit(AddressForLimits(peer), IsTrustedProxy(peer, context_.trustedProxies))) {
       std::make_shared<Connection>(std::move(socket), std::move(peer), std::move(slot), context_)->Start();
     } else {
       boost::system::error_code ignored;

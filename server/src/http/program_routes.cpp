@@ -5,6 +5,7 @@
 
 #include "http/log_line.h"
 #include "http/request_action.h"
+#include "store/database.h"
 
 WebReply ProgramReply(const std::string& action, const ApiReply& reply, int httpStatus) {
   return WebReply{httpStatus, "application/json; charset=utf-8", {}, reply.json,
@@ -16,6 +17,13 @@ WebReply UnknownRequest(const WebRequest& request) {
 }
 
 namespace {
+
+// The program's "busy" answer, logged under the request it refuses.
+WebReply ProgramBusy(const WebRequest& request) {
+  const RequestAction action = ReadRequestAction(request.method, request.target);
+  if (action == RequestAction::kUnknown) return UnknownRequest(request);
+  return ProgramReply(ActionName(action), Refusal(reply_info::kBusy), 200);
+}
 
 WebReply AnswerProgram(AccountApi& api, const WebRequest& request) {
   const RequestAction action = ReadRequestAction(request.method, request.target);
@@ -35,6 +43,11 @@ WebReply AnswerProgram(AccountApi& api, const WebRequest& request) {
         reply = api.SendMsg(request.body);
         break;
     }
+  } catch (const DatabaseBusy& e) {
+    // The database did not answer within the request's deadline.
+    std::fprintf(stderr, "%s failed: %s\n", action == RequestAction::kLogin ? "sign-in" : "request",
+                 EscapeLogField(e.what()).c_str());
+    reply = Refusal(reply_info::kBusy);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s failed: %s\n", action == RequestAction::kLogin ? "sign-in" : "request",
                  EscapeLogField(e.what()).c_str());
@@ -50,7 +63,7 @@ void AddProgramRoutes(RouteTable& routes, AccountApi& api) {
                    [](const WebRequest& request) {
                      return !request.chunked && ReadRequestAction(request.method, request.target) == RequestAction::kLogin;
                    },
-                   [](const WebRequest&) { return ProgramReply("login", Refusal(reply_info::kBusy), 200); }});
+                   [](const WebRequest& request) { return ProgramBusy(request); }});
 }
 
 void AddOperatorRoutes(RouteTable& routes, const ServiceMetrics& metrics, const DatabaseProbes& probes,
@@ -61,11 +74,14 @@ void AddOperatorRoutes(RouteTable& routes, const ServiceMetrics& metrics, const 
     const OperatorReply answer = AnswerOperatorPage(which, metrics, probes);
     return WebReply{answer.httpStatus, answer.contentType, {}, answer.body, std::nullopt};
   };
-  routes.Add(Route{"GET", "/healthz", [page](const WebRequest&) { return page(OperatorPage::kHealth); }, nullptr, nullptr});
+  // /healthz answers from what is known already; /metrics asks the database for the
+  // queue's gauges, on a thread of its own.
+  routes.Add(Route{"GET", "/healthz", [page](const WebRequest&) { return page(OperatorPage::kHealth); }, nullptr,
+                   nullptr, false, RouteRuns::kInline});
   routes.Add(Route{"GET", "/metrics",
                    [page, metricsAccess](const WebRequest& request) {
                      if (!MayReadMetrics(metricsAccess, request.peer, request.forwarded)) return UnknownRequest(request);
                      return page(OperatorPage::kMetrics);
                    },
-                   nullptr, nullptr});
+                   nullptr, nullptr, false, RouteRuns::kMetrics});
 }

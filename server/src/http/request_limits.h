@@ -21,3 +21,6 @@ inline constexpr size_t kLingerBytes = 64 * 1024;
 inline constexpr std::chrono::seconds kLingerTime{1};
 // On SIGTERM or SIGINT: requests already read get this long to be answered.
 inline constexpr std::chrono::seconds kStopGrace{2};
+// The metrics port's own allowance of open connections, apart from `max_connections`: a
+// flood on the service's port never keeps the scraper and the health check out.
+inline constexpr size_t kMetricsPortConnections = 32;

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <exception>
 
-SignInRunner::SignInRunner(int threads, size_t waiting) : waiting_(waiting) {
-  for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+SignInRunner::SignInRunner(int threads, size_t waiting, int niceness) : waiting_(waiting) {
+  for (int i = 0; i < threads; ++i) threads_.emplace_back([this, niceness] { Work(niceness); });
 }
 
 SignInRunner::~SignInRunner() { Stop(); }
@@ -34,9 +34,9 @@ void SignInRunner::Stop() {
   }
 }
 
-void SignInRunner::Work() {
+void SignInRunner::Work(int niceness) {
   // Linux keeps a nice value per thread.
-  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+  if (niceness != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), niceness);
   std::unique_lock lock(mutex_);
   while (true) {
     wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });

@@ -4,6 +4,9 @@
 // connection when it is ready. These threads run at a lower priority (nice 10), so a flood
 // of sign-ins leaves the cores to the cheap requests, and only a few sign-ins wait: past
 // that a sign-in is refused at once.
+//
+// The same runner, at the normal priority, takes the requests that read or write the
+// database, so that a wait for the database holds up none of the request threads.
 #pragma once
 
 #include <condition_variable>
@@ -15,8 +18,9 @@
 
 class SignInRunner {
  public:
-  // `threads` sign-ins at once, at most `waiting` more queued behind them.
-  SignInRunner(int threads, size_t waiting);
+  // `threads` jobs at once, at most `waiting` more queued behind them; the threads run at
+  // the nice value `niceness`.
+  SignInRunner(int threads, size_t waiting, int niceness = 10);
   // Stops the threads; a sign-in under way finishes, queued ones are dropped unrun.
   ~SignInRunner();
   SignInRunner(const SignInRunner&) = delete;
@@ -27,7 +31,7 @@ class SignInRunner {
   void Stop();
 
  private:
-  void Work();
+  void Work(int niceness);
 
   const size_t waiting_;
   std::mutex mutex_;  // guards jobs_ and stopping_

@@ -3,22 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <random>
-#include <unistd.h>
+#include <set>
 
-namespace {
-
-// The host, the process and a random number: no two senders, here or elsewhere, share it.
-std::string NewOwnerName() {
-  char host[256] = {};
-  gethostname(host, sizeof host - 1);
-  std::random_device random;
-  char name[320];
-  std::snprintf(name, sizeof name, "%s:%d:%08x", host, static_cast<int>(getpid()), random());
-  return name;
-}
-
-}  // namespace
+#include "store/lease_owner.h"
 
 MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver, Clock clock, int64_t keepSeconds,
                        int64_t leaseSeconds, ServiceMetrics* metrics)
@@ -28,42 +15,29 @@ MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver
       clock_(std::move(clock)),
       keepSeconds_(keepSeconds),
       leaseSeconds_(leaseSeconds),
-      owner_(NewOwnerName()),
+      owner_(NewLeaseOwnerName()),
       metrics_(metrics) {}
 
-void MailSender::Start() { thread_ = std::thread([this] { Run(); }); }
+void MailSender::Start() { loop_.Start([this] { Run(); }); }
 
-void MailSender::Stop() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-}
+void MailSender::Stop() { loop_.Stop(); }
 
-MailSender::~MailSender() {
-  Stop();
-  if (thread_.joinable()) thread_.join();
-}
+MailSender::~MailSender() { loop_.Join(); }
 
-void MailSender::Wake() {
-  {
-    std::lock_guard lock(mutex_);
-    woken_ = true;
-  }
-  wake_.notify_all();
-}
+void MailSender::Wake() { loop_.Wake(); }
 
-bool MailSender::StopRequested() {
-  std::lock_guard lock(mutex_);
-  return stopping_;
-}
+bool MailSender::StopRequested() { return loop_.StopRequested(); }
 
 void MailSender::RecordAccepted() {
   for (auto it = accepted_.begin(); it != accepted_.end();) {
     try {
-      store_.MarkSent(it->first, it->second);
-      std::fprintf(stderr, "mail %lld sent\n", static_cast<long long>(it->first));
+      if (store_.MarkSent(it->first, owner_, it->second)) {
+        std::fprintf(stderr, "mail %lld sent\n", static_cast<long long>(it->first));
+      } else {
+        // Recorded too late: the claim ended and another instance took the mail over.
+        std::fprintf(stderr, "mail %lld sent, but its claim had passed to another instance\n",
+                     static_cast<long long>(it->first));
+      }
       it = accepted_.erase(it);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "mail %lld sent, not yet recorded as sent: %s\n", static_cast<long long>(it->first),
@@ -73,13 +47,19 @@ void MailSender::RecordAccepted() {
   }
 }
 
+void MailSender::LetGo() {
+  RecordAccepted();
+  std::set<int64_t> unrecorded;
+  for (const auto& [id, when] : accepted_) unrecorded.insert(id);
+  store_.ReleaseClaims(owner_, unrecorded);
+}
+
 int MailSender::DeliverDue() {
   RecordAccepted();
   int delivered = 0;
-  const int64_t claimed = clock_();
-  for (const QueuedMail& mail : store_.Claim(owner_, claimed, claimed + leaseSeconds_, 20)) {
+  for (const QueuedMail& mail : store_.Claim(owner_, clock_(), leaseSeconds_, 20)) {
     if (StopRequested()) {
-      store_.ReleaseClaims(owner_);  // another instance need not wait for the lease to end
+      LetGo();  // another instance need not wait for the claims to end
       break;
     }
     if (accepted_.contains(mail.id)) continue;
@@ -93,7 +73,7 @@ int MailSender::DeliverDue() {
     // fails, the mail still waits for its back-off. When this write fails, or the claim has
     // passed to another instance meanwhile, nothing is sent.
     if (!store_.BeginAttempt(mail.id, owner_, attempts, next.value_or(now + schedule_.maxDelaySeconds),
-                             now + leaseSeconds_)) {
+                             leaseSeconds_)) {
       continue;
     }
     const std::string error = deliver_(mail.recipient, mail.message);
@@ -132,15 +112,18 @@ void MailSender::Run() {
     // service stops.
     int64_t wait = 60;
     try {
-      if (const auto due = store_.NextDue()) wait = std::clamp<int64_t>(*due - clock_(), 0, 60);
+      const int64_t now = clock_();
+      if (const auto due = store_.NextDue(now)) wait = std::clamp<int64_t>(*due - now, 0, 60);
     } catch (const std::exception&) {
       failed = true;
     }
     if (!accepted_.empty()) wait = std::min<int64_t>(wait, 1);  // try the "sent" records again soon
     if (failed) wait = std::max<int64_t>(wait, 1);              // no busy loop while the database fails
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::seconds(wait) + std::chrono::milliseconds(wait > 0 ? 100 : 0),
-                   [this] { return woken_ || stopping_; });
-    woken_ = false;
+    loop_.Sleep(std::chrono::seconds(wait) + std::chrono::milliseconds(wait > 0 ? 100 : 0));
+  }
+  try {
+    LetGo();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "mail sender at its stop: %s\n", e.what());
   }
 }

@@ -5,21 +5,20 @@
 // and the time of the next are written to the database before the SMTP exchange begins,
 // so no failure (of the database, of curl, of the process) can make it try faster than
 // the back-off. A mail the server accepted whose "sent" cannot be written yet is kept in
-// memory and never sent again while the process lives; only a process that ends between
-// the server's acceptance and that record sends it again after restart, with the same
-// Message-ID.
+// memory and never sent again while the process lives; at a stop it is written before the
+// other claims are given up, and when it still cannot be, its claim is kept to its end.
+// Only a process that ends between the server's acceptance and that record, or whose
+// record fails until its claim ends, has the mail sent again, with the same Message-ID.
 #pragma once
 
-#include <condition_variable>
 #include <functional>
 #include <string>
 #include <map>
-#include <mutex>
-#include <thread>
 
 #include "metrics/service_metrics.h"
 #include "store/mail_store.h"
 #include "mail/retry_schedule.h"
+#include "mail/sender_loop.h"
 #include "mail/smtp_client.h"
 
 class MailSender {
@@ -58,6 +57,9 @@ class MailSender {
   bool StopRequested();
   // Writes "sent" for the mails the server accepted whose record failed before.
   void RecordAccepted();
+  // At a stop: writes what the server accepted, then gives up the claims, but those on
+  // mails accepted whose "sent" still cannot be written.
+  void LetGo();
 
   MailStore& store_;
   const RetrySchedule schedule_;
@@ -70,9 +72,5 @@ class MailSender {
   // Mails the server accepted, by id, with the time, whose "sent" is not yet written.
   // Touched only by the thread that runs DeliverDue.
   std::map<int64_t, int64_t> accepted_;
-  std::mutex mutex_;  // guards woken_ and stopping_
-  std::condition_variable wake_;
-  bool woken_ = false;
-  bool stopping_ = false;
-  std::thread thread_;
+  SenderLoop loop_;
 };

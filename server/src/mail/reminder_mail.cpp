@@ -1,8 +1,7 @@
 #include "mail/reminder_mail.h"
 
-
-#include "api/status_text.h"
 #include "mail/text_mail.h"
+#include "text/status_text.h"
 
 namespace {
 
@@ -34,4 +33,9 @@ std::string ComposeReminderMail(const ReminderFacts& facts) {
   return ComposeTextMail(TextMail{facts.sender, facts.recipient,
                                   "【" + what + "】状态码 " + std::to_string(facts.statusCode), body, facts.time,
                                   facts.messageId});
+}
+
+std::string ComposeServiceMail(const std::string& recipient, const std::string& sender, const std::string& subject,
+                               const std::string& body, int64_t time, const std::string& messageId) {
+  return ComposeTextMail(TextMail{sender, recipient, subject, body, time, messageId});
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "mail/text_mail.h"  // NewMessageId
+
 struct ReminderFacts {
   std::string recipient;  // the account's address
   std::string sender;     // the From address
@@ -19,3 +21,8 @@ struct ReminderFacts {
 // is shown in the body only (control characters replaced), so nothing the program sends
 // can add a header, and a long address cannot make a line the mail server refuses.
 std::string ComposeReminderMail(const ReminderFacts& facts);
+
+// Any other mail of the service's to an owner, in the same form: a UTF-8 subject and body
+// (lines ending in CRLF) from `sender` to `recipient`, dated `time`.
+std::string ComposeServiceMail(const std::string& recipient, const std::string& sender, const std::string& subject,
+                               const std::string& body, int64_t time, const std::string& messageId);

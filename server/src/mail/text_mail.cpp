@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "api/base64_text.h"
+#include "text/base64_text.h"
 
 namespace {
 

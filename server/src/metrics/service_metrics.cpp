@@ -96,5 +96,5 @@ std::string ServiceMetrics::Render(const std::optional<MailQueueFacts>& queue) c
         .Sample("tarn_mail_queue_oldest_age_seconds",
                 static_cast<uint64_t>(std::max<int64_t>(0, queue->oldestQueuedAgeSeconds)));
   }
-  return out.Take();
+  return out.Take() + channels_.Render();
 }

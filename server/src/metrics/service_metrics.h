@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "metrics/channel_metrics.h"
 #include "metrics/mail_queue_facts.h"
 
 class ServiceMetrics {
@@ -26,6 +27,7 @@ class ServiceMetrics {
   void CountMailQueued() { Add(mailsQueued_); }
   void CountMailSent() { Add(mailsSent_); }
   void CountMailGivenUp() { Add(mailsGivenUp_); }
+  ChannelMetrics& Channels() { return channels_; }
 
   // Every metric with its HELP and TYPE lines; the two queue gauges only when `queue` is
   // there (the database did not answer otherwise).
@@ -49,4 +51,5 @@ class ServiceMetrics {
   Counter mailsQueued_{0};
   Counter mailsSent_{0};
   Counter mailsGivenUp_{0};
+  ChannelMetrics channels_;
 };

@@ -5,6 +5,10 @@
 namespace {
 
 #define MAIL_COLUMNS "id, recipient, message, state, attempts, created, next_attempt, sent_at, last_error"
+// Claims are measured by the database's clock, which every instance shares: an instance whose
+// own clock runs ahead never takes over a claim that has not ended.
+#define SQLITE_NOW "CAST(strftime('%s', 'now') AS INTEGER)"
+#define POSTGRES_NOW "CAST(FLOOR(EXTRACT(EPOCH FROM clock_timestamp())) AS BIGINT)"
 
 // PostgreSQL holds the account's row while counting, so two instances cannot both take the
 // hour's last mail; SQLite's write transaction already excludes every other writer.
@@ -16,20 +20,28 @@ constexpr Query kReminders{"SELECT site, event, status_code, created, state, att
                            "WHERE account_id = $1 AND event <> 0 ORDER BY created DESC, id DESC LIMIT $2 OFFSET $3"};
 // Mails another instance is claiming at this moment are skipped, not waited for.
 constexpr Query kClaim{
-    "UPDATE mails SET lease_owner = $1, lease_until = $2 WHERE id IN (SELECT id FROM mails "
-    "WHERE state = 'queued' AND next_attempt <= $3 AND lease_until <= $3 ORDER BY id LIMIT $4) "
+    "UPDATE mails SET lease_owner = $1, lease_until = " SQLITE_NOW " + $2 WHERE id IN (SELECT id FROM mails "
+    "WHERE state = 'queued' AND next_attempt <= $3 AND lease_until <= " SQLITE_NOW " ORDER BY id LIMIT $4) "
     "RETURNING " MAIL_COLUMNS,
-    "UPDATE mails SET lease_owner = $1, lease_until = $2 WHERE id IN (SELECT id FROM mails "
-    "WHERE state = 'queued' AND next_attempt <= $3 AND lease_until <= $3 ORDER BY id LIMIT $4 "
+    "UPDATE mails SET lease_owner = $1, lease_until = " POSTGRES_NOW " + $2 WHERE id IN (SELECT id FROM mails "
+    "WHERE state = 'queued' AND next_attempt <= $3 AND lease_until <= " POSTGRES_NOW " ORDER BY id LIMIT $4 "
     "FOR UPDATE SKIP LOCKED) RETURNING " MAIL_COLUMNS};
-constexpr Query kNextDue{"SELECT MIN(CASE WHEN lease_until > next_attempt THEN lease_until ELSE next_attempt END) "
-                         "FROM mails WHERE state = 'queued'"};
-constexpr Query kBeginAttempt{"UPDATE mails SET attempts = $1, next_attempt = $2, lease_until = $3 "
-                              "WHERE id = $4 AND state = 'queued' AND lease_owner = $5"};
+// The end of a claim, told in the caller's clock.
+constexpr Query kNextDue{
+    "SELECT MIN(CASE WHEN lease_until - " SQLITE_NOW " + $1 > next_attempt THEN lease_until - " SQLITE_NOW
+    " + $1 ELSE next_attempt END) FROM mails WHERE state = 'queued'",
+    "SELECT MIN(CASE WHEN lease_until - " POSTGRES_NOW " + $1 > next_attempt THEN lease_until - " POSTGRES_NOW
+    " + $1 ELSE next_attempt END) FROM mails WHERE state = 'queued'"};
+constexpr Query kBeginAttempt{
+    "UPDATE mails SET attempts = $1, next_attempt = $2, lease_until = " SQLITE_NOW " + $3 "
+    "WHERE id = $4 AND state = 'queued' AND lease_owner = $5",
+    "UPDATE mails SET attempts = $1, next_attempt = $2, lease_until = " POSTGRES_NOW " + $3 "
+    "WHERE id = $4 AND state = 'queued' AND lease_owner = $5"};
+constexpr Query kClaimed{"SELECT id FROM mails WHERE lease_owner = $1 AND state = 'queued'"};
 constexpr Query kRelease{"UPDATE mails SET lease_owner = '', lease_until = 0 "
-                         "WHERE lease_owner = $1 AND state = 'queued'"};
+                         "WHERE id = $1 AND lease_owner = $2 AND state = 'queued'"};
 constexpr Query kMarkSent{"UPDATE mails SET state = 'sent', sent_at = $1, last_error = '', lease_owner = '', "
-                          "lease_until = 0 WHERE id = $2"};
+                          "lease_until = 0 WHERE id = $2 AND lease_owner = $3"};
 constexpr Query kMarkFailed{"UPDATE mails SET state = $1, attempts = $2, next_attempt = $3, last_error = $4, "
                             "lease_owner = '', lease_until = 0 WHERE id = $5 AND lease_owner = $6"};
 constexpr Query kPurge{"DELETE FROM mails WHERE state <> 'queued' AND created < $1"};
@@ -37,6 +49,8 @@ constexpr Query kList{"SELECT " MAIL_COLUMNS " FROM mails WHERE $1 = '' OR state
 constexpr Query kQueueFacts{"SELECT COUNT(*), MIN(created) FROM mails WHERE state = 'queued'"};
 
 #undef MAIL_COLUMNS
+#undef SQLITE_NOW
+#undef POSTGRES_NOW
 
 QueuedMail ReadMail(const SqlRow& row) {
   return QueuedMail{row.Int(0), row.Text(1), row.Text(2), row.Text(3), static_cast<int>(row.Int(4)),
@@ -56,42 +70,53 @@ MailStore::MailStore(Database& db) : db_(db) {}
 std::optional<int64_t> MailStore::Enqueue(int64_t accountId, const std::string& recipient,
                                           const std::string& message, int64_t now, int hourlyLimit,
                                           const ReminderSubject& subject) {
-  return db_.InTransaction([&](SqlConnection& sql) -> std::optional<int64_t> {
-    sql(kLockAccount, accountId);
-    if (sql(kCountRecent, accountId, now - 3600).rows.at(0).Int(0) >= hourlyLimit) return std::nullopt;
-    return sql(kInsert, accountId, recipient, message, now, subject.site, subject.event, subject.statusCode)
-        .rows.at(0)
-        .Int(0);
+  return db_.InTransaction([&](SqlConnection& sql) {
+    return EnqueueIn(sql, accountId, recipient, message, now, hourlyLimit, subject);
   });
 }
 
-std::vector<QueuedMail> MailStore::Claim(const std::string& owner, int64_t now, int64_t leaseUntil, int limit) {
+std::optional<int64_t> MailStore::EnqueueIn(SqlConnection& sql, int64_t accountId, const std::string& recipient,
+                                            const std::string& message, int64_t now, int hourlyLimit,
+                                            const ReminderSubject& subject) {
+  sql(kLockAccount, accountId);
+  if (sql(kCountRecent, accountId, now - 3600).rows.at(0).Int(0) >= hourlyLimit) return std::nullopt;
+  return sql(kInsert, accountId, recipient, message, now, subject.site, subject.event, subject.statusCode)
+      .rows.at(0)
+      .Int(0);
+}
+
+std::vector<QueuedMail> MailStore::Claim(const std::string& owner, int64_t now, int64_t leaseSeconds, int limit) {
   auto mails =
-      db_.WithConnection([&](SqlConnection& sql) { return ReadMails(sql(kClaim, owner, leaseUntil, now, limit)); });
+      db_.WithConnection([&](SqlConnection& sql) { return ReadMails(sql(kClaim, owner, leaseSeconds, now, limit)); });
   std::sort(mails.begin(), mails.end(), [](const QueuedMail& a, const QueuedMail& b) { return a.id < b.id; });
   return mails;
 }
 
-std::optional<int64_t> MailStore::NextDue() {
+std::optional<int64_t> MailStore::NextDue(int64_t now) {
   return db_.WithConnection([&](SqlConnection& sql) -> std::optional<int64_t> {
-    const SqlResult due = sql(kNextDue);
+    const SqlResult due = sql(kNextDue, now);
     if (due.rows.at(0).IsNull(0)) return std::nullopt;
     return due.rows[0].Int(0);
   });
 }
 
 bool MailStore::BeginAttempt(int64_t id, const std::string& owner, int attempts, int64_t nextAttempt,
-                             int64_t leaseUntil) {
-  return db_.WithConnection(
-      [&](SqlConnection& sql) { return sql(kBeginAttempt, attempts, nextAttempt, leaseUntil, id, owner).changed == 1; });
+                             int64_t leaseSeconds) {
+  return db_.WithConnection([&](SqlConnection& sql) {
+    return sql(kBeginAttempt, attempts, nextAttempt, leaseSeconds, id, owner).changed == 1;
+  });
 }
 
-void MailStore::ReleaseClaims(const std::string& owner) {
-  db_.WithConnection([&](SqlConnection& sql) { sql(kRelease, owner); });
+void MailStore::ReleaseClaims(const std::string& owner, const std::set<int64_t>& keep) {
+  db_.WithConnection([&](SqlConnection& sql) {
+    for (const SqlRow& row : sql(kClaimed, owner).rows) {
+      if (!keep.contains(row.Int(0))) sql(kRelease, row.Int(0), owner);
+    }
+  });
 }
 
-void MailStore::MarkSent(int64_t id, int64_t now) {
-  db_.WithConnection([&](SqlConnection& sql) { sql(kMarkSent, now, id); });
+bool MailStore::MarkSent(int64_t id, const std::string& owner, int64_t now) {
+  return db_.WithConnection([&](SqlConnection& sql) { return sql(kMarkSent, now, id, owner).changed == 1; });
 }
 
 void MailStore::MarkFailed(int64_t id, const std::string& owner, int attempts, std::optional<int64_t> nextAttempt,

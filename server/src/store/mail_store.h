@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,20 +54,30 @@ class MailStore {
   // step, so concurrent requests, on any instance, cannot pass the limit together.
   std::optional<int64_t> Enqueue(int64_t accountId, const std::string& recipient, const std::string& message,
                                  int64_t now, int hourlyLimit, const ReminderSubject& subject = {});
-  // Claims for `owner` up to `limit` queued mails due at `now` that no one else holds,
-  // until `leaseUntil`; oldest first. Instances claiming at the same time get different
-  // mails.
-  std::vector<QueuedMail> Claim(const std::string& owner, int64_t now, int64_t leaseUntil, int limit);
-  // When the next queued mail is due or its claim ends, if any is queued.
-  std::optional<int64_t> NextDue();
+  // The same inside a transaction the caller holds, so a mail can be queued together with
+  // other records of one reminder.
+  static std::optional<int64_t> EnqueueIn(SqlConnection& sql, int64_t accountId, const std::string& recipient,
+                                          const std::string& message, int64_t now, int hourlyLimit,
+                                          const ReminderSubject& subject = {});
+  // Claims for `owner` up to `limit` queued mails due at `now` that no one else holds, for
+  // `leaseSeconds`; oldest first. Instances claiming at the same time get different mails.
+  // Claims begin and end by the database's clock, so instances whose clocks differ still
+  // agree on them; when a mail is due goes by the caller's `now`.
+  std::vector<QueuedMail> Claim(const std::string& owner, int64_t now, int64_t leaseSeconds, int limit);
+  // When the next queued mail is due or its claim ends, in the clock of `now`, if any is queued.
+  std::optional<int64_t> NextDue(int64_t now);
   // Records, before a delivery attempt begins, that it is attempt number `attempts`, when
-  // the next may be made, and that the claim lasts until `leaseUntil`: whatever happens to
-  // this attempt, the mail is not tried again before `nextAttempt`. False, and nothing
-  // written, when `owner` no longer holds the mail.
-  bool BeginAttempt(int64_t id, const std::string& owner, int attempts, int64_t nextAttempt, int64_t leaseUntil);
-  // Gives up `owner`'s claims on mails whose attempt has not begun (the sender is stopping).
-  void ReleaseClaims(const std::string& owner);
-  void MarkSent(int64_t id, int64_t now);
+  // the next may be made, and that the claim lasts `leaseSeconds` from now: whatever
+  // happens to this attempt, the mail is not tried again before `nextAttempt`. False, and
+  // nothing written, when `owner` no longer holds the mail.
+  bool BeginAttempt(int64_t id, const std::string& owner, int attempts, int64_t nextAttempt, int64_t leaseSeconds);
+  // Gives up `owner`'s claims (the sender is stopping), but those on the mails in `keep`:
+  // mails the server accepted whose "sent" could not be written stay claimed until their
+  // claim ends, so another instance does not send them again at once.
+  void ReleaseClaims(const std::string& owner, const std::set<int64_t>& keep = {});
+  // Records that the mail server accepted the mail; false, and nothing written, when `owner`
+  // no longer holds the mail (its claim ended and another instance took it over).
+  bool MarkSent(int64_t id, const std::string& owner, int64_t now);
   // Records a failed attempt of `owner`'s: retried at `nextAttempt`, or given up when
   // there is none. Ends the claim.
   void MarkFailed(int64_t id, const std::string& owner, int attempts, std::optional<int64_t> nextAttempt,

@@ -1,7 +1,9 @@
 #include "store/postgres_connection.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstring>
@@ -77,7 +79,8 @@ bool StartsWithCommit(std::string_view sql) {
 
 class PostgresConnection final : public SqlConnection {
  public:
-  explicit PostgresConnection(PGconn* connection) : connection_(connection) {}
+  PostgresConnection(PGconn* connection, std::chrono::milliseconds answerWait)
+      : connection_(connection), answerWait_(answerWait) {}
   ~PostgresConnection() override { PQfinish(connection_); }
   PostgresConnection(const PostgresConnection&) = delete;
   PostgresConnection& operator=(const PostgresConnection&) = delete;
@@ -104,8 +107,9 @@ class PostgresConnection final : public SqlConnection {
       }
       pointers[i] = texts[i].c_str();
     }
-    const Result result(PQexecPrepared(connection_, name.c_str(), static_cast<int>(values.size()), pointers.data(),
-                                       nullptr, nullptr, 0));
+    const bool sent = PQsendQueryPrepared(connection_, name.c_str(), static_cast<int>(values.size()), pointers.data(),
+                                          nullptr, nullptr, 0) == 1;
+    const Result result = Answer(sent);
     Check(result.get());
     SqlResult answer;
     const int rows = PQntuples(result.get());
@@ -128,7 +132,7 @@ class PostgresConnection final : public SqlConnection {
   }
 
   void Exec(std::string_view sql) override {
-    const Result result(PQexec(connection_, std::string(sql).c_str()));
+    const Result result = Answer(PQsendQuery(connection_, std::string(sql).c_str()) == 1);
     Check(result.get());
     // PostgreSQL answers COMMIT of a transaction in which a statement failed by rolling it
     // back without an error: the caller must not take that for a commit.
@@ -148,8 +152,12 @@ class PostgresConnection final : public SqlConnection {
 
   void RollBackOpenTransaction() override {
     const PGTransactionStatusType status = PQtransactionStatus(connection_);
-    if (status != PQTRANS_INTRANS && status != PQTRANS_INERROR) return;
-    const Result result(PQexec(connection_, "ROLLBACK"));
+    if (!Usable() || (status != PQTRANS_INTRANS && status != PQTRANS_INERROR)) return;
+    try {
+      Answer(PQsendQuery(connection_, "ROLLBACK") == 1);
+    } catch (const DatabaseBusy&) {
+      // The server did not answer in time: the connection is dropped below.
+    }
     // A connection still inside a transaction would carry it into the next piece of work:
     // the pool must replace it instead.
     if (PQtransactionStatus(connection_) != PQTRANS_IDLE) abandoned_ = true;
@@ -167,13 +175,44 @@ class PostgresConnection final : public SqlConnection {
     if (known != statements_.end() && known->second.text == text) return known->second.name;
     std::string name = "s";
     name += std::to_string(++prepared_);
-    const Result result(PQprepare(connection_, name.c_str(), text, 0, nullptr));
+    const Result result = Answer(PQsendPrepare(connection_, name.c_str(), text, 0, nullptr) == 1);
     Check(result.get());
     return statements_.insert_or_assign(&query, Statement{text, std::move(name)}).first->second.name;
   }
 
-  // Throws unless `result` reports success: DatabaseBusy for a lost conflict (worth
-  // trying again) or a broken connection (the pool opens another), std::runtime_error
+  // The result of the statement just sent (`sent` false when it could not be), waiting for
+  // it no longer than the wait limit. A server that has not answered by then is given up
+  // on: the connection is dropped (the pool opens another) and DatabaseBusy thrown. Of
+  // several statements sent at once, the last result counts, as with PQexec.
+  Result Answer(bool sent) {
+    using Clock = std::chrono::steady_clock;
+    if (!sent) return Result(PQmakeEmptyPGresult(connection_, PGRES_FATAL_ERROR));
+    const Clock::time_point started = Clock::now();
+    Result last;
+    while (true) {
+      while (PQisBusy(connection_)) {
+        // Checked again after each short wait: a stop may move the limit forward.
+        const Clock::time_point limit = WaitLimit(started + answerWait_);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - Clock::now());
+        if (left.count() <= 0) {
+          abandoned_ = true;
+          throw DatabaseBusy("the database server did not answer in time");
+        }
+        pollfd socket{PQsocket(connection_), POLLIN, 0};
+        if (poll(&socket, 1, static_cast<int>(std::min<int64_t>(left.count(), 50))) > 0 &&
+            !PQconsumeInput(connection_)) {
+          break;  // the connection broke: PQgetResult reports it
+        }
+      }
+      PGresult* next = PQgetResult(connection_);
+      if (!next) break;
+      last.reset(next);
+    }
+    return last ? std::move(last) : Result(PQmakeEmptyPGresult(connection_, PGRES_FATAL_ERROR));
+  }
+
+  // Throws unless `result` reports success: DatabaseBusy for a lost conflict or a time-out
+  // (worth trying again) or a broken connection (the pool opens another), std::runtime_error
   // with the server's message otherwise. The message leaves out the detail line, which
   // may quote the values of a row.
   void Check(const PGresult* result) const {
@@ -183,7 +222,12 @@ class PostgresConnection final : public SqlConnection {
     const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     std::string message = primary ? primary : OneLine(PQerrorMessage(connection_));
     if (state) message += std::string(" (SQLSTATE ") + state + ")";
-    const bool conflict = state && (std::strcmp(state, "40001") == 0 || std::strcmp(state, "40P01") == 0);
+    // A lost conflict (serialization failure, deadlock), or a statement the server ended for
+    // waiting on a lock or running too long (lock_timeout, statement_timeout).
+    bool conflict = false;
+    for (const char* worthRetrying : {"40001", "40P01", "55P03", "57014"}) {
+      conflict = conflict || (state && std::strcmp(state, worthRetrying) == 0);
+    }
     if (conflict || PQstatus(connection_) != CONNECTION_OK) throw DatabaseBusy(message);
     throw std::runtime_error(message);
   }
@@ -194,29 +238,58 @@ class PostgresConnection final : public SqlConnection {
   };
 
   PGconn* const connection_;
+  const std::chrono::milliseconds answerWait_;
   std::unordered_map<const Query*, Statement> statements_;
   int prepared_ = 0;  // statements prepared so far, for their names
   bool abandoned_ = false;
 };
 
+// Waits for libpq's connection steps until `connectBy` (or `cutOff`, checked again after
+// each short wait); false when the time ran out.
+bool FinishConnecting(PGconn* connection, std::chrono::steady_clock::time_point connectBy,
+                      const std::atomic<int64_t>* cutOff) {
+  using Clock = std::chrono::steady_clock;
+  for (PostgresPollingStatusType status = PGRES_POLLING_WRITING;;) {
+    if (status == PGRES_POLLING_OK || status == PGRES_POLLING_FAILED) return true;
+    const Clock::time_point limit =
+        cutOff ? std::min(connectBy, Clock::time_point(Clock::duration(cutOff->load()))) : connectBy;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - Clock::now());
+    if (left.count() <= 0) return false;
+    pollfd socket{PQsocket(connection), static_cast<short>(status == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    if (socket.fd < 0) return true;  // failed: PQstatus says so
+    if (poll(&socket, 1, static_cast<int>(std::min<int64_t>(left.count(), 50))) > 0) status = PQconnectPoll(connection);
+  }
+}
+
 }  // namespace
 
-std::unique_ptr<SqlConnection> OpenPostgres(const std::string& connectionString) {
+std::unique_ptr<SqlConnection> OpenPostgres(const std::string& connectionString, const PostgresSettings& settings,
+                                            std::chrono::steady_clock::time_point connectBy,
+                                            const std::atomic<int64_t>* cutOff) {
   const std::optional<std::string> password = PasswordIn(connectionString);
   if (!password) throw std::runtime_error("cannot connect to the database: the connection string is malformed");
-  // The string's own settings override the connect time-out given before it; the client
-  // encoding given after it holds whatever the string says.
-  const char* const keywords[] = {"connect_timeout", "dbname", "client_encoding", nullptr};
-  const char* const values[] = {"10", connectionString.c_str(), "UTF8", nullptr};
-  PGconn* connection = PQconnectdbParams(keywords, values, 1);
+  const std::string keepalive = std::to_string(settings.keepaliveSeconds);
+  const std::string userTimeout = std::to_string(int64_t{settings.userTimeoutSeconds} * 1000);
+  const std::string options = "-c statement_timeout=" + std::to_string(settings.statementTimeoutSeconds) +
+                              "s -c lock_timeout=" + std::to_string(settings.lockTimeoutSeconds) + "s";
+  // The string's own settings override those given before it; the client encoding given
+  // after it holds whatever the string says.
+  const char* const keywords[] = {"keepalives",        "keepalives_idle", "keepalives_interval",
+                                  "keepalives_count",  "tcp_user_timeout", "options",
+                                  "dbname",            "client_encoding", nullptr};
+  const char* const values[] = {"1",     keepalive.c_str(),          keepalive.c_str(), "3", userTimeout.c_str(),
+                                options.c_str(), connectionString.c_str(), "UTF8",            nullptr};
+  PGconn* connection = PQconnectStartParams(keywords, values, 1);
   if (!connection) throw std::runtime_error("cannot connect to the database: out of memory");
-  if (PQstatus(connection) != CONNECTION_OK) {
-    const std::string message = Masked(OneLine(PQerrorMessage(connection)), *password);
+  const bool finished = PQstatus(connection) == CONNECTION_BAD || FinishConnecting(connection, connectBy, cutOff);
+  if (!finished || PQstatus(connection) != CONNECTION_OK) {
+    const std::string message =
+        finished ? Masked(OneLine(PQerrorMessage(connection)), *password) : "the server did not answer in time";
     PQfinish(connection);
     throw std::runtime_error("cannot connect to the database: " + message);
   }
   // The server's notices and warnings (a shutdown under way, say) would otherwise go to
   // standard error, between the service's own log lines; failures come as exceptions.
   PQsetNoticeProcessor(connection, [](void*, const char*) {}, nullptr);
-  return std::make_unique<PostgresConnection>(connection);
+  return std::make_unique<PostgresConnection>(connection, settings.answerWait);
 }

@@ -4,6 +4,9 @@
 // value ever becomes part of a statement's text.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -79,9 +82,29 @@ class SqlConnection {
   // False once the connection can no longer be used (its server went away).
   virtual bool Usable() const = 0;
 
+  // How long a statement may wait (for a lock held elsewhere, for the server's answer):
+  // until `deadline`, and never past `cutOff` when one is given (the pool's, which moves
+  // forward when the service stops). Without a deadline a statement waits up to the
+  // engine's own busy time. A wait that reaches its limit fails with DatabaseBusy.
+  void LimitWaits(std::chrono::steady_clock::time_point deadline, const std::atomic<int64_t>* cutOff = nullptr) {
+    deadline_ = deadline;
+    cutOff_ = cutOff;
+  }
+  // The earlier of the deadline and the cut-off; `otherwise` when neither is set.
+  std::chrono::steady_clock::time_point WaitLimit(std::chrono::steady_clock::time_point otherwise) const {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point limit = deadline_ == Clock::time_point::max() ? otherwise : deadline_;
+    if (cutOff_) limit = std::min(limit, Clock::time_point(Clock::duration(cutOff_->load(std::memory_order_relaxed))));
+    return limit;
+  }
+
   template <typename... Args>
   SqlResult operator()(const Query& query, const Args&... args) {
     const SqlValue values[] = {ToSqlValue(args)..., nullptr};
     return Run(query, std::span<const SqlValue>(values, sizeof...(Args)));
   }
+
+ private:
+  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+  const std::atomic<int64_t>* cutOff_ = nullptr;  // steady-clock ticks
 };

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -29,7 +31,7 @@ void CreatePrivately(const std::string& path) {
 
 class SqliteConnection final : public SqlConnection {
  public:
-  SqliteConnection(const std::string& path, int busyMilliseconds) {
+  SqliteConnection(const std::string& path, int busyMilliseconds) : busyTime_(busyMilliseconds) {
     CreatePrivately(path);
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
@@ -37,7 +39,7 @@ class SqliteConnection final : public SqlConnection {
       sqlite3_close(db_);
       throw std::runtime_error("cannot open database " + path + ": " + message);
     }
-    sqlite3_busy_timeout(db_, busyMilliseconds);
+    sqlite3_busy_handler(db_, &SqliteConnection::OnBusy, this);
     Exec("PRAGMA journal_mode=WAL");
     Exec("PRAGMA synchronous=FULL");
     Exec("PRAGMA foreign_keys=ON");
@@ -100,6 +102,22 @@ class SqliteConnection final : public SqlConnection {
   bool Usable() const override { return true; }
 
  private:
+  // SQLite asks this while another connection holds the lock a statement needs: pause
+  // briefly and try again (1) until the wait limit has passed, then give up (0, and the
+  // statement fails as busy). The pauses are short so that a limit moved forward by a
+  // stop is seen at once.
+  static int OnBusy(void* self, int count) {
+    using Clock = std::chrono::steady_clock;
+    auto& connection = *static_cast<SqliteConnection*>(self);
+    const auto now = Clock::now();
+    if (count == 0) connection.busySince_ = now;
+    const auto limit = connection.WaitLimit(connection.busySince_ + connection.busyTime_);
+    if (now >= limit) return 0;
+    const std::chrono::milliseconds pause(count < 4 ? 1 << count : 20);
+    std::this_thread::sleep_for(std::min<Clock::duration>(pause, limit - now));
+    return 1;
+  }
+
   struct Prepared {
     sqlite3_stmt* stmt = nullptr;
     std::vector<size_t> valueOf;  // for each SQLite parameter, the index of the value bound to it
@@ -134,6 +152,8 @@ class SqliteConnection final : public SqlConnection {
   }
 
   sqlite3* db_ = nullptr;
+  const std::chrono::milliseconds busyTime_;  // the wait for a lock when no limit is set
+  std::chrono::steady_clock::time_point busySince_;
   std::unordered_map<const Query*, Prepared> prepared_;
 };
 

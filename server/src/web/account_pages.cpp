@@ -3,7 +3,7 @@
 
 #include "api/account_address.h"
 #include "api/password_hash.h"
-#include "api/status_text.h"
+#include "text/status_text.h"
 #include "mail/text_mail.h"
 #include "web/page_security.h"
 #include "web/site_pages.h"
@@ -199,6 +199,8 @@ void SitePages::AddAccount(std::vector<Route>& routes) {
         const auto hash = HashPassword(password);
         if (!hash) throw std::runtime_error("cannot hash a password");
         const auto machines = services_.accounts.SetPassword(visitor.account->email, *hash);
+        // As the operator's passwd: the guesses counted against the account end with the old password.
+        AccountApi::ClearAccountWideFailures(services_.db, visitor.account->email);
         // Every session ends with the old password; this browser gets a new one.
         services_.sessions.EndAll(visitor.account->id);
         visitor.sessionHash.clear();

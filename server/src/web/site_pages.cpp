@@ -5,6 +5,7 @@
 
 #include "api/gbk_text.h"
 #include "api/account_address.h"
+#include "config/ip_address.h"
 #include "web/page_security.h"
 
 namespace {
@@ -56,7 +57,8 @@ std::vector<Route> SitePages::Routes() {
 
 bool SitePages::CountMail(const std::string& client, const std::string& email, bool& quiet) {
   const int64_t now = kit_.Now();
-  if (!mailsPerAddress_.TryCount(client, now)) return false;
+  // One IPv6 client holds a whole /64: counted as one, as the sign-in limits count it.
+  if (!mailsPerAddress_.TryCount(AddressForLimits(client), now)) return false;
   std::string key = email;
   for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   quiet = !mailsPerRecipient_.TryCount(key, now);

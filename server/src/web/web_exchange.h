@@ -48,6 +48,15 @@ struct WebReply {
 
 using WebHandler = std::function<WebReply(const WebRequest&)>;
 
+// Where a route's handler runs. Anything that may wait for the database runs on the
+// database threads, under the request's deadline, so a slow database holds up no other
+// connection and every request is answered in time ("busy" when it could not be served).
+enum class RouteRuns {
+  kDatabase,  // the database threads, within database_wait_seconds
+  kInline,    // on the connection's own thread: answers from memory only
+  kMetrics,   // the metrics page's own thread, never behind the program's requests
+};
+
 // One entry of the service's route table: a method and an exact path, and who answers.
 struct Route {
   std::string method;
@@ -56,7 +65,9 @@ struct Route {
   // True for requests whose answer checks or hashes a password (tens of milliseconds of a
   // core): they run on the low-priority hashing threads, never on a request thread.
   std::function<bool(const WebRequest&)> hashes;
-  // The answer when those threads have too much waiting already.
+  // The answer when the threads that run it have too much waiting already, or the database
+  // could not serve it in time.
   WebHandler busy;
   bool prefix = false;
+  RouteRuns runs = RouteRuns::kDatabase;  // where `handle` runs when it does not hash
 };

@@ -8,8 +8,6 @@
 
 #include <cwchar>
 
-#include "app/shell/app_module.h"
-#include "app/sign_in/machine_id.h"
 #include "app/main_window/setting_lists.h"
 #include "app/sign_in/sign_in_flow.h"
 #include "build_config.h"
@@ -20,6 +18,7 @@
 #include "monitor/trace_log.h"
 #include "account/account_messages.h"
 #include "account/account_state.h"
+#include "account/machine_id.h"
 #include "account/service_info.h"
 #include "storage/settings_file.h"
 #include "storage/site_file.h"
@@ -29,6 +28,7 @@
 #include "ui/app_icon.h"
 #include "ui/centre_window.h"
 #include "ui/client_drag.h"
+#include "win/app_module.h"
 #include "win/dpi.h"
 #include "win/message_map.h"
 #include "win/reflection.h"
@@ -55,7 +55,6 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
   static constexpr win::MessageEntry<CMainDlg> kMessageMap[] = {
       win::OnMessage<CMainDlg>(WM_INITDIALOG, &CMainDlg::OnInitDialog),
       win::OnMessage<CMainDlg>(WM_DESTROY, &CMainDlg::OnDestroy),
-      win::OnCommand<CMainDlg>(ID_APP_ABOUT, &CMainDlg::OnAbout),
       win::OnCommand<CMainDlg>(IDC_START, &CMainDlg::OnStart),
       win::OnCommand<CMainDlg>(IDC_STOP, &CMainDlg::OnStop),
       win::OnCommand<CMainDlg>(IDCANCEL, &CMainDlg::OnCancel),
@@ -143,9 +142,8 @@ LRESULT CMainDlg::OnInitDialog(WPARAM, LPARAM) {
   buttons_[5].SetColors(kCaptionButtonColors);
   buttons_[6].SetColors(kClearLogButtonColors);
 
-  time_ = LocalTimeNow();
   log_.Attach(GetDlgItem(IDC_RUN_LOG));
-  AddLogLine(PlainLine(time_, kStartupText));
+  AddLogLine(PlainLine(run_.Stamp(), kStartupText));
 
   if (CMessageLoop* loop = _Module.GetMessageLoop()) {
     loop->AddMessageFilter(this);
@@ -205,14 +203,13 @@ LRESULT CMainDlg::OnAfterDpiChange(WPARAM, LPARAM) {
 LRESULT CMainDlg::OnDestroy(WPARAM, LPARAM) {
   RaiseFlag(g_bQuit);
   *pollerQuit_ = true;
-  RaiseFlag(g_bStop);
+  run_.Stop();
   SaveSettings();
   WaitForWorkers();
   if (CMessageLoop* loop = _Module.GetMessageLoop()) {
     loop->RemoveMessageFilter(this);
     loop->RemoveIdleHandler(this);
   }
-  siteList_.reset();
   popup_.Destroy();
   return 0;
 }
@@ -302,7 +299,7 @@ LRESULT CMainDlg::OnQueryEndSession(WPARAM, LPARAM) {
 
 LRESULT CMainDlg::OnEndSession(WPARAM wParam, LPARAM) {
   if (wParam) {
-    RaiseFlag(g_bStop);
+    run_.Stop();
     SaveSettings();
   }
   return 0;

@@ -1,26 +1,21 @@
 // The main window: the address box, the four setting lists, Start and Stop, the run log,
 // the caption line and the caption buttons, the tray icon and the notification popup.
-// It owns the settings record, the machine identifier and the current run (its site
-// list, its records and its worker threads). Created modeless from template 129 by the
-// run step; everything here runs on the user-interface thread unless said otherwise.
+// It owns the settings record, the machine identifier and the run (MonitorRun), and keeps
+// the routing of messages, the view and the tray. Created modeless from template 129 by
+// the shell; everything here runs on the user-interface thread.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
-#include <deque>
 #include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "app/shell/message_loop.h"
 #include "app/main_window/run_log_view.h"
 #include "app/main_window/shell_icon.h"
-#include "monitor/site_entry.h"
-#include "monitor/site_list.h"
-#include "monitor/site_owner.h"
-#include "app/main_window/worker_waiter.h"
+#include "app/run/monitor_run.h"
 #include "res/resource.h"
 #include "storage/data_paths.h"
 #include "storage/settings_store.h"
@@ -30,12 +25,12 @@
 #include "ui/popup_host.h"
 #include "ui/skin_colors.h"
 #include "win/dialog_impl.h"
+#include "win/message_loop.h"
 #include "win/unique_handle.h"
 
 class CMainDlg : public win::DialogImpl<CMainDlg>,
                  public CMessageFilter,
                  public CIdleHandler,
-                 public SiteOwner,
                  public CShellIcon<CMainDlg, CAppIconMenu<CMainDlg, IDR_TRAYMENU>, IDR_TRAYMENU>,
                  public CPaintBkgnd<CMainDlg, kMainBackground>,
                  public CCtrlColor<CMainDlg, 0, kWhite, kMainBackground> {
@@ -53,10 +48,6 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   // The message loop's filter: the dialog's keyboard handling for the main window.
   BOOL PreTranslateMessage(MSG* msg) override;
   BOOL OnIdle() override;
-
-  // SiteOwner, called from the workers' threads.
-  bool EmailReminderOn() const override;
-  bool SendReminder(const std::wstring& url, int statusCode, int templateId) override;
 
   // The settings record, shared with the account threads.
   const std::shared_ptr<SettingsStore>& Settings() const { return settings_; }
@@ -106,9 +97,8 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
   void SetWindowIcons();
   void SetCaptionLine(bool signedIn);
 
-  // Ends the current run: raises the stop flag, waits for the workers while messages keep
-  // flowing, releases the run's records and puts the buttons back. Returns false when a
-  // wait started inside this one (the window closed meanwhile) finished the run instead.
+  // Ends the run (MonitorRun::Wait) and puts the buttons back; false when a wait started
+  // inside this one (the window closed meanwhile) finished the run instead.
   bool WaitForWorkers();
   void SetRunButtons(bool startEnabled, bool stopEnabled);
 
@@ -125,19 +115,16 @@ class CMainDlg : public win::DialogImpl<CMainDlg>,
                                                  IDC_SIGN_IN, IDC_HOME_PAGE, IDC_CLEAR_LOG};
 
   PopupHost popup_;
-  std::unique_ptr<SiteList> siteList_;  // the list of the last Start
   bool newVersionShown_ = false;        // the new-version notice has been shown this run
   std::array<CButtonBT, kButtonIds.size()> buttons_;
   RunLogView log_;
-  SYSTEMTIME time_{};                   // the time of the latest log line
-  std::deque<SiteEntry> records_;       // the current run's sites; never moves while workers run
-  WorkerWaiter workers_;                // the current run's worker threads
   HWND intervalList_ = nullptr;
   HWND retryCountList_ = nullptr;
   HWND retryIntervalList_ = nullptr;
   HWND emailReminderList_ = nullptr;
   std::wstring machineId_;
-  std::shared_ptr<SettingsStore> settings_;  // shared with the account threads
+  std::shared_ptr<SettingsStore> settings_;  // shared with the account threads and the run
+  MonitorRun run_{settings_, machineId_, [this](const std::wstring& line) { AddLogLine(line); }};
   // Raised when the window goes: ends this window's service-information poller.
   std::shared_ptr<std::atomic<bool>> pollerQuit_ = std::make_shared<std::atomic<bool>>(false);
   DataPaths paths_;

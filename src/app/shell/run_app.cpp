@@ -1,8 +1,8 @@
 #include "app/shell/run_app.h"
 
-#include "app/shell/app_module.h"
+#include "win/app_module.h"
 #include "app/main_window/main_dlg.h"
-#include "app/shell/message_loop.h"
+#include "win/message_loop.h"
 
 int RunMainWindow(int showCommand) {
   CMessageLoop loop;

@@ -1,4 +1,4 @@
-#include "app/sign_in/machine_id.h"
+#include "account/machine_id.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "api/status_text.h"
+#include "text/status_text.h"
 
 #include <climits>
 

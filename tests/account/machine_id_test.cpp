@@ -1,7 +1,7 @@
 // The machine identifier: short, plain ASCII, and the same on every start.
 #include <gtest/gtest.h>
 
-#include "app/sign_in/machine_id.h"
+#include "account/machine_id.h"
 
 namespace {
 

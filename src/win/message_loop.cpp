@@ -1,4 +1,4 @@
-#include "app/shell/message_loop.h"
+#include "win/message_loop.h"
 
 #include <algorithm>
 

@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "app/shell/app_module.h"
-#include "app/shell/message_loop.h"
+#include "win/app_module.h"
+#include "win/message_loop.h"
 
 namespace {
 
@@ -127,17 +128,7 @@ TEST(AppModule, LoopTableIsPerThread) {
   EXPECT_TRUE(module.AddMessageLoop(&loop));
   EXPECT_EQ(&loop, module.GetMessageLoop());
   CMessageLoop* seenByOtherThread = &loop;
-  std::pair<CAppModule*, CMessageLoop**> args(&module, &seenByOtherThread);
-  HANDLE thread = ::CreateThread(
-      nullptr, 0,
-      [](LPVOID p) -> DWORD {
-        auto* args = static_cast<std::pair<CAppModule*, CMessageLoop**>*>(p);
-        *args->second = args->first->GetMessageLoop();
-        return 0;
-      },
-      &args, 0, nullptr);
-  ::WaitForSingleObject(thread, INFINITE);
-  ::CloseHandle(thread);
+  std::thread([&] { seenByOtherThread = module.GetMessageLoop(); }).join();
   EXPECT_EQ(nullptr, seenByOtherThread);
   EXPECT_TRUE(module.RemoveMessageLoop());
   EXPECT_EQ(nullptr, module.GetMessageLoop());

@@ -1,4 +1,4 @@
-#include "app/shell/app_module.h"
+#include "win/app_module.h"
 
 CAppModule _Module;
 

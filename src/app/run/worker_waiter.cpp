@@ -1,4 +1,4 @@
-#include "app/main_window/worker_waiter.h"
+#include "app/run/worker_waiter.h"
 
 #include <algorithm>
 #include <optional>

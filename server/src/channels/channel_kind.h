@@ -1,0 +1,39 @@
+// The kinds of reminder channel the service can deliver to, and what each vendor allows:
+// its host, how fast a robot may be called and how long a message may be.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+enum class ChannelKind { Mail, WeCom, DingTalk, Feishu, Lark, Slack, Webhook };
+
+struct KindLimits {
+  int perSecond = 0;       // requests in any second; 0: no limit of its own
+  int perMinute = 0;       // requests in any 60 seconds
+  size_t maxTextBytes = 0;  // the message text, UTF-8
+};
+
+std::optional<ChannelKind> ReadChannelKind(std::string_view name);
+const char* ChannelKindName(ChannelKind kind);
+KindLimits LimitsOf(ChannelKind kind);
+
+// Where each vendor kind sends: the vendor's own host, or another the operator set (a
+// company's relay, or a test's receiver on the loopback); no closing "/".
+struct VendorEndpoints {
+  std::string wecom;
+  std::string dingtalk;
+  std::string feishu;
+  std::string lark;
+  std::string slack;
+};
+
+// Whether `target` is acceptable for the kind: a key, token or hook of the characters
+// vendors use (so it cannot change the address it is put into), or for the webhook an
+// http or https address. An empty text when it is, the reason otherwise.
+std::string CheckChannelTarget(ChannelKind kind, const std::string& target);
+
+// A secret or key as the owner and the operator may see it again: its last four
+// characters at most.
+std::string MaskedSecret(const std::string& secret);
