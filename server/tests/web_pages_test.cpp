@@ -1,12 +1,17 @@
 // The web pages' rules as plain functions, and hostile requests to the real service's
 // pages over raw HTTP.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <csignal>
+
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "http/route_table.h"
 #include "service_fixture.h"
+#include "store/sqlite_connection.h"
 #include "web/downloads.h"
 #include "web/page_security.h"
 #include "web/site_pages.h"
@@ -284,6 +289,108 @@ TEST_F(HostilePages, ReminderHistoryIsPagedNewestFirst) {
   EXPECT_NE(std::string::npos, second.find("href=\"/account?page=1\""));
   // A page number that is not one shows the first page.
   EXPECT_EQ(20u, rows(Get("/account?page=-1%00", session).body));
+}
+
+TEST_F(HostilePages, SignOutAndNewPasswordsMarkMachinesSignedOut) {
+  AddAccount("owner@example.test");
+  struct Case {
+    std::string what;
+    std::string path;            // posted with the session
+    std::string field;           // beyond the form token
+    std::vector<int> infoAfter;  // getInfo's status for PC-1 and PC-2 afterwards
+  };
+  const std::vector<Case> cases = {
+      {"one machine", "/account/machines/signout", "&machine=PC-1", {0, 1}},
+      {"every machine", "/account/machines/signout-all", "", {0, 0}},
+      {"a new password", "/account/password", "&current=%E5%AF%86%E7%A0%81ab&password=new-password-1", {0, 0}},
+  };
+  for (const Case& c : cases) {
+    for (const char* machine : {"PC-1", "PC-2"}) ASSERT_EQ(1, Login("owner@example.test", kPassword, machine).status);
+    const std::string session = SignIn("owner@example.test") + "; csrf=" + kCsrf;
+    ASSERT_NE(std::string::npos, Get("/account", session).body.find("PC-1")) << c.what;
+    const ServiceReply done = Post(c.path, "csrf=" + kCsrf + c.field, session);
+    EXPECT_EQ(303, done.http) << c.what << "\n" << done.body;
+    EXPECT_EQ(c.infoAfter[0], Info("owner@example.test", "PC-1").status) << c.what;
+    EXPECT_EQ(c.infoAfter[1], Info("owner@example.test", "PC-2").status) << c.what;
+    // The page lists only the machines still signed in (after a new password, in the
+    // session that came with it).
+    const size_t renewed = done.head.find("Set-Cookie: session=");
+    const std::string now =
+        renewed == std::string::npos ? session
+                                     : done.head.substr(renewed + 12, done.head.find(';', renewed) - renewed - 12) +
+                                           "; csrf=" + kCsrf;
+    const std::string page = Get("/account", now).body;
+    EXPECT_EQ(c.infoAfter[0] == 1, page.find("PC-1") != std::string::npos) << c.what;
+    // A signed-out machine stays known to the account: the operator sees none of them listed.
+    const std::string listed = Admin({"machines", "owner@example.test"}).second;
+    EXPECT_EQ(c.infoAfter[0] == 1, listed.find("PC-1") != std::string::npos) << c.what << "\n" << listed;
+  }
+}
+
+TEST_F(HostilePages, AResetPasswordForgetsTheGuessesAgainstTheAccount) {
+  service_->StopWithin(SIGTERM, 10);
+  Set("TARN_LOGIN_FAILURES_ACCOUNT_WIDE", "3");
+  StartService();
+  AddAccount("owner@example.test");
+  // Guesses from three addresses fill the account-wide count: a new machine is turned away.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(0, Login("owner@example.test", "guess", "NEW-PC", "127.0.0." + std::to_string(20 + i)).status) << i;
+  }
+  EXPECT_EQ(0, Login("owner@example.test", kPassword, "NEW-PC", "127.0.0.30").status);
+  // The owner resets the password from a mailed link: the guesses are forgotten with the old one.
+  EXPECT_EQ(200, Post("/forgot", "csrf=" + kCsrf + "&email=owner@example.test").http);
+  const std::string use = "csrf=" + kCsrf + "&t=" + LinkIn(0) + "&password=new-password-1";
+  ASSERT_NE(std::string::npos, Post("/reset", use).body.find("新密码已设置"));
+  EXPECT_EQ(1, Login("owner@example.test", "new-password-1", "NEW-PC", "127.0.0.31").status);
+}
+
+TEST_F(HostilePages, PagesWaitingForTheDatabaseAreAnsweredBusyWithoutHoldingOthers) {
+  if (TestingPostgres()) GTEST_SKIP() << "another process holds SQLite's write lock";
+  using Clock = std::chrono::steady_clock;
+  const auto secondsSince = [](Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  service_->StopWithin(SIGTERM, 10);
+  Set("TARN_DATABASE_WAIT_SECONDS", "1");
+  StartService();
+  AddAccount("owner@example.test");
+  ASSERT_EQ(1, Login("owner@example.test", kPassword, "PC-1").status);
+  const std::string session = SignIn("owner@example.test") + "; csrf=" + kCsrf;
+
+  const auto other = OpenSqlite(DatabasePath());
+  other->Begin();
+  // More page writes waiting than the service has request threads.
+  const std::string body = "csrf=" + kCsrf;
+  const std::string request = "POST /account/machines/signout-all HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                              "Sec-Fetch-Site: same-origin\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                              "Cookie: " + session + "\r\nContent-Length: " + std::to_string(body.size()) +
+                              "\r\n\r\n" + body;
+  const auto start = Clock::now();
+  std::vector<int> waiting;
+  for (int i = 0; i < 8; ++i) {
+    waiting.push_back(ConnectFrom(port_));
+    ASSERT_TRUE(SendAll(waiting.back(), request));
+  }
+  // Meanwhile what needs no database is answered at once: no request thread waits.
+  for (int round = 0; round < 3; ++round) {
+    const auto asked = Clock::now();
+    EXPECT_EQ(200, ReadReply(RawGet(port_, "/healthz")).http) << round;
+    EXPECT_EQ(200, ReadReply(RawGet(port_, "/style.css")).http) << round;
+    EXPECT_EQ(404, ReadReply(RawGet(port_, "/index.php?g=Admin")).http) << round;
+    EXPECT_LT(secondsSince(asked), 0.5) << round;
+  }
+  for (int fd : waiting) {
+    const ServiceReply reply = ReadReply(ReadUntilClosed(fd, 5));
+    close(fd);
+    EXPECT_EQ(503, reply.http) << reply.head;
+    EXPECT_NE(std::string::npos, reply.body.find("服务器繁忙，请稍后再试")) << reply.body;
+  }
+  EXPECT_LT(secondsSince(start), 1 + 1.5) << "answered within the database wait of 1 s";
+  other->Exec("ROLLBACK");
+  // Nothing was changed by the refused requests; the next one does it.
+  EXPECT_EQ(1, Info("owner@example.test", "PC-1").status);
+  EXPECT_EQ(303, Post("/account/machines/signout-all", body, session).http);
+  EXPECT_EQ(0, Info("owner@example.test", "PC-1").status);
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ void SitePages::AddHome(std::vector<Route>& routes) {
                            reply.headers.emplace_back("Cache-Control", "max-age=3600");
                            return reply;
                          },
-                         nullptr, nullptr});
+                         nullptr, nullptr, false, RouteRuns::kInline});  // from memory: no thread hand-over
   routes.push_back(Route{"GET", "/downloads/",
                          [this](const WebRequest& request) {
                            const std::string name = request.path.substr(std::string("/downloads/").size());
