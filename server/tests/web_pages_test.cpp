@@ -383,6 +383,7 @@ TEST_F(HostilePages, PagesWaitingForTheDatabaseAreAnsweredBusyWithoutHoldingOthe
     const ServiceReply reply = ReadReply(ReadUntilClosed(fd, 5));
     close(fd);
     EXPECT_EQ(503, reply.http) << reply.head;
+    EXPECT_NE(std::string::npos, reply.head.find("Content-Type: text/html")) << "the busy page: " << reply.head;
     EXPECT_NE(std::string::npos, reply.body.find("服务器繁忙，请稍后再试")) << reply.body;
   }
   EXPECT_LT(secondsSince(start), 1 + 1.5) << "answered within the database wait of 1 s";

@@ -52,6 +52,11 @@ std::vector<Route> SitePages::Routes() {
   AddSignIn(routes);
   AddAccount(routes);
   AddLinks(routes);
+  // A page the database could not serve in time, or whose threads have too much waiting,
+  // is answered with the busy page.
+  for (Route& route : routes) {
+    if (!route.busy) route.busy = [this](const WebRequest& request) { return BusyPage(request); };
+  }
   return routes;
 }
 
