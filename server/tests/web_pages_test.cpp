@@ -394,4 +394,30 @@ TEST_F(HostilePages, PagesWaitingForTheDatabaseAreAnsweredBusyWithoutHoldingOthe
   EXPECT_EQ(0, Info("owner@example.test", "PC-1").status);
 }
 
+TEST_F(HostilePages, OneIpv6ClientIsCountedByItsWholeSlash64) {
+  service_->StopWithin(SIGTERM, 10);
+  Set("TARN_TRUST_PROXY", "127.0.0.1");
+  StartService();
+  const auto signUp = [this](const std::string& client, int i) {
+    const std::string body = "csrf=" + kCsrf + "&email=v6-" + std::to_string(i) + "@example.test&password=12345678";
+    return ReadReply(RawExchange(
+        port_, "POST /signup HTTP/1.1\r\nHost: 127.0.0.1\r\nSec-Fetch-Site: same-origin\r\n"
+               "X-Forwarded-For: " + client + "\r\nX-Forwarded-Proto: https\r\n"
+               "Content-Type: application/x-www-form-urlencoded\r\nCookie: csrf=" + kCsrf +
+               "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
+  };
+  struct Case {
+    std::string client;
+    int http;  // three mails for one client in a quarter of an hour
+  };
+  const std::vector<Case> cases = {
+      {"2001:db8:1:2::1", 200},      {"2001:db8:1:2::2", 200},
+      {"2001:db8:1:2:ffff::9", 200}, {"2001:db8:1:2:abcd::1", 429},  // the same /64: the fourth is refused
+      {"2001:db8:1:3::1", 200},                                       // the next /64 is another client
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(cases[i].http, signUp(cases[i].client, static_cast<int>(i)).http) << cases[i].client;
+  }
+}
+
 }  // namespace
