@@ -4,7 +4,8 @@ set -eu
 packages="g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xdotool imagemagick
   fonts-wqy-microhei locales-all rapidjson-dev googletest cmake ninja-build python3 nsis zip
   g++ pkg-config libsqlite3-dev libcurl4-openssl-dev libsodium-dev python3-aiosmtpd libboost-dev nginx-light wrk
-  postgresql libpq-dev python3-prometheus-client clang-14 libclang-rt-14-dev"
+  postgresql libpq-dev python3-prometheus-client clang-14 libclang-rt-14-dev
+  chromium chromium-driver python3-selenium libkainjow-mustache-dev"
 # One query for all of them: a run with everything present takes a fraction of a second.
 installed=" $(dpkg-query -W -f='${Package} ${Status}\n' $packages 2>/dev/null | awk '/ ok installed$/ {printf "%s ", $1}')"
 missing=""

@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
     Database db(config.database, 1);
     AccountStore accounts(db);
     MailStore mails(db);
+    WebTokenStore tokens(db);
     ChannelStore channels(db);
     ChannelCommandContext channelContext{accounts, channels, std::cout, std::cerr,
                                          static_cast<int64_t>(std::time(nullptr)) * 1000,
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
     if (const auto code = RunChannelCommand(channelContext, args)) return *code;
     AdminContext context{accounts, mails, std::cout, std::cerr, static_cast<int64_t>(std::time(nullptr)),
                          &ReadPassword, int64_t{config.machineIdleDays} * 86400,
-                         [&db](const std::string& email) { AccountApi::ClearAccountWideFailures(db, email); }};
+                         [&db](const std::string& email) { AccountApi::ClearAccountWideFailures(db, email); },
+                         &tokens, config.publicUrl, config.smtp.sender};
     return RunAdminCommand(context, args);
   } catch (const std::exception& e) {
     std::cerr << e.what() << "\n";

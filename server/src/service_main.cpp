@@ -29,6 +29,9 @@
 #include "api/password_hash.h"
 #include "config/service_config.h"
 #include "mail/smtp_client.h"
+#include "store/web_session_store.h"
+#include "store/web_token_store.h"
+#include "web/site_pages.h"
 
 namespace {
 
@@ -117,7 +120,17 @@ int main(int argc, char** argv) {
     // What /healthz and /metrics ask the database.
     DatabaseProbes probes{[&health] { return health.Healthy(); },
                           [&mails] { return mails.QueueFacts(static_cast<int64_t>(std::time(nullptr))); }};
-    HttpServer server(api, config, metrics, std::move(probes), static_cast<int>(db.PoolSize()));
+    // The web pages need public_url for the links they mail; without it only the program's
+    // requests and the operator's pages are served, as before.
+    WebSessionStore sessions(db);
+    WebTokenStore tokens(db);
+    std::unique_ptr<SitePages> pages;
+    if (!config.publicUrl.empty()) {
+      pages = std::make_unique<SitePages>(
+          PageServices{config, db, api, accounts, mails, sessions, tokens, clock, [&sender] { sender.Wake(); }});
+    }
+    HttpServer server(api, config, metrics, std::move(probes), static_cast<int>(db.PoolSize()),
+                      pages ? pages->Routes() : std::vector<Route>{});
     if (!server.Listen(error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
@@ -139,6 +152,7 @@ int main(int argc, char** argv) {
                  "mail via %s:%d\n", config.listen.c_str(), config.port, server.RequestThreads(),
                  server.ConnectionCap(), DatabaseSettingForLog(config.database).c_str(),
                  config.smtp.host.c_str(), config.smtp.port);
+    if (pages) std::fprintf(stderr, "web pages at %s (sign-up %s)\n", config.publicUrl.c_str(), config.signUp.c_str());
     if (config.metricsPort != 0) {
       std::fprintf(stderr, "metrics on %s:%d\n", config.metricsListen.c_str(), config.metricsPort);
     }

@@ -8,9 +8,11 @@
 #include <optional>
 #include <ostream>
 
+#include "api/account_address.h"
 #include "api/gbk_text.h"
 #include "api/password_hash.h"
 #include "api/version_compare.h"
+#include "web/link_mailer.h"
 
 namespace {
 
@@ -22,6 +24,8 @@ constexpr size_t kLongestNotice = 259;                 // what the program's pop
 const char* kUsage =
     "commands:\n"
     "  add EMAIL [END]        create an account (password asked for; END as for expire, default +365)\n"
+    "  invite EMAIL [+DAYS]   mail a link where the person sets their own password; the account,\n"
+    "                         with DAYS of service (default 365), exists once they have\n"
     "  passwd EMAIL           set a new password\n"
     "  disable EMAIL          refuse the account's sign-ins, information and mails\n"
     "                         (passwd and disable also sign every machine of the account out)\n"
@@ -44,17 +48,6 @@ std::string Date(int64_t seconds) {
   char out[32] = {};
   std::strftime(out, sizeof out, "%Y-%m-%d %H:%M UTC", &parts);
   return out;
-}
-
-// The program's sign-in accepts only plain ASCII addresses.
-bool IsPlainAddress(const std::string& email) {
-  const size_t at = email.find('@');
-  if (at == 0 || at == std::string::npos || email.find('@', at + 1) != std::string::npos) return false;
-  if (email.size() < 5 || email.size() > 82 || email.find('.', at) == std::string::npos) return false;
-  for (unsigned char c : email) {
-    if (!std::isalnum(c) && c != '@' && c != '.' && c != '_' && c != '-') return false;
-  }
-  return true;
 }
 
 // Asks for a password twice when it comes from a terminal; the hash, or empty on failure.
@@ -141,6 +134,22 @@ int RunAdminCommand(AdminContext& c, const std::vector<std::string>& args) {
     if (hash.empty()) return 1;
     if (!c.accounts.Add(args[1], hash, c.now, serviceEnd)) return Fail(c, "account exists: " + args[1]);
     c.out << "added " << args[1] << ", service until " << Date(serviceEnd) << "\n";
+    return 0;
+  }
+  if (command == "invite" && (n == 2 || n == 3)) {
+    if (!IsPlainAddress(args[1])) return Fail(c, "not an address the program accepts: " + args[1]);
+    if (c.accounts.Find(args[1])) return Fail(c, "account exists: " + args[1]);
+    long long days = 365;
+    if (n == 3 && (args[2].size() < 2 || args[2][0] != '+' ||
+                   std::from_chars(args[2].data() + 1, args[2].data() + args[2].size(), days).ptr !=
+                       args[2].data() + args[2].size() ||
+                   days < 1 || days > 36500)) {
+      return Fail(c, "bad days of service: " + args[2] + " (+1 to +36500)");
+    }
+    if (!c.tokens || c.publicUrl.empty()) return Fail(c, "invitations need the public_url setting");
+    MailLink(*c.tokens, c.mails, c.publicUrl, c.sender,
+             LinkMail{AccountMailKind::kInvitation, args[1], "", static_cast<int>(days)}, c.now);
+    c.out << "invitation queued for " << args[1] << " (" << days << " days of service once accepted)\n";
     return 0;
   }
   if (command == "passwd" && n == 2) {

@@ -9,6 +9,7 @@
 
 #include "store/account_store.h"
 #include "store/mail_store.h"
+#include "store/web_token_store.h"
 
 struct AdminContext {
   AccountStore& accounts;
@@ -22,6 +23,10 @@ struct AdminContext {
   // Called with the account's address after `passwd` has set a new password (the service
   // forgets the guesses counted against the account).
   std::function<void(const std::string& email)> passwordChanged;
+  // For invitations: the links' store, the pages' address and the mails' sender.
+  WebTokenStore* tokens = nullptr;
+  std::string publicUrl{};
+  std::string sender{};
 };
 
 // Runs one command with its arguments; the process exit code.

@@ -12,8 +12,10 @@
 #include "api/gbk_text.h"
 #include "api/password_hash.h"
 #include "mail/reminder_mail.h"
+#include "mail/text_mail.h"
 #include "api/version_compare.h"
 #include "config/ip_address.h"
+#include "text/base64_text.h"
 
 namespace {
 
@@ -102,19 +104,13 @@ void AccountApi::ClearAccountWideFailures(Database& db, const std::string& email
   AttemptThrottle(db, kAccountWideThrottle, 0, kAccountWindowSeconds).Clear(AccountKey(email));
 }
 
-ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddress) {
-  const auto form = ReadForm(body, kLoginFields);
-  if (!form) return Refusal(reply_info::kMalformed);
-  const std::string& username = (*form)[0];
-  const std::string& machineId = (*form)[2];
-  if (username.empty() || !CommonFieldsValid(username, machineId, (*form)[3], (*form)[4])) {
-    return Refusal(reply_info::kMalformed, username);
-  }
-  const int64_t now = clock_();
+AccountApi::PasswordCheck AccountApi::CheckPassword(const std::string& username, std::string_view encodedPassword,
+                                                    const std::string& machineId, const std::string& clientAddress,
+                                                    int64_t now) {
   ForgetQuietAttempts(now);
   const auto throttled = [&] {
     if (metrics_) metrics_->CountSignInThrottled();
-    return Refusal(reply_info::kTooManyAttempts, username);
+    return PasswordCheck{PasswordCheck::kThrottled, std::nullopt};
   };
   // Every limit counts before the costly hash, so a flood is turned away cheaply. Each
   // attempt counts as a failure from the start (checked and counted in one step, so
@@ -127,8 +123,9 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
   if (!pairFailures_.TryCount(pairKey, now)) return throttled();
   const auto account = accounts_.Find(username);
   // A machine that has signed in before keeps its place though it was signed out since: a
-  // new password after an attack must not lock the owner out.
-  const auto lastSeen = account ? accounts_.KnownMachineLastSeen(account->id, machineId) : std::nullopt;
+  // new password after an attack must not lock the owner out. A web sign-in names no machine.
+  const auto lastSeen =
+      account && !machineId.empty() ? accounts_.KnownMachineLastSeen(account->id, machineId) : std::nullopt;
   const bool knownMachine = lastSeen && *lastSeen > now - MachineIdleSeconds();
   const bool accountCounted = accountFailures_.TryCount(accountKey, now);
   if (!accountCounted && !knownMachine) {
@@ -143,20 +140,45 @@ ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddre
   // The costly hash: the HTTP side runs sign-ins on low-priority threads of their own.
   bool verified = false;
   try {
-    verified = VerifyEncodedPassword((*form)[1], account ? account->passwordHash : std::string());
+    verified = VerifyEncodedPassword(encodedPassword, account ? account->passwordHash : std::string());
   } catch (...) {
     takeBack();
     throw;
   }
-  if (!verified) return Refusal(reply_info::kWrongPassword, username);
+  if (!verified) return PasswordCheck{PasswordCheck::kWrong, std::nullopt};
   takeBack();
   pairFailures_.Clear(pairKey);
+  return PasswordCheck{PasswordCheck::kRight, account};
+}
+
+AccountApi::PasswordCheck AccountApi::CheckWebPassword(const std::string& email, std::string_view password,
+                                                       const std::string& clientAddress) {
+  std::string encoded = Base64(password);
+  PasswordCheck check = CheckPassword(email, encoded, "", clientAddress, clock_());
+  sodium_memzero(encoded.data(), encoded.size());
+  return check;
+}
+
+ApiReply AccountApi::Login(std::string_view body, const std::string& clientAddress) {
+  const auto form = ReadForm(body, kLoginFields);
+  if (!form) return Refusal(reply_info::kMalformed);
+  const std::string& username = (*form)[0];
+  const std::string& machineId = (*form)[2];
+  if (username.empty() || !CommonFieldsValid(username, machineId, (*form)[3], (*form)[4])) {
+    return Refusal(reply_info::kMalformed, username);
+  }
+  const int64_t now = clock_();
+  const PasswordCheck check = CheckPassword(username, (*form)[1], machineId, clientAddress, now);
+  if (check.outcome == PasswordCheck::kThrottled) return Refusal(reply_info::kTooManyAttempts, username);
+  if (check.outcome == PasswordCheck::kWrong) return Refusal(reply_info::kWrongPassword, username);
+  const auto& account = check.account;
   // Only the right password learns whether the account is usable.
   if (!account->enabled) return Refusal(reply_info::kDisabled, username);
   if (now >= account->serviceEnd) return Refusal(reply_info::kServiceEnded, username);
   if (!accounts_.RecordMachine(account->id, account->passwordHash, machineId, now, now - MachineIdleSeconds())) {
     return Refusal(reply_info::kWrongPassword, username);  // a new password or disabled meanwhile
   }
+  accounts_.NoteMachineVersion(account->id, machineId, (*form)[4]);
   return ReplyWriter()
       .Int("time", ClampToInt32(account->serviceStart))
       .Int("expire", ClampToInt32(account->serviceEnd))
@@ -240,7 +262,8 @@ ApiReply AccountApi::SendMsg(std::string_view body) {
                                                     config_.mailHourlyLimit);
     if (!accepted) return Refusal(reply_info::kTooManyMails, username);
     mailQueued = accepted->mailQueued;
-  } else if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit)) {
+  } else if (!mails_.Enqueue(account->id, account->email, message, now, config_.mailHourlyLimit,
+                                 ReminderSubject{site, *templateId, *code})) {
     return Refusal(reply_info::kTooManyMails, username);
   }
   if (metrics_ && mailQueued) metrics_->CountMailQueued();

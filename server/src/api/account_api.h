@@ -39,6 +39,15 @@ class AccountApi {
              MailQueued mailQueued, ServiceMetrics* metrics = nullptr, ChannelStore* channels = nullptr);
 
   ApiReply Login(std::string_view body, const std::string& clientAddress);
+
+  // A password checked against an account under the program's sign-in limits, counted in
+  // the same counts (the web pages sign in this way, with no machine).
+  struct PasswordCheck {
+    enum Outcome { kThrottled, kWrong, kRight } outcome;
+    std::optional<Account> account;  // when right
+  };
+  PasswordCheck CheckWebPassword(const std::string& email, std::string_view password,
+                                 const std::string& clientAddress);
   ApiReply GetInfo(std::string_view body);
   ApiReply SendMsg(std::string_view body);
 
@@ -48,6 +57,9 @@ class AccountApi {
   static void ClearAccountWideFailures(Database& db, const std::string& email);
 
  private:
+  // `machineId` empty: no machine, so no exemption from the account-wide ceiling.
+  PasswordCheck CheckPassword(const std::string& username, std::string_view encodedPassword,
+                              const std::string& machineId, const std::string& clientAddress, int64_t now);
   // An active account on which this machine has signed in.
   std::optional<Account> SignedInAccount(const std::string& email, const std::string& machineId, int64_t now);
   // The same for service information, which may be answered from `signedIn_`.

@@ -89,6 +89,15 @@ const Setting kSettings[] = {
      [](ServiceConfig& c, long long v) { c.mailKeepDays = static_cast<int>(v); }},
     {"login_hashes_at_once", nullptr, nullptr, 1, 1024,
      [](ServiceConfig& c, long long v) { c.loginHashesAtOnce = static_cast<int>(v); }},
+    {"public_url", &ServiceConfig::publicUrl, nullptr, 0, 0, nullptr},
+    {"sign_up", &ServiceConfig::signUp, nullptr, 0, 0, nullptr},
+    {"sign_up_days", nullptr, nullptr, 1, 36500,
+     [](ServiceConfig& c, long long v) { c.signUpDays = static_cast<int>(v); }},
+    {"downloads_dir", &ServiceConfig::downloadsDir, nullptr, 0, 0, nullptr},
+    {"web_mails_per_address", nullptr, nullptr, 1, 100000,
+     [](ServiceConfig& c, long long v) { c.webMailsPerAddress = static_cast<int>(v); }},
+    {"web_mails_per_recipient", nullptr, nullptr, 1, 100000,
+     [](ServiceConfig& c, long long v) { c.webMailsPerRecipient = static_cast<int>(v); }},
     {"login_attempts_per_address", nullptr, nullptr, 1, 1000000,
      [](ServiceConfig& c, long long v) { c.loginAttemptsPerAddress = static_cast<int>(v); }},
     {"database_wait_seconds", nullptr, nullptr, 1, 600,
@@ -113,7 +122,40 @@ const Setting kSettings[] = {
     {"time_zone", &ServiceConfig::timeZone, nullptr, 0, 0, nullptr},
 };
 
+// A public address the links in mails can start with: http or https, a host, perhaps a
+// port and a path, nothing a mail or a page could mistake for more (no query, no spaces).
+bool IsPublicUrl(const std::string& url) {
+  const size_t scheme = url.rfind("https://", 0) == 0 ? 8 : url.rfind("http://", 0) == 0 ? 7 : 0;
+  if (scheme == 0 || url.size() == scheme || url[scheme] == '/') return false;
+  return std::all_of(url.begin(), url.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u > 0x20 && u < 0x7F && c != '?' && c != '#' && c != '"' && c != '<' && c != '>' && c != '\\';
+  });
+}
+
+bool IsDomainName(const std::string& name) {
+  return !name.empty() && name.find('.') != std::string::npos && name.front() != '.' && name.back() != '.' &&
+         std::all_of(name.begin(), name.end(), [](char c) {
+           return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-';
+         });
+}
+
 }  // namespace
+
+std::vector<std::string> SignUpDomains(const std::string& signUp) {
+  std::vector<std::string> domains;
+  if (signUp == "closed" || signUp == "open") return domains;
+  std::string name;
+  for (const char c : signUp + ",") {
+    if (c == ',' || c == ' ') {
+      if (!name.empty()) domains.push_back(name);
+      name.clear();
+    } else {
+      name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+  }
+  return domains;
+}
 
 bool ApplySetting(ServiceConfig& config, const std::string& key, const std::string& value, std::string& error) {
   for (const Setting& s : kSettings) {
@@ -133,6 +175,20 @@ bool ApplySetting(ServiceConfig& config, const std::string& key, const std::stri
     if (key == "smtp_security" && value != "none" && value != "starttls" && value != "tls") {
       error = "smtp_security must be none, starttls or tls";
       return false;
+    }
+    if (key == "public_url") {
+      if (!value.empty() && !IsPublicUrl(value)) {
+        error = "public_url must be an http:// or https:// address without query";
+        return false;
+      }
+      while (!config.publicUrl.empty() && config.publicUrl.back() == '/') config.publicUrl.pop_back();
+    }
+    if (key == "sign_up" && value != "closed" && value != "open") {
+      const auto domains = SignUpDomains(value);
+      if (domains.empty() || !std::all_of(domains.begin(), domains.end(), IsDomainName)) {
+        error = "sign_up must be closed, open, or mail domains separated by commas";
+        return false;
+      }
     }
     if (key.starts_with("channel_") && key.ends_with("_url") &&
         (!(value.starts_with("http://") || value.starts_with("https://")) || value.ends_with("/"))) {

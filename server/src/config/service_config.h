@@ -52,7 +52,18 @@ struct ServiceConfig {
   std::string channelLarkUrl = "https://open.larksuite.com";
   std::string channelSlackUrl = "https://hooks.slack.com";
   std::string timeZone = "Asia/Shanghai";  // the times in reminders
+  // The web pages.
+  std::string publicUrl;             // where owners reach the pages ("https://accounts.example.com"); links in mails
+  std::string signUp = "closed";     // closed, open, or the mail domains whose addresses may sign up
+  int signUpDays = 30;               // days of service a new account gets
+  std::string downloadsDir;          // installers offered on the home page; none when empty
+  int webMailsPerAddress = 10;       // mails the pages send for one client address in 15 minutes
+  int webMailsPerRecipient = 3;      // mails the pages send to one address in 15 minutes
 };
+
+// The mail domains the sign_up setting opens sign-up to (lower case); empty when it is
+// "closed" or "open".
+std::vector<std::string> SignUpDomains(const std::string& signUp);
 
 // Applies one setting; false with `error` set for an unknown key or a bad value.
 bool ApplySetting(ServiceConfig& config, const std::string& key, const std::string& value, std::string& error);

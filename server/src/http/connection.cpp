@@ -14,6 +14,7 @@
 
 #include "http/client_address.h"
 #include "http/log_line.h"
+#include "http/program_routes.h"
 #include "http/read_refusal.h"
 #include "http/request_limits.h"
 #include "store/database.h"
@@ -32,30 +33,6 @@ constexpr size_t kFirstRead = 4096;
 // without them, so a database that stalls never blinds monitoring.
 constexpr std::chrono::seconds kMetricsDatabaseWait{1};
 
-// `run`'s reply, or the refusal for a failure: "busy" when the database did not answer in time.
-ApiReply ReplyOrRefusal(const char* what, const std::function<ApiReply()>& run) {
-  try {
-    return run();
-  } catch (const DatabaseBusy& e) {
-    std::fprintf(stderr, "%s: %s\n", what, EscapeLogField(e.what()).c_str());
-    return Refusal(reply_info::kBusy);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s: %s\n", what, EscapeLogField(e.what()).c_str());
-    return Refusal(reply_info::kServerError);
-  }
-}
-
-// The whole reply: the head, then the body.
-std::string ReplyText(int httpStatus, std::string_view contentType, std::string_view body) {
-  const char* reason = httpStatus == 200   ? "OK"
-                       : httpStatus == 404 ? "Not Found"
-                       : httpStatus == 503 ? "Service Unavailable"
-                                           : "Bad Request";
-  return "HTTP/1.1 " + std::to_string(httpStatus) + " " + reason + "\r\nContent-Type: " + std::string(contentType) +
-         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-         std::string(body);
-}
-
 // Every X-Forwarded-For line, in order, as one list. A proxy may add a line of its own
 // rather than extend the client's, and then the line it wrote is the last one.
 std::string ForwardedForList(const http::request<http::string_body>& request) {
@@ -65,6 +42,26 @@ std::string ForwardedForList(const http::request<http::string_body>& request) {
     list += field.value();
   }
   return list;
+}
+
+// The route's answer to a request it could not serve in time.
+WebReply BusyReply(const Route& route, const WebRequest& request) {
+  if (route.busy) return route.busy(request);
+  return ProgramReply(request.path, Refusal(reply_info::kBusy), 503);
+}
+
+// The route's answer, or the answer for a failure: "busy" when the database did not answer
+// in time, a server error for anything else.
+WebReply RunRoute(const Route& route, const WebRequest& request, const char* what) {
+  try {
+    return route.handle(request);
+  } catch (const DatabaseBusy& e) {
+    std::fprintf(stderr, "%s: %s\n", what, EscapeLogField(e.what()).c_str());
+    return BusyReply(route, request);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", what, EscapeLogField(e.what()).c_str());
+    return ProgramReply(request.path, Refusal(reply_info::kServerError), 500);
+  }
 }
 
 }  // namespace
@@ -135,94 +132,75 @@ void Connection::OnRead(beast::error_code error) {
   const auto refusal = UnreadableRefusal(error);
   if (!refusal || stopDeadline_) return Close();
   inputLeft_ = true;
-  action_ = "unreadable";
-  Answer(Refusal(refusal->first), refusal->second);
+  Answer(ProgramReply("unreadable", Refusal(refusal->first), refusal->second));
 }
 
 void Connection::Handle() {
   auto& request = parser_.get();
-  const OperatorPage page = ReadOperatorPage(request.method_string(), request.target());
-  const bool forwarded = request.count("X-Forwarded-For") > 0 || request.count(http::field::forwarded) > 0;
-  RequestAction action = ReadRequestAction(request.method_string(), request.target());
-  if (!context_.programRequests) action = RequestAction::kUnknown;
-  requestAction_ = action;
-  action_ = action == RequestAction::kUnknown ? std::string(request.target()) : ActionName(action);
-  client_ = ClientAddress(peer_, ForwardedForList(request), context_.trustedProxies);
-  std::string body = std::move(request.body());
+  WebRequest web;
+  web.method = std::string(request.method_string());
+  web.target = std::string(request.target());
+  const size_t question = web.target.find('?');
+  web.path = web.target.substr(0, question);
+  if (question != std::string::npos) web.query = web.target.substr(question + 1);
+  web.peer = peer_;
+  web.forwarded = request.count("X-Forwarded-For") > 0 || request.count(http::field::forwarded) > 0;
+  web.client = client_ = ClientAddress(peer_, ForwardedForList(request), context_.trustedProxies);
+  web.chunked = parser_.chunked();
+  web.cookie = std::string(request[http::field::cookie]);
+  web.origin = std::string(request[http::field::origin]);
+  web.secFetchSite = std::string(request["Sec-Fetch-Site"]);
+  web.contentType = std::string(request[http::field::content_type]);
+  if (IsTrustedProxy(peer_, context_.trustedProxies)) web.forwardedProto = std::string(request["X-Forwarded-Proto"]);
+  web.body = std::move(request.body());
   WipeInput();
 
-  // The operator's pages are neither logged nor counted: a load balancer's and a scraper's
-  // polling would drown the program's requests. /healthz answers from what is known
-  // already; /metrics asks the database for the queue's gauges.
-  if (page == OperatorPage::kHealth) {
-    const OperatorReply answer = AnswerOperatorPage(page, context_.metrics, context_.probes);
-    return Send(ReplyText(answer.httpStatus, answer.contentType, answer.body));
+  const Route* route = context_.routes.Find(web.method, web.path);
+  if (!route) return Answer(UnknownRequest(web));
+  if (route->runs == RouteRuns::kInline && !(route->hashes && route->hashes(web))) {
+    return Answer(RunRoute(*route, web, "request failed"));
   }
-  if (page == OperatorPage::kMetrics && MayReadMetrics(context_.metricsAccess, peer_, forwarded)) {
-    auto render = [self = shared_from_this(), page](bool) {
-      OperatorReply answer = AnswerOperatorPage(page, self->context_.metrics, self->context_.probes);
-      return [self, answer = std::move(answer)] {
-        self->Send(ReplyText(answer.httpStatus, answer.contentType, answer.body));
-      };
-    };
-    const bool queued = HandOverToDatabase(context_.metricsWork, kMetricsDatabaseWait, std::move(render));
-    if (!queued) Close();
+  // The form may hold a password: wiped when the last copy goes, run or refused.
+  std::shared_ptr<WebRequest> held(new WebRequest(std::move(web)), [](WebRequest* form) {
+    sodium_memzero(form->body.data(), form->body.size());
+    delete form;
+  });
+  if (route->hashes && route->hashes(*held)) {
+    if (!HandOver(context_.signIns, context_.databaseWait, *route, held)) Answer(BusyReply(*route, *held));
     return;
   }
-  if (action == RequestAction::kUnknown) return Answer(Refusal(reply_info::kUnknownRequest), 404);
-  // The program always says how long its form is; a chunked body is not the program talking.
-  if (parser_.chunked()) return Answer(Refusal(reply_info::kMalformed), 400);
-  if (action == RequestAction::kLogin) return HandOverSignIn(std::move(body), client_);
-
-  auto serve = [self = shared_from_this(), action, body = std::move(body)](bool inTime) {
-    const ApiReply reply = !inTime ? Refusal(reply_info::kBusy) : ReplyOrRefusal("request failed", [&] {
-      return action == RequestAction::kGetInfo ? self->context_.api.GetInfo(body) : self->context_.api.SendMsg(body);
-    });
-    return [self, reply] { self->Answer(reply, 200); };
-  };
-  const bool queued = HandOverToDatabase(context_.databaseWork, context_.databaseWait, std::move(serve));
-  if (!queued) Answer(Refusal(reply_info::kBusy), 200);
+  if (route->runs == RouteRuns::kMetrics) {
+    // The page is rendered however long the gauges took: without them when they were late.
+    if (!HandOver(context_.metricsWork, kMetricsDatabaseWait, *route, held)) Close();
+    return;
+  }
+  if (!HandOver(context_.databaseWork, context_.databaseWait, *route, held)) Answer(BusyReply(*route, *held));
 }
 
-bool Connection::HandOverToDatabase(SignInRunner& runner, std::chrono::milliseconds wait, DatabaseWork work) {
+bool Connection::HandOver(SignInRunner& runner, std::chrono::milliseconds wait, const Route& route,
+                          std::shared_ptr<WebRequest> request) {
   // The executor marks the connection's strand as having work outstanding, so the request
   // threads keep running until the answer has been posted back.
   auto executor = net::prefer(socket_.get_executor(), net::execution::outstanding_work.tracked);
   const Clock::time_point deadline = Clock::now() + wait;
   SetDeadline(deadline + kReplyDeadline);  // the work answers by its deadline; the sweep only if it did not
-  return runner.Submit([executor, deadline, work = std::move(work)] {
+  const bool always = route.runs == RouteRuns::kMetrics;
+  return runner.Submit([self = shared_from_this(), executor, deadline, request, &route, always] {
     const WaitDeadline bounded(deadline);
-    net::post(executor, work(Clock::now() < deadline));
+    WebReply reply = always || Clock::now() < deadline ? RunRoute(route, *request, "request failed")
+                                                       : BusyReply(route, *request);
+    net::post(executor, [self, reply = std::move(reply)] { self->Answer(reply); });
   });
 }
 
-void Connection::HandOverSignIn(std::string body, std::string client) {
-  // The executor marks the connection's strand as having work outstanding, so the request
-  // threads keep running until the answer has been posted back.
-  auto executor = net::prefer(socket_.get_executor(), net::execution::outstanding_work.tracked);
-  // The form holds the password: wiped when the last copy goes, run or refused.
-  std::shared_ptr<std::string> form(new std::string(std::move(body)), [](std::string* text) {
-    sodium_memzero(text->data(), text->size());
-    delete text;
-  });
-  const Clock::time_point deadline = Clock::now() + context_.databaseWait;
-  SetDeadline(deadline + kReplyDeadline);
-  const bool queued = context_.signIns.Submit([self = shared_from_this(), executor, form, client = std::move(client),
-                                               deadline] {
-    const WaitDeadline bounded(deadline);
-    ApiReply reply = Clock::now() >= deadline ? Refusal(reply_info::kBusy) : ReplyOrRefusal("sign-in failed", [&] {
-      return self->context_.api.Login(*form, client);
-    });
-    net::post(executor, [self, reply = std::move(reply)] { self->Answer(reply, 200); });
-  });
-  if (!queued) Answer(Refusal(reply_info::kBusy), 200);
-}
-
-void Connection::Answer(const ApiReply& reply, int httpStatus) {
-  const std::chrono::duration<double> taken = Clock::now() - firstByte_;
-  WriteLogLine(RequestLogEntry{client_, action_, reply.username, reply.status, reply.info, taken.count() * 1000});
-  context_.metrics.CountRequest(ActionName(requestAction_), reply.status, taken.count());
-  Send(ReplyText(httpStatus, "application/json; charset=utf-8", reply.json));
+void Connection::Answer(const WebReply& reply) {
+  if (reply.log) {
+    const std::chrono::duration<double> taken = Clock::now() - firstByte_;
+    const WebLogFacts& facts = *reply.log;
+    WriteLogLine(RequestLogEntry{client_, facts.action, facts.username, facts.status, facts.info, taken.count() * 1000});
+    context_.metrics.CountRequest(facts.action, facts.status, taken.count());
+  }
+  Send(reply.Wire());
 }
 
 void Connection::Send(std::string reply) {

@@ -16,18 +16,17 @@
 #include <string>
 #include <vector>
 
-#include "api/account_api.h"
 #include "http/connection_limiter.h"
 #include "http/open_connections.h"
-#include "http/operator_pages.h"
-#include "http/request_action.h"
+#include "http/route_table.h"
 #include "http/sign_in_runner.h"
+#include "metrics/service_metrics.h"
 
 class Connection;
 
 // What every connection shares; outlives them all.
 struct ConnectionContext {
-  AccountApi& api;
+  const RouteTable& routes;  // the metrics port has only the operator's pages
   SignInRunner& signIns;
   SignInRunner& databaseWork;  // the program's other requests: anything that reads the database
   SignInRunner& metricsWork;   // /metrics, which reads the queue's gauges, never behind the program's requests
@@ -35,9 +34,6 @@ struct ConnectionContext {
   OpenConnections<Connection>& open;
   const std::vector<std::string>& trustedProxies;
   ServiceMetrics& metrics;
-  const DatabaseProbes& probes;
-  bool programRequests;        // false on the metrics port: only the operator's pages there
-  MetricsAccess metricsAccess;
 };
 
 class Connection : public std::enable_shared_from_this<Connection> {
@@ -67,14 +63,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void OnFirstBytes(boost::beast::error_code error, size_t read);
   void OnRead(boost::beast::error_code error);
   void Handle();
-  void HandOverSignIn(std::string body, std::string client);
-  // Runs `work` on a thread of `runner`, where waiting for the database holds up no other
-  // connection, with every wait bounded by `wait` from now; `work` is told whether it
-  // starts in time, and returns what to do back on this connection's strand. False when
-  // too many requests wait already.
-  using DatabaseWork = std::function<std::function<void()>(bool inTime)>;
-  bool HandOverToDatabase(SignInRunner& runner, std::chrono::milliseconds wait, DatabaseWork work);
-  void Answer(const ApiReply& reply, int httpStatus);
+  // Runs `route` on a thread of `runner`, where waiting for the database (or hashing a
+  // password) holds up no other connection, with every wait bounded by `wait` from now; the
+  // route's busy answer when it does not start in time. False when too many requests wait
+  // already.
+  bool HandOver(SignInRunner& runner, std::chrono::milliseconds wait, const Route& route,
+                std::shared_ptr<WebRequest> request);
+  void Answer(const WebReply& reply);
   void Send(std::string reply);
   void OnWritten(boost::beast::error_code error);
   void Linger(size_t dropped);
@@ -90,8 +85,6 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::unique_ptr<char[]> drain_;  // for lingering after a refusal
   const std::string peer_;
   std::string client_;
-  std::string action_;  // for the log
-  RequestAction requestAction_ = RequestAction::kUnknown;  // for the metrics
   ConnectionLimiter::Slot slot_;
   ConnectionContext& context_;
   std::chrono::steady_clock::time_point firstByte_;  // requests are timed from here

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "http/listener.h"
+#include "http/program_routes.h"
 #include "http/request_limits.h"
 
 namespace {
@@ -35,7 +36,7 @@ int RequestThreadCount(int configured) {
 }
 
 HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes,
-                       int databaseThreads)
+                       int databaseThreads, std::vector<Route> pages)
     : config_(config),
       threads_(RequestThreadCount(config.threads)),
       maxConnections_(ConnectionCapWithin(
@@ -48,16 +49,21 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetr
       databaseWork_(databaseThreads, kDatabaseQueue, 0),
       metricsWork_(1, 16, 0),
       probes_(std::move(probes)),
-      context_{api, signIns_, databaseWork_, metricsWork_, std::chrono::seconds(config.databaseWaitSeconds),
-               open_, config.trustedProxies, metrics, probes_, true,
-               config.metricsPort == 0 ? MetricsAccess::kLocalOnly : MetricsAccess::kNobody},
-      metricsContext_{api, signIns_, databaseWork_, metricsWork_, std::chrono::seconds(config.databaseWaitSeconds),
-                      open_, config.trustedProxies, metrics, probes_, false, MetricsAccess::kAnyone},
+      context_{routes_, signIns_, databaseWork_, metricsWork_, std::chrono::seconds(config.databaseWaitSeconds),
+               open_, config.trustedProxies, metrics},
+      metricsContext_{metricsRoutes_, signIns_, databaseWork_, metricsWork_,
+                      std::chrono::seconds(config.databaseWaitSeconds), open_, config.trustedProxies, metrics},
       io_(threads_),
       listener_(std::make_shared<Listener>(io_, limiter_, context_)),
       metricsListener_(config.metricsPort == 0 ? nullptr
                                                 : std::make_shared<Listener>(io_, metricsLimiter_, metricsContext_)),
-      sweep_(io_) {}
+      sweep_(io_) {
+  AddProgramRoutes(routes_, api);
+  AddOperatorRoutes(routes_, metrics, probes_,
+                    config.metricsPort == 0 ? MetricsAccess::kLocalOnly : MetricsAccess::kNobody);
+  for (Route& page : pages) routes_.Add(std::move(page));
+  AddOperatorRoutes(metricsRoutes_, metrics, probes_, MetricsAccess::kAnyone);
+}
 
 HttpServer::~HttpServer() {
   // Queued jobs hold connections and work on the event loop: drop them while it exists.

@@ -14,6 +14,7 @@
 #include "http/connection_limiter.h"
 #include "http/open_connections.h"
 #include "http/operator_pages.h"
+#include "http/route_table.h"
 #include "http/sign_in_runner.h"
 
 class Listener;
@@ -21,9 +22,10 @@ class Listener;
 class HttpServer {
  public:
   // `api`, `config` and `metrics` must outlive the server; `probes` serve the operator's
-  // pages. `databaseThreads` run the requests that use the database.
+  // pages; `pages` are the routes of the web pages, beside the program's requests.
+  // `databaseThreads` run the requests that use the database.
   HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetrics& metrics, DatabaseProbes probes,
-             int databaseThreads);
+             int databaseThreads, std::vector<Route> pages = {});
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -57,6 +59,8 @@ class HttpServer {
   SignInRunner databaseWork_;  // the requests that use the database, at the normal priority
   SignInRunner metricsWork_;   // /metrics, one at a time
   const DatabaseProbes probes_;
+  RouteTable routes_;
+  RouteTable metricsRoutes_;  // the metrics port's: the operator's pages only
   ConnectionContext context_;
   ConnectionContext metricsContext_;  // the metrics port's, when it has one
   boost::asio::io_context io_;

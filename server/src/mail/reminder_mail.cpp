@@ -1,39 +1,9 @@
 #include "mail/reminder_mail.h"
 
-#include <sodium.h>
-
-#include <algorithm>
-#include <ctime>
-
-#include "text/base64_text.h"
+#include "mail/text_mail.h"
 #include "text/status_text.h"
 
 namespace {
-
-// A header value in UTF-8 that stays ASCII on the wire: encoded words of at most 39 bytes
-// of text each (64 characters, within the 75 an encoded word may have), split between
-// characters and folded onto lines of their own.
-std::string EncodedWords(const std::string& text) {
-  constexpr size_t kChunk = 39;
-  std::string out;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = std::min(start + kChunk, text.size());
-    while (end < text.size() && end > start + 1 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    if (!out.empty()) out += "\r\n ";
-    out += "=?UTF-8?B?" + Base64(std::string_view(text).substr(start, end - start)) + "?=";
-    start = end;
-  }
-  return out;
-}
-
-// Base64 in lines of 76 characters: any text, however long its lines, goes out in short
-// ASCII lines.
-std::string Base64Lines(const std::string& bytes) {
-  const std::string encoded = Base64(bytes);
-  std::string out;
-  for (size_t i = 0; i < encoded.size(); i += 76) out += encoded.substr(i, 76) + "\r\n";
-  return out;
-}
 
 std::string WithoutControls(std::string text) {
   for (char& c : text) {
@@ -43,19 +13,6 @@ std::string WithoutControls(std::string text) {
   return text;
 }
 
-std::string Format(int64_t time, const char* pattern, bool local) {
-  const std::time_t t = static_cast<std::time_t>(time);
-  std::tm parts{};
-  if (local) {
-    localtime_r(&t, &parts);
-  } else {
-    gmtime_r(&t, &parts);
-  }
-  char out[96] = {};
-  std::strftime(out, sizeof out, pattern, &parts);
-  return out;
-}
-
 }  // namespace
 
 std::string ComposeReminderMail(const ReminderFacts& facts) {
@@ -63,7 +20,7 @@ std::string ComposeReminderMail(const ReminderFacts& facts) {
   const std::string site = WithoutControls(facts.site);
   const std::string what = failing ? "网站访问异常" : "网站已恢复正常";
   const std::string code = std::to_string(facts.statusCode) + "（" + std::string(StatusText(facts.statusCode)) + "）";
-  const std::string when = Format(facts.time, "%Y-%m-%d %H:%M:%S (UTC%z)", true);
+  const std::string when = FormatUnixTime(facts.time, "%Y-%m-%d %H:%M:%S (UTC%z)", true);
 
   std::string body = "您好：\r\n\r\n";
   body += failing ? "您监控的网站访问异常，请尽快检查。\r\n\r\n" : "您监控的网站已恢复正常访问。\r\n\r\n";
@@ -73,32 +30,12 @@ std::string ComposeReminderMail(const ReminderFacts& facts) {
   body += "时间：" + when + "\r\n\r\n";
   body += "此邮件由网站监控提醒服务自动发送，请勿回复。\r\n";
 
-  return ComposeServiceMail(facts.recipient, facts.sender,
-                            "【" + what + "】状态码 " + std::to_string(facts.statusCode), body, facts.time,
-                            facts.messageId);
+  return ComposeTextMail(TextMail{facts.sender, facts.recipient,
+                                  "【" + what + "】状态码 " + std::to_string(facts.statusCode), body, facts.time,
+                                  facts.messageId});
 }
 
 std::string ComposeServiceMail(const std::string& recipient, const std::string& sender, const std::string& subject,
                                const std::string& body, int64_t time, const std::string& messageId) {
-  std::string message;
-  message += "Date: " + Format(time, "%a, %d %b %Y %H:%M:%S +0000", false) + "\r\n";
-  message += "From: " + sender + "\r\n";
-  message += "To: " + recipient + "\r\n";
-  message += "Message-ID: <" + messageId + ">\r\n";
-  message += "Subject: " + EncodedWords(subject) + "\r\n";
-  message += "MIME-Version: 1.0\r\n";
-  message += "Content-Type: text/plain; charset=UTF-8\r\n";
-  message += "Content-Transfer-Encoding: base64\r\n";
-  message += "\r\n";
-  message += Base64Lines(body);
-  return message;
-}
-
-std::string NewMessageId(const std::string& sender) {
-  unsigned char random[16];
-  randombytes_buf(random, sizeof random);
-  char hex[sizeof random * 2 + 1];
-  sodium_bin2hex(hex, sizeof hex, random, sizeof random);
-  const size_t at = sender.find('@');
-  return std::string(hex) + "@" + (at == std::string::npos ? "localhost" : sender.substr(at + 1));
+  return ComposeTextMail(TextMail{sender, recipient, subject, body, time, messageId});
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "mail/text_mail.h"  // NewMessageId
+
 struct ReminderFacts {
   std::string recipient;  // the account's address
   std::string sender;     // the From address
@@ -24,6 +26,3 @@ std::string ComposeReminderMail(const ReminderFacts& facts);
 // (lines ending in CRLF) from `sender` to `recipient`, dated `time`.
 std::string ComposeServiceMail(const std::string& recipient, const std::string& sender, const std::string& subject,
                                const std::string& body, int64_t time, const std::string& messageId);
-
-// A new unique Message-ID (without angle brackets) in the sender's domain.
-std::string NewMessageId(const std::string& sender);

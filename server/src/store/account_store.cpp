@@ -7,6 +7,8 @@ constexpr Query kFind{
     "SELECT id, email, password_hash, enabled, service_start, service_end FROM accounts WHERE email = $1",
     "SELECT id, email, password_hash, enabled, service_start, service_end FROM accounts "
     "WHERE lower(email) = lower($1)"};
+constexpr Query kFindById{
+    "SELECT id, email, password_hash, enabled, service_start, service_end FROM accounts WHERE id = $1"};
 // A change of an account or its machines holds the account's row on PostgreSQL until it
 // commits, and so does a sign-in while it records its machine: the two take turns. SQLite's
 // write transaction already excludes every other writer.
@@ -50,7 +52,8 @@ constexpr Query kLookUpMachine{
     "FROM (SELECT CAST($1 AS TEXT) AS email, CAST($2 AS TEXT) AS machine_id) AS asked "
     "LEFT JOIN accounts AS a ON lower(a.email) = lower(asked.email) "
     "LEFT JOIN machines AS m ON m.account_id = coalesce(a.id, 0) AND m.machine_id = asked.machine_id AND m.signed_in = 1"};
-constexpr Query kMachines{"SELECT machine_id, first_seen, last_seen FROM machines WHERE account_id = $1 "
+constexpr Query kMachineVersion{"UPDATE machines SET version = $1 WHERE account_id = $2 AND machine_id = $3"};
+constexpr Query kMachines{"SELECT machine_id, first_seen, last_seen, version FROM machines WHERE account_id = $1 "
                           "AND signed_in = 1 ORDER BY last_seen DESC, machine_id"};
 constexpr Query kPostNotice{"INSERT INTO notices (text, posted) VALUES ($1, $2) RETURNING id"};
 constexpr Query kNewestNotice{"SELECT id, text, posted FROM notices ORDER BY id DESC LIMIT 1"};
@@ -90,6 +93,14 @@ std::optional<int> AccountStore::ChangeAccount(const std::string& email, Change 
 
 std::optional<Account> AccountStore::Find(const std::string& email) {
   return db_.WithConnection([&](SqlConnection& sql) { return FindIn(sql, email); });
+}
+
+std::optional<Account> AccountStore::FindById(int64_t id) {
+  return db_.WithConnection([&](SqlConnection& sql) -> std::optional<Account> {
+    const SqlResult found = sql(kFindById, id);
+    if (found.rows.empty()) return std::nullopt;
+    return ReadAccount(found.rows[0]);
+  });
 }
 
 std::vector<Account> AccountStore::List() {
@@ -160,6 +171,10 @@ MachineRecord AccountStore::LookUpMachine(const std::string& email, const std::s
   });
 }
 
+void AccountStore::NoteMachineVersion(int64_t accountId, const std::string& machineId, const std::string& version) {
+  db_.WithConnection([&](SqlConnection& sql) { sql(kMachineVersion, version, accountId, machineId); });
+}
+
 void AccountStore::TouchMachine(int64_t accountId, const std::string& machineId, int64_t now) {
   db_.WithConnection([&](SqlConnection& sql) { sql(kTouchMachine, now, accountId, machineId); });
 }
@@ -170,7 +185,7 @@ std::optional<std::vector<Machine>> AccountStore::Machines(const std::string& em
     if (!account) return std::nullopt;
     std::vector<Machine> machines;
     for (const SqlRow& row : sql(kMachines, account->id).rows) {
-      machines.push_back(Machine{row.Text(0), row.Int(1), row.Int(2)});
+      machines.push_back(Machine{row.Text(0), row.Int(1), row.Int(2), row.Text(3)});
     }
     return machines;
   });

@@ -23,6 +23,7 @@ struct Machine {
   std::string id;  // the program's machine identifier
   int64_t firstSeen = 0;
   int64_t lastSeen = 0;
+  std::string version;  // of the program, as it last said at sign-in
 };
 
 // An account and when one of its machines was last seen, as one lookup finds them: no
@@ -43,6 +44,7 @@ class AccountStore {
   explicit AccountStore(Database& db);
 
   std::optional<Account> Find(const std::string& email);
+  std::optional<Account> FindById(int64_t id);
   std::vector<Account> List();
   // False when the address is taken.
   bool Add(const std::string& email, const std::string& passwordHash, int64_t serviceStart, int64_t serviceEnd);
@@ -63,6 +65,8 @@ class AccountStore {
                      int64_t forgetSeenBefore);
   // When the machine last signed in or was seen; nothing when it is not signed in.
   std::optional<int64_t> MachineLastSeen(int64_t accountId, const std::string& machineId);
+  // Notes the program version a signed-in machine runs.
+  void NoteMachineVersion(int64_t accountId, const std::string& machineId, const std::string& version);
   // The same for a machine that has signed in to the account and may have been signed out
   // since (by a new password, disabling or the operator); nothing when it never signed in,
   // or was forgotten after going unseen for too long.

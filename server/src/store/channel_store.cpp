@@ -201,7 +201,10 @@ std::optional<ChannelStore::Accepted> ChannelStore::AcceptReminder(int64_t accou
     accepted.mailQueued = mail == channels.end() || (mail->enabled && (mail->events & bit));
     // The hour's limit counts the mails, as it always has, or the reminders when mail is off.
     if (accepted.mailQueued) {
-      if (!MailStore::EnqueueIn(sql, accountId, recipient, mailMessage, now, hourlyLimit)) return std::nullopt;
+      const ReminderSubject subject{event.site, event.templateId, event.statusCode};
+      if (!MailStore::EnqueueIn(sql, accountId, recipient, mailMessage, now, hourlyLimit, subject)) {
+        return std::nullopt;
+      }
     } else if (sql(kCountReminders, accountId, now - 3600).rows.at(0).Int(0) >= hourlyLimit) {
       return std::nullopt;
     }

@@ -25,10 +25,10 @@ constexpr std::array kTables{
           {"SELECT COUNT(*) FROM accounts"},
           {"SELECT setval(pg_get_serial_sequence('accounts', 'id'), COALESCE(MAX(id), 0) + 1, false) FROM accounts"}},
     Table{"machine", "machines",
-          {"SELECT account_id, machine_id, first_seen, last_seen, signed_in FROM machines "
+          {"SELECT account_id, machine_id, first_seen, last_seen, signed_in, version FROM machines "
            "ORDER BY account_id, machine_id"},
-          {"INSERT INTO machines (account_id, machine_id, first_seen, last_seen, signed_in) "
-           "VALUES ($1, $2, $3, $4, $5)"},
+          {"INSERT INTO machines (account_id, machine_id, first_seen, last_seen, signed_in, version) "
+           "VALUES ($1, $2, $3, $4, $5, $6)"},
           {"SELECT COUNT(*) FROM machines"},
           {nullptr}},
     Table{"notice", "notices",
@@ -42,10 +42,10 @@ constexpr std::array kTables{
           {"SELECT COUNT(*) FROM settings"},
           {nullptr}},
     Table{"mail", "mails",
-          {"SELECT id, account_id, recipient, message, state, attempts, created, next_attempt, sent_at, last_error "
-           "FROM mails ORDER BY id"},
+          {"SELECT id, account_id, recipient, message, state, attempts, created, next_attempt, sent_at, last_error, "
+           "site, event, status_code FROM mails ORDER BY id"},
           {"INSERT INTO mails (id, account_id, recipient, message, state, attempts, created, next_attempt, sent_at, "
-           "last_error) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)"},
+           "last_error, site, event, status_code) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13)"},
           {"SELECT COUNT(*) FROM mails"},
           {"SELECT setval(pg_get_serial_sequence('mails', 'id'), COALESCE(MAX(id), 0) + 1, false) FROM mails"}},
     // Reminder channels and their deliveries; their claims and recent sends stay behind.
@@ -70,6 +70,20 @@ constexpr std::array kTables{
           {"INSERT INTO site_states (account_id, site, failing_since) VALUES ($1, $2, $3)"},
           {"SELECT COUNT(*) FROM site_states"},
           {nullptr}},
+    // The web pages' sessions and unused links (kept as hashes), so no owner is signed out
+    // and no mailed link stops working by the move.
+    Table{"web session", "web sessions",
+          {"SELECT id_hash, account_id, created, last_used FROM web_sessions ORDER BY id_hash"},
+          {"INSERT INTO web_sessions (id_hash, account_id, created, last_used) VALUES ($1, $2, $3, $4)"},
+          {"SELECT COUNT(*) FROM web_sessions"},
+          {nullptr}},
+    Table{"web link", "web links",
+          {"SELECT token_hash, purpose, email, password_hash, service_days, expires, used FROM web_tokens "
+           "ORDER BY token_hash"},
+          {"INSERT INTO web_tokens (token_hash, purpose, email, password_hash, service_days, expires, used) "
+           "VALUES ($1, $2, $3, $4, $5, $6, $7)"},
+          {"SELECT COUNT(*) FROM web_tokens"},
+          {nullptr}},
 };
 // The tables up to the mails are always named in the summary; the later ones when they hold rows.
 constexpr size_t kAlwaysCounted = 5;
@@ -85,8 +99,8 @@ std::string Counted(int64_t count, const Table& table) {
 void WriteSnapshot(SqlConnection& sql, const InstallationSnapshot& snapshot) {
   // No instance writes meanwhile, and a second copy started at the same time waits here
   // and then finds the rows of the first.
-  sql.Exec("LOCK TABLE accounts, machines, notices, settings, mails, channels, deliveries, site_states "
-           "IN SHARE ROW EXCLUSIVE MODE");
+  sql.Exec("LOCK TABLE accounts, machines, notices, settings, mails, channels, deliveries, site_states, "
+           "web_sessions, web_tokens IN SHARE ROW EXCLUSIVE MODE");
   std::string found;
   for (const Table& table : kTables) {
     const int64_t rows = sql(table.count).rows.at(0).Int(0);

@@ -14,8 +14,10 @@ namespace {
 // hour's last mail; SQLite's write transaction already excludes every other writer.
 constexpr Query kLockAccount{"SELECT $1", "SELECT 1 FROM accounts WHERE id = $1 FOR UPDATE"};
 constexpr Query kCountRecent{"SELECT COUNT(*) FROM mails WHERE account_id = $1 AND created > $2"};
-constexpr Query kInsert{"INSERT INTO mails (account_id, recipient, message, created, next_attempt) "
-                        "VALUES ($1, $2, $3, $4, $4) RETURNING id"};
+constexpr Query kInsert{"INSERT INTO mails (account_id, recipient, message, created, next_attempt, site, event, "
+                        "status_code) VALUES ($1, $2, $3, $4, $4, $5, $6, $7) RETURNING id"};
+constexpr Query kReminders{"SELECT site, event, status_code, created, state, attempts, sent_at FROM mails "
+                           "WHERE account_id = $1 AND event <> 0 ORDER BY created DESC, id DESC LIMIT $2 OFFSET $3"};
 // Mails another instance is claiming at this moment are skipped, not waited for.
 constexpr Query kClaim{
     "UPDATE mails SET lease_owner = $1, lease_until = " SQLITE_NOW " + $2 WHERE id IN (SELECT id FROM mails "
@@ -66,17 +68,21 @@ std::vector<QueuedMail> ReadMails(const SqlResult& result) {
 MailStore::MailStore(Database& db) : db_(db) {}
 
 std::optional<int64_t> MailStore::Enqueue(int64_t accountId, const std::string& recipient,
-                                          const std::string& message, int64_t now, int hourlyLimit) {
+                                          const std::string& message, int64_t now, int hourlyLimit,
+                                          const ReminderSubject& subject) {
   return db_.InTransaction([&](SqlConnection& sql) {
-    return EnqueueIn(sql, accountId, recipient, message, now, hourlyLimit);
+    return EnqueueIn(sql, accountId, recipient, message, now, hourlyLimit, subject);
   });
 }
 
 std::optional<int64_t> MailStore::EnqueueIn(SqlConnection& sql, int64_t accountId, const std::string& recipient,
-                                            const std::string& message, int64_t now, int hourlyLimit) {
+                                            const std::string& message, int64_t now, int hourlyLimit,
+                                            const ReminderSubject& subject) {
   sql(kLockAccount, accountId);
   if (sql(kCountRecent, accountId, now - 3600).rows.at(0).Int(0) >= hourlyLimit) return std::nullopt;
-  return sql(kInsert, accountId, recipient, message, now).rows.at(0).Int(0);
+  return sql(kInsert, accountId, recipient, message, now, subject.site, subject.event, subject.statusCode)
+      .rows.at(0)
+      .Int(0);
 }
 
 std::vector<QueuedMail> MailStore::Claim(const std::string& owner, int64_t now, int64_t leaseSeconds, int limit) {
@@ -133,5 +139,16 @@ MailQueueFacts MailStore::QueueFacts(int64_t now) {
     const SqlResult facts = sql(kQueueFacts);
     const SqlRow& row = facts.rows.at(0);
     return MailQueueFacts{row.Int(0), row.IsNull(1) ? 0 : std::max<int64_t>(0, now - row.Int(1))};
+  });
+}
+
+std::vector<ReminderEntry> MailStore::Reminders(int64_t accountId, int offset, int limit) {
+  return db_.WithConnection([&](SqlConnection& sql) {
+    std::vector<ReminderEntry> entries;
+    for (const SqlRow& row : sql(kReminders, accountId, limit, offset).rows) {
+      entries.push_back(ReminderEntry{{row.Text(0), static_cast<int>(row.Int(1)), static_cast<int>(row.Int(2))},
+                                      row.Int(3), row.Text(4), static_cast<int>(row.Int(5)), row.Int(6)});
+    }
+    return entries;
   });
 }

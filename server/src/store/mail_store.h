@@ -28,6 +28,23 @@ struct QueuedMail {
   std::string lastError;
 };
 
+// What a reminder mail is about, kept beside it for the owner's history; all zero and
+// empty for the service's own mails (confirmations, links).
+struct ReminderSubject {
+  std::string site;
+  int event = 0;  // 1: the site is failing, 2: it is back up
+  int statusCode = 0;
+};
+
+// One reminder as the owner's history shows it.
+struct ReminderEntry {
+  ReminderSubject subject;
+  int64_t accepted = 0;  // when the program's request was accepted
+  std::string state;     // "queued", "sent" or "failed"
+  int attempts = 0;
+  int64_t sentAt = 0;
+};
+
 class MailStore {
  public:
   explicit MailStore(Database& db);
@@ -36,11 +53,12 @@ class MailStore {
   // hour before `now`; its id, or nothing when over the limit. Check and insert are one
   // step, so concurrent requests, on any instance, cannot pass the limit together.
   std::optional<int64_t> Enqueue(int64_t accountId, const std::string& recipient, const std::string& message,
-                                 int64_t now, int hourlyLimit);
+                                 int64_t now, int hourlyLimit, const ReminderSubject& subject = {});
   // The same inside a transaction the caller holds, so a mail can be queued together with
   // other records of one reminder.
   static std::optional<int64_t> EnqueueIn(SqlConnection& sql, int64_t accountId, const std::string& recipient,
-                                          const std::string& message, int64_t now, int hourlyLimit);
+                                          const std::string& message, int64_t now, int hourlyLimit,
+                                          const ReminderSubject& subject = {});
   // Claims for `owner` up to `limit` queued mails due at `now` that no one else holds, for
   // `leaseSeconds`; oldest first. Instances claiming at the same time get different mails.
   // Claims begin and end by the database's clock, so instances whose clocks differ still
@@ -70,6 +88,8 @@ class MailStore {
   MailQueueFacts QueueFacts(int64_t now);
   // For the operator: mails of one state ("" for all), newest first.
   std::vector<QueuedMail> List(const std::string& state, int limit);
+  // For the owner: the account's reminders still kept, newest first, `limit` from `offset`.
+  std::vector<ReminderEntry> Reminders(int64_t accountId, int offset, int limit);
 
  private:
   Database& db_;

@@ -184,6 +184,29 @@ CREATE TABLE site_states (
   failing_since BIGINT NOT NULL,
   PRIMARY KEY (account_id, site));
 )sql"},
+    // 5: the web pages: sessions and single-use links (both kept only as hashes), what each
+    // reminder was about for the owner's history, and the program version of each machine.
+    Step{R"sql(
+ALTER TABLE machines ADD COLUMN version TEXT NOT NULL DEFAULT '';
+ALTER TABLE mails ADD COLUMN site TEXT NOT NULL DEFAULT '';
+ALTER TABLE mails ADD COLUMN event INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE mails ADD COLUMN status_code INTEGER NOT NULL DEFAULT 0;
+CREATE TABLE web_sessions (
+  id_hash TEXT PRIMARY KEY,
+  account_id BIGINT NOT NULL,
+  created BIGINT NOT NULL,
+  last_used BIGINT NOT NULL);
+CREATE INDEX web_sessions_account ON web_sessions (account_id);
+CREATE TABLE web_tokens (
+  token_hash TEXT PRIMARY KEY,
+  purpose TEXT NOT NULL,
+  email TEXT NOT NULL,
+  password_hash TEXT NOT NULL DEFAULT '',
+  service_days INTEGER NOT NULL DEFAULT 0,
+  expires BIGINT NOT NULL,
+  used BIGINT NOT NULL DEFAULT 0);
+CREATE INDEX web_tokens_expires ON web_tokens (expires);
+)sql"},
 };
 
 constexpr Query kReadVersion{"SELECT version FROM schema_version"};
