@@ -106,6 +106,10 @@ TEST(SignedInCache, RemembersForItsAgeWithinItsCapacity) {
   EXPECT_TRUE(cache.Find("e", 102));
   cache.Keep("e", account, 103);
   EXPECT_TRUE(cache.Find("e", 104)) << "kept again: the newer finding counts";
+  cache.Keep("other", Account{8, "you@x.cn", "hash", true, 0, 1000}, 104);
+  cache.ForgetAccount(7);
+  EXPECT_FALSE(cache.Find("e", 104)) << "signed out here: forgotten at once";
+  EXPECT_TRUE(cache.Find("other", 104)) << "another account's machine stays";
 
   SignedInCache off(0);
   off.Keep("a", account, 100);

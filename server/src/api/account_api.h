@@ -55,6 +55,9 @@ class AccountApi {
   // address `email` (after the operator has given it a new password, the guesses made at the
   // old one no longer matter).
   static void ClearAccountWideFailures(Database& db, const std::string& email);
+  // Service information on this instance stops answering the account's machines from
+  // memory: the owner has just signed machines out here, and sees it take effect at once.
+  void ForgetSignedInMachines(int64_t accountId) { signedIn_.ForgetAccount(accountId); }
 
  private:
   // `machineId` empty: no machine, so no exemption from the account-wide ceiling.

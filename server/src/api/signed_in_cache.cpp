@@ -10,6 +10,11 @@ std::optional<Account> SignedInCache::Find(const std::string& key, int64_t now) 
   return found->second.account;
 }
 
+void SignedInCache::ForgetAccount(int64_t accountId) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(entries_, [&](const auto& entry) { return entry.second.account.id == accountId; });
+}
+
 void SignedInCache::Keep(const std::string& key, Account account, int64_t now) {
   if (maxAge_ <= 0 || capacity_ == 0) return;
   account.passwordHash.clear();  // not needed here, and not kept in memory longer than a request

@@ -29,6 +29,8 @@ class SignedInCache {
   std::optional<Account> Find(const std::string& key, int64_t now);
   // Remembers that `key` was found signed in to `account` at `now`.
   void Keep(const std::string& key, Account account, int64_t now);
+  // Forgets every machine kept for the account: this instance signed them out.
+  void ForgetAccount(int64_t accountId);
 
  private:
   struct Entry {

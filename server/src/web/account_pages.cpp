@@ -171,6 +171,7 @@ void SitePages::AddAccount(std::vector<Route>& routes) {
       const std::string& email = visitor.account->email;
       const auto count = all ? services_.accounts.ForgetAllMachines(email)
                              : services_.accounts.ForgetMachine(email, (*form)["machine"]);
+      services_.api.ForgetSignedInMachines(visitor.account->id);
       return kit_.Redirect("/account?signedout=" + std::to_string(count.value_or(0)), visitor, request);
     };
   };
@@ -201,6 +202,7 @@ void SitePages::AddAccount(std::vector<Route>& routes) {
         const auto machines = services_.accounts.SetPassword(visitor.account->email, *hash);
         // As the operator's passwd: the guesses counted against the account end with the old password.
         AccountApi::ClearAccountWideFailures(services_.db, visitor.account->email);
+        services_.api.ForgetSignedInMachines(visitor.account->id);
         // Every session ends with the old password; this browser gets a new one.
         services_.sessions.EndAll(visitor.account->id);
         visitor.sessionHash.clear();

@@ -206,6 +206,7 @@ WebReply SitePages::UseLink(const std::string& purpose, const WebRequest& reques
     if (!account || !machines) return kit_.Message(link.title, "这个账户已不存在。", "", visitor, request, 410);
     // As the operator's passwd: the guesses counted against the account end with the old password.
     AccountApi::ClearAccountWideFailures(services_.db, taken->email);
+    services_.api.ForgetSignedInMachines(account->id);
     services_.sessions.EndAll(account->id);
     visitor.account.reset();
     WebReply reply = kit_.Message(link.title, "",
