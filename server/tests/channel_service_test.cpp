@@ -173,7 +173,9 @@ TEST_F(ChannelService, SixtySitesFailingAtOnceReachA20PerMinuteChannelAsSummarie
   };
   // Once the minute's twenty requests are spent, the rest waits for the window to move on.
   ASSERT_TRUE(WaitUntil(allArrived, 150));
-  EXPECT_LT(robot.Texts().size(), 40u) << "merged into summaries";
+  // Twenty a minute: sixty events that all arrive within two minutes came as at most forty
+  // requests, however slowly the reminders trickled in; the rest were merged into summaries.
+  EXPECT_LE(robot.Texts().size(), 40u) << "merged into summaries";
   EXPECT_EQ(0u, robot.RateViolations());
   for (const auto& text : robot.Texts()) EXPECT_LE(text.size(), 2048u);
 }
