@@ -127,7 +127,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<SitePages> pages;
     if (!config.publicUrl.empty()) {
       pages = std::make_unique<SitePages>(
-          PageServices{config, db, api, accounts, mails, sessions, tokens, clock, [&sender] { sender.Wake(); }});
+          PageServices{config, db, api, accounts, mails, sessions, tokens, clock, [&sender] { sender.Wake(); },
+                       channels, EndpointsFrom(config), PosterFrom(config)});
     }
     HttpServer server(api, config, metrics, std::move(probes), static_cast<int>(db.PoolSize()),
                       pages ? pages->Routes() : std::vector<Route>{});

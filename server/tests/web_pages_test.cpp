@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "http/route_table.h"
+#include "channel_receiver.h"
 #include "service_fixture.h"
 #include "store/sqlite_connection.h"
+#include "web/channel_form.h"
 #include "web/downloads.h"
 #include "web/page_security.h"
 #include "web/site_pages.h"
@@ -136,6 +138,36 @@ TEST(WebRules, RoutesMatchMethodAndPath) {
   }
 }
 
+TEST(WebRules, ChannelFormsAreReadStrictly) {
+  struct Case {
+    std::string form;
+    std::string problem;  // "" when the channel is taken
+    std::string target;   // as stored, when taken
+  };
+  const std::vector<Case> cases = {
+      {"kind=feishu&target=+hook-id_1%09&secret=s3cret&events=up", "", "hook-id_1"},  // a paste's spaces go
+      {"kind=slack&target=T1/B2/xyz&events=failing", "", "T1/B2/xyz"},
+      {"kind=webhook&target=https://relay.test/in?a=1&events=both", "", "https://relay.test/in?a=1"},
+      {"kind=wecom&target=key&secret=s&events=both", "没有签名密钥", ""},
+      {"kind=dingtalk&target=t&secret=" + std::string(257, 's') + "&events=both", "最多 256 个字符", ""},
+      {"kind=wecom&target=key&events=all", "在什么情况下", ""},
+      {"kind=wecom&target=+&events=both", "请填写", ""},
+      {"kind=webhook&target=https://a.test/%20x&events=both", "不能含空格", ""},
+  };
+  for (const Case& c : cases) {
+    const auto form = WebForm::Read(c.form);
+    ASSERT_TRUE(form) << c.form;
+    const auto read = ReadNewChannel(*form);
+    if (c.problem.empty()) {
+      ASSERT_TRUE(std::holds_alternative<NewChannel>(read)) << c.form << " " << std::get<std::string>(read);
+      EXPECT_EQ(c.target, std::get<NewChannel>(read).target) << c.form;
+    } else {
+      ASSERT_TRUE(std::holds_alternative<std::string>(read)) << c.form;
+      EXPECT_NE(std::string::npos, std::get<std::string>(read).find(c.problem)) << c.form;
+    }
+  }
+}
+
 // The real service with its pages open to sign-up, and tight mail limits.
 class HostilePages : public ServiceFixture {
  protected:
@@ -180,11 +212,25 @@ class HostilePages : public ServiceFixture {
 TEST_F(HostilePages, AreRefusedOrShownHarmlessly) {
   AddAccount("owner@example.test");
   AddAccount("other@example.test");
+  // The other account has a channel of its own.
+  const std::string otherSession = SignIn("other@example.test");
+  ASSERT_EQ(303, Post("/account/channels/add", "csrf=" + kCsrf + "&kind=wecom&target=OTHER-KEY-1&events=both",
+                      otherSession).http);
+  const auto otherPage = [&] { return Get("/account", "csrf=" + kCsrf + "; " + otherSession).body; };
+  const std::string page = otherPage();
+  const size_t listed = page.find("id=\"channel-");
+  ASSERT_NE(std::string::npos, listed) << page;
+  const std::string otherChannel = "&id=" + page.substr(listed + 12, page.find('"', listed + 12) - listed - 12);
+  const std::string session = SignIn("owner@example.test");
+  ASSERT_FALSE(session.empty());
+
   const std::string script = "%3Cscript%3Ealert(1)%3C%2Fscript%3E";
+  const std::string add = "csrf=" + kCsrf + "&events=both";
   struct Case {
     std::string what, path, body;
     int http;
     std::string shown;  // in the page
+    bool owner = false;  // posted in the owner's session
   };
   const std::vector<Case> cases = {
       {"oversized form", "/signin", "csrf=" + kCsrf + "&email=" + std::string(3000, 'a'), 200, "请求过大"},
@@ -198,18 +244,40 @@ TEST_F(HostilePages, AreRefusedOrShownHarmlessly) {
       {"script in forgot", "/forgot", "csrf=" + kCsrf + "&email=" + script, 200,
        "value=\"&lt;script&gt;alert(1)&lt;/script&gt;\""},
       {"script in a link", "/reset", "csrf=" + kCsrf + "&t=" + script + "&password=12345678", 410, "链接无效"},
+      {"unknown channel kind", "/account/channels/add", add + "&kind=sms&target=abc", 200, "请选择渠道类型", true},
+      {"mail added as a channel", "/account/channels/add", add + "&kind=mail&target=", 200, "请选择渠道类型", true},
+      {"oversized target", "/account/channels/add", add + "&kind=webhook&target=https://a.test/" + std::string(600, 'a'),
+       200, "最多 512 个字符", true},
+      {"webhook to another scheme", "/account/channels/add", add + "&kind=webhook&target=file:///etc/passwd", 200,
+       "只能以 http:// 或 https:// 开头", true},
+      {"an address where a key goes", "/account/channels/add",
+       add + "&kind=wecom&target=https%3A%2F%2Fhost.test%2Fsend%3Fkey%3Dx", 200, "不要填写完整地址", true},
+      {"script as a key", "/account/channels/add", add + "&kind=dingtalk&target=" + script, 200, "不要填写完整地址",
+       true},
+      {"another account's channel deleted", "/account/channels/delete", "csrf=" + kCsrf + otherChannel, 404,
+       "没有这个提醒渠道", true},
+      {"another account's channel tested", "/account/channels/test", "csrf=" + kCsrf + otherChannel, 404,
+       "没有这个提醒渠道", true},
+      {"another account's channel changed", "/account/channels/events",
+       "csrf=" + kCsrf + otherChannel + "&events=up", 404, "没有这个提醒渠道", true},
+      {"channel deleted without the token", "/account/channels/delete", otherChannel.substr(1), 403, "页面已过期",
+       true},
+      {"channel added without a session", "/account/channels/add", add + "&kind=wecom&target=abc", 303, ""},
   };
   for (const Case& c : cases) {
-    const ServiceReply reply = Post(c.path, c.body);
+    const ServiceReply reply = Post(c.path, c.body, c.owner ? session : "");
     EXPECT_EQ(c.http, reply.http) << c.what;
     EXPECT_NE(std::string::npos, reply.body.find(c.shown)) << c.what << "\n" << reply.body;
     EXPECT_EQ(std::string::npos, reply.body.find("<script")) << c.what;
   }
 
+  // The other account's channel is there as it was, and the owner has none.
+  EXPECT_NE(std::string::npos, otherPage().find("id=\"channel-")) << "not deleted";
+  EXPECT_NE(std::string::npos, otherPage().find("<option value=\"both\" selected>")) << "events unchanged";
+  EXPECT_EQ(std::string::npos, Get("/account", "csrf=" + kCsrf + "; " + session).body.find("id=\"channel-"));
+
   // A session of one account never acts on another's machines.
   ASSERT_EQ(1, Login("other@example.test", kPassword, "OTHER-PC").status);
-  const std::string session = SignIn("owner@example.test");
-  ASSERT_FALSE(session.empty());
   EXPECT_EQ(303, Post("/account/machines/signout", "csrf=" + kCsrf + "&machine=OTHER-PC", session).http);
   EXPECT_EQ(1, Info("other@example.test", "OTHER-PC").status);
   EXPECT_EQ(std::string::npos, Get("/account", "csrf=" + kCsrf + "; " + session).body.find("OTHER-PC"));
@@ -225,6 +293,49 @@ TEST_F(HostilePages, AreRefusedOrShownHarmlessly) {
   EXPECT_EQ(410, again.http);
   EXPECT_NE(std::string::npos, again.body.find("已经使用过"));
   EXPECT_EQ(303, Get("/account", session).http) << "the new password ended the session";
+}
+
+TEST_F(HostilePages, ATestMessageShowsTheVendorsReplyWithoutPausingAndIsLimited) {
+  ChannelReceiver wecom(folder_, "wecom", "GOOD-KEY-1", "");
+  wecom.Start();
+  service_->StopWithin(SIGTERM, 10);
+  Set("TARN_CHANNEL_WECOM_URL", wecom.Url());
+  Set("TARN_CHANNEL_ALLOW_PRIVATE", "1");  // the receiver is on the loopback
+  StartService();
+  AddAccount("owner@example.test");
+  const std::string session = SignIn("owner@example.test");
+  std::vector<std::string> ids;
+  for (const char* key : {"GOOD-KEY-1", "WRONG-KEY-2"}) {
+    ASSERT_EQ(303, Post("/account/channels/add", "csrf=" + kCsrf + "&kind=wecom&events=both&target=" + key, session)
+                       .http);
+    const std::string page = Get("/account", "csrf=" + kCsrf + "; " + session).body;
+    const size_t at = page.rfind("id=\"channel-");
+    ids.push_back(page.substr(at + 12, page.find('"', at + 12) - at - 12));
+    EXPECT_NE(std::string::npos, page.find(std::string("****") + (key + std::string(key).size() - 4))) << page;
+    EXPECT_EQ(std::string::npos, page.find(key)) << "a key is never shown in full";
+  }
+  struct Case {
+    size_t channel;
+    int http;
+    std::string shown;
+  };
+  const std::vector<Case> cases = {
+      {0, 200, "测试消息已送达"},
+      {0, 200, "&quot;errcode&quot;: 0"},  // the vendor's own reply, escaped
+      {1, 200, "invalid webhook url"},      // a refusal is shown
+      {1, 200, "对方拒绝了测试消息"},
+      {0, 200, "测试消息已送达"},
+      {0, 429, "测试过于频繁"},  // the sixth in a minute
+  };
+  for (const Case& c : cases) {
+    const ServiceReply reply = Post("/account/channels/test", "csrf=" + kCsrf + "&id=" + ids[c.channel], session);
+    EXPECT_EQ(c.http, reply.http) << c.shown;
+    EXPECT_NE(std::string::npos, reply.body.find(c.shown)) << c.shown << "\n" << reply.body;
+  }
+  EXPECT_EQ(3u, wecom.Texts().size());
+  // The owner saw the refusal: the channel is not paused for it.
+  const std::string page = Get("/account", "csrf=" + kCsrf + "; " + session).body;
+  EXPECT_EQ(std::string::npos, page.find("已暂停")) << page;
 }
 
 TEST_F(HostilePages, SignUpFloodsAreLimited) {

@@ -37,14 +37,8 @@ std::optional<int64_t> ReadId(const std::string& text) {
   return id;
 }
 
-// What the operator sees of a channel's target: a webhook's scheme and host, a robot's key
-// masked like a secret.
 std::string ShownTarget(const Channel& channel) {
-  if (channel.kind == "mail") return "(the account's address)";
-  if (channel.kind != "webhook") return MaskedSecret(channel.target);
-  const size_t host = channel.target.find("://");
-  const size_t path = channel.target.find_first_of("/?#", host == std::string::npos ? 0 : host + 3);
-  return path == std::string::npos ? channel.target : channel.target.substr(0, path) + "/…";
+  return channel.kind == "mail" ? "(the account's address)" : ::ShownTarget(channel.kind, channel.target);
 }
 
 int Fail(ChannelCommandContext& c, const std::string& message) {

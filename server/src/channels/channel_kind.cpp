@@ -35,22 +35,57 @@ const char* ChannelKindName(ChannelKind kind) { return kKinds[static_cast<size_t
 
 KindLimits LimitsOf(ChannelKind kind) { return kKinds[static_cast<size_t>(kind)].limits; }
 
-std::string CheckChannelTarget(ChannelKind kind, const std::string& target) {
-  if (kind == ChannelKind::Mail) return target.empty() ? "" : "mail goes to the account's own address";
-  if (target.empty() || target.size() > 512) return "the key, token, hook or address must have 1 to 512 characters";
+TargetProblem FindTargetProblem(ChannelKind kind, const std::string& target) {
+  if (kind == ChannelKind::Mail) return target.empty() ? TargetProblem::kNone : TargetProblem::kMailHasNone;
+  if (target.empty() || target.size() > kMaxTargetBytes) return TargetProblem::kLength;
   if (kind == ChannelKind::Webhook) {
-    if (!target.starts_with("http://") && !target.starts_with("https://")) return "the address must be http or https";
+    if (!target.starts_with("http://") && !target.starts_with("https://")) return TargetProblem::kScheme;
     for (unsigned char c : target) {
-      if (c <= 0x20 || c >= 0x7F) return "the address must not hold spaces or control characters";
+      if (c <= 0x20 || c >= 0x7F) return TargetProblem::kAddressCharacters;
     }
-    return "";
+    return TargetProblem::kNone;
   }
   // A Slack hook is its path "T…/B…/…"; the others a single token.
   for (unsigned char c : target) {
     const bool slash = c == '/' && kind == ChannelKind::Slack;
-    if (!std::isalnum(c) && c != '-' && c != '_' && !slash) return "the key, token or hook holds a character it cannot";
+    if (!std::isalnum(c) && c != '-' && c != '_' && !slash) return TargetProblem::kTokenCharacters;
   }
-  return "";
+  return TargetProblem::kNone;
+}
+
+std::string CheckChannelTarget(ChannelKind kind, const std::string& target) {
+  switch (FindTargetProblem(kind, target)) {
+    case TargetProblem::kNone:
+      return "";
+    case TargetProblem::kMailHasNone:
+      return "mail goes to the account's own address";
+    case TargetProblem::kLength:
+      return "the key, token, hook or address must have 1 to 512 characters";
+    case TargetProblem::kScheme:
+      return "the address must be http or https";
+    case TargetProblem::kAddressCharacters:
+      return "the address must not hold spaces or control characters";
+    case TargetProblem::kTokenCharacters:
+      break;
+  }
+  return "the key, token or hook holds a character it cannot";
+}
+
+const char* ChannelTitle(const std::string& kind) {
+  if (kind == "mail") return "邮件";
+  if (kind == "wecom") return "企业微信群机器人";
+  if (kind == "dingtalk") return "钉钉群机器人";
+  if (kind == "feishu") return "飞书群机器人";
+  if (kind == "lark") return "Lark 群机器人";
+  if (kind == "slack") return "Slack";
+  return "Webhook";
+}
+
+std::string ShownTarget(const std::string& kind, const std::string& target) {
+  if (kind != "webhook") return MaskedSecret(target);
+  const size_t host = target.find("://");
+  const size_t path = target.find_first_of("/?#", host == std::string::npos ? 0 : host + 3);
+  return path == std::string::npos ? target : target.substr(0, path) + "/…";
 }
 
 std::string MaskedSecret(const std::string& secret) {

@@ -31,8 +31,19 @@ struct VendorEndpoints {
 
 // Whether `target` is acceptable for the kind: a key, token or hook of the characters
 // vendors use (so it cannot change the address it is put into), or for the webhook an
-// http or https address. An empty text when it is, the reason otherwise.
+// http or https address.
+enum class TargetProblem { kNone, kMailHasNone, kLength, kScheme, kAddressCharacters, kTokenCharacters };
+inline constexpr size_t kMaxTargetBytes = 512;
+TargetProblem FindTargetProblem(ChannelKind kind, const std::string& target);
+// The same for the operator: an empty text when it is acceptable, the reason otherwise.
 std::string CheckChannelTarget(ChannelKind kind, const std::string& target);
+
+// The kind as owners know it ("钉钉群机器人"), for the page and the mails.
+const char* ChannelTitle(const std::string& kind);
+
+// What the owner and the operator see of a channel's target: a webhook's scheme and host,
+// a robot's key masked like a secret.
+std::string ShownTarget(const std::string& kind, const std::string& target);
 
 // A secret or key as the owner and the operator may see it again: its last four
 // characters at most.

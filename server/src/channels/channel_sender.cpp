@@ -15,15 +15,6 @@ namespace {
 constexpr int kChannelsPerClaim = 20;
 constexpr int kDueAtOnce = 500;
 
-const char* KindTitle(const std::string& kind) {
-  if (kind == "wecom") return "企业微信群机器人";
-  if (kind == "dingtalk") return "钉钉群机器人";
-  if (kind == "feishu") return "飞书群机器人";
-  if (kind == "lark") return "Lark 群机器人";
-  if (kind == "slack") return "Slack";
-  return "Webhook";
-}
-
 std::vector<int64_t> IdsOf(const std::vector<AttemptRecord>& records) {
   std::vector<int64_t> ids;
   for (const AttemptRecord& r : records) ids.push_back(r.id);
@@ -205,7 +196,7 @@ std::pair<VendorReply, Verdict> SendTestMessage(const Channel& channel, const Ve
 
 std::string ComposePauseNotice(const std::string& ownerAddress, const std::string& sender, const Channel& channel,
                                const std::string& reason, int64_t now) {
-  const std::string name = std::string(KindTitle(channel.kind)) + "（编号 " + std::to_string(channel.id) + "）";
+  const std::string name = std::string(ChannelTitle(channel.kind)) + "（编号 " + std::to_string(channel.id) + "）";
   std::string body = "您好：\r\n\r\n";
   body += "您的提醒渠道“" + name + "”被对方拒绝，已暂停发送，以免反复重试。\r\n\r\n";
   body += "对方的答复：" + reason + "\r\n\r\n";

@@ -174,6 +174,10 @@ void Connection::Handle() {
     if (!HandOver(context_.metricsWork, kMetricsDatabaseWait, *route, held)) Close();
     return;
   }
+  if (route->runs == RouteRuns::kOutgoing) {
+    if (!HandOver(context_.outgoingWork, context_.outgoingWait, *route, held)) Answer(BusyReply(*route, *held));
+    return;
+  }
   if (!HandOver(context_.databaseWork, context_.databaseWait, *route, held)) Answer(BusyReply(*route, *held));
 }
 

@@ -30,7 +30,9 @@ struct ConnectionContext {
   SignInRunner& signIns;
   SignInRunner& databaseWork;  // the program's other requests: anything that reads the database
   SignInRunner& metricsWork;   // /metrics, which reads the queue's gauges, never behind the program's requests
+  SignInRunner& outgoingWork;  // pages that wait for another server
   std::chrono::milliseconds databaseWait;  // how long a request may wait for the database in all
+  std::chrono::milliseconds outgoingWait;  // the same, with an exchange with another server
   OpenConnections<Connection>& open;
   const std::vector<std::string>& trustedProxies;
   ServiceMetrics& metrics;

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "channels/channel_setup.h"
 #include "http/listener.h"
 #include "http/program_routes.h"
 #include "http/request_limits.h"
@@ -17,6 +18,17 @@ namespace {
 constexpr rlim_t kReservedDescriptors = 64;
 // Requests waiting for a database thread; past that one is refused as busy at once.
 constexpr size_t kDatabaseQueue = 4096;
+// Test messages to vendors: each holds its thread up to the exchange's time-out, so only a
+// few run at once, on threads of their own, and as many again wait; past that the page says
+// the service is busy.
+constexpr int kOutgoingThreads = 2;
+constexpr size_t kOutgoingQueue = 2;
+
+// How long such a page may take in all: its database work, an exchange ahead of it in the
+// queue and its own.
+std::chrono::milliseconds OutgoingWait(const ServiceConfig& config) {
+  return std::chrono::seconds(config.databaseWaitSeconds + 2 * PostLimitsFrom(config).totalSeconds);
+}
 
 // The connection cap, lowered to what the descriptor limit allows beside the `reserved` ones.
 size_t ConnectionCapWithin(size_t configured, rlim_t reserved) {
@@ -48,11 +60,14 @@ HttpServer::HttpServer(AccountApi& api, const ServiceConfig& config, ServiceMetr
       // One thread per connection of the pool: more would only wait for a connection.
       databaseWork_(databaseThreads, kDatabaseQueue, 0),
       metricsWork_(1, 16, 0),
+      outgoingWork_(kOutgoingThreads, kOutgoingQueue, 0),
       probes_(std::move(probes)),
-      context_{routes_, signIns_, databaseWork_, metricsWork_, std::chrono::seconds(config.databaseWaitSeconds),
-               open_, config.trustedProxies, metrics},
-      metricsContext_{metricsRoutes_, signIns_, databaseWork_, metricsWork_,
-                      std::chrono::seconds(config.databaseWaitSeconds), open_, config.trustedProxies, metrics},
+      context_{routes_, signIns_, databaseWork_, metricsWork_, outgoingWork_,
+               std::chrono::seconds(config.databaseWaitSeconds), OutgoingWait(config), open_,
+               config.trustedProxies, metrics},
+      metricsContext_{metricsRoutes_, signIns_, databaseWork_, metricsWork_, outgoingWork_,
+                      std::chrono::seconds(config.databaseWaitSeconds), OutgoingWait(config), open_,
+                      config.trustedProxies, metrics},
       io_(threads_),
       listener_(std::make_shared<Listener>(io_, limiter_, context_)),
       metricsListener_(config.metricsPort == 0 ? nullptr
@@ -69,6 +84,7 @@ HttpServer::~HttpServer() {
   // Queued jobs hold connections and work on the event loop: drop them while it exists.
   databaseWork_.Stop();
   metricsWork_.Stop();
+  outgoingWork_.Stop();
   signIns_.Stop();
 }
 
@@ -99,6 +115,7 @@ void HttpServer::Run() {
   for (auto& thread : others) thread.join();
   databaseWork_.Stop();
   metricsWork_.Stop();
+  outgoingWork_.Stop();
   signIns_.Stop();
 }
 

@@ -58,6 +58,7 @@ class HttpServer {
   SignInRunner signIns_;
   SignInRunner databaseWork_;  // the requests that use the database, at the normal priority
   SignInRunner metricsWork_;   // /metrics, one at a time
+  SignInRunner outgoingWork_;  // pages that wait for a vendor: a few at once, a few more waiting
   const DatabaseProbes probes_;
   RouteTable routes_;
   RouteTable metricsRoutes_;  // the metrics port's: the operator's pages only

@@ -45,7 +45,36 @@ std::string DeliveryText(const ReminderEntry& entry) {
   return "等待发送";
 }
 
+// What a change of the channels was, for the notice on the page it leads back to.
+const char* ChannelNotice(const std::string& query) {
+  static constexpr std::pair<const char*, const char*> kNotices[] = {
+      {"added", "提醒渠道已添加。可以按“发送测试”试一下。"}, {"changed", "提醒渠道已修改。"},
+      {"enabled", "提醒渠道已启用。"},       {"disabled", "提醒渠道已停用。"},
+      {"resumed", "提醒渠道已恢复，暂停期间保留的提醒将合并发送。"},
+      {"deleted", "提醒渠道已删除。"},       {"mail-on", "提醒邮件已开启。"},
+      {"mail-off", "提醒邮件已关闭。"},
+  };
+  const auto form = WebForm::Read(query);
+  if (!form) return nullptr;
+  for (const auto& [done, notice] : kNotices) {
+    if ((*form)["channel"] == done) return notice;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+std::optional<WebReply> SitePages::ReadPasswordPost(const WebRequest& request, const char* title,
+                                                    PasswordPost& post) {
+  post.visitor = kit_.Visit(request, false);
+  if (!ServesPasswords(request)) return kit_.HttpsOnly(post.visitor, request);
+  auto form = kit_.PostedForm(request, post.visitor);
+  if (!form) return kit_.StaleForm(post.visitor, request);
+  post.form = std::move(*form);
+  post.again = kit_.Frame(title, post.visitor);
+  post.again.set("email", post.form["email"]);
+  return std::nullopt;
+}
 
 void SitePages::AddSignIn(std::vector<Route>& routes) {
   const auto busy = [this](const WebRequest& request) { return BusyPage(request); };
@@ -59,14 +88,12 @@ void SitePages::AddSignIn(std::vector<Route>& routes) {
                          nullptr, nullptr});
   routes.push_back(Route{"POST", "/signin",
                          [this](const WebRequest& request) {
-                           Visitor visitor = kit_.Visit(request, false);
-                           if (!ServesPasswords(request)) return kit_.HttpsOnly(visitor, request);
-                           const auto form = kit_.PostedForm(request, visitor);
-                           if (!form) return kit_.StaleForm(visitor, request);
-                           const std::string& email = (*form)["email"];
-                           const std::string& password = (*form)["password"];
-                           PageData again = kit_.Frame("登录", visitor);
-                           again.set("email", email);
+                           PasswordPost post;
+                           if (auto refused = ReadPasswordPost(request, "登录", post)) return std::move(*refused);
+                           Visitor& visitor = post.visitor;
+                           PageData& again = post.again;
+                           const std::string& email = post.form["email"];
+                           const std::string& password = post.form["password"];
                            if (!IsPlainAddress(email) || password.empty() || password.size() > 512) {
                              again.set("error", reply_info::kWrongPassword);
                              return kit_.Page(PageTemplate::kSignIn, again, visitor, request);
@@ -114,6 +141,8 @@ void SitePages::AddAccount(std::vector<Route>& routes) {
                            } else if (const auto ended = CountIn(request.query, "password")) {
                              data.set("notice", "密码已修改。已退出 " + std::to_string(*ended) +
                                                     " 台电脑，其他浏览器的登录也已结束。");
+                           } else if (const char* notice = ChannelNotice(request.query)) {
+                             data.set("notice", notice);
                            }
                            data.set("email", account.email);
                            data.set("serviceEnd", TimeText(account.serviceEnd));
@@ -158,6 +187,7 @@ void SitePages::AddAccount(std::vector<Route>& routes) {
                            data.set("newerPage", std::to_string(page - 1));
                            data.set("hasOlder", older);
                            data.set("olderPage", std::to_string(page + 1));
+                           ShowChannels(account, data);
                            return kit_.Page(PageTemplate::kAccount, data, visitor, request);
                          },
                          nullptr, nullptr});

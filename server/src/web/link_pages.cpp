@@ -70,14 +70,12 @@ void SitePages::AddLinks(std::vector<Route>& routes) {
   routes.push_back(Route{
       "POST", "/signup",
       [this](const WebRequest& request) {
-        Visitor visitor = kit_.Visit(request, false);
-        if (!ServesPasswords(request)) return kit_.HttpsOnly(visitor, request);
-        const auto form = kit_.PostedForm(request, visitor);
-        if (!form) return kit_.StaleForm(visitor, request);
-        const std::string& email = (*form)["email"];
-        const std::string& password = (*form)["password"];
-        PageData again = kit_.Frame("注册", visitor);
-        again.set("email", email);
+        PasswordPost post;
+        if (auto refused = ReadPasswordPost(request, "注册", post)) return std::move(*refused);
+        const Visitor& visitor = post.visitor;
+        PageData& again = post.again;
+        const std::string& email = post.form["email"];
+        const std::string& password = post.form["password"];
         again.set("signUpDays", std::to_string(services_.config.signUpDays));
         if (!kit_.SignUpOpen()) {
           return kit_.Message("注册", "本服务暂不开放注册，账户由服务管理员开通。", "", visitor, request, 403);

@@ -8,8 +8,10 @@
 #include <string>
 
 #include "api/account_api.h"
+#include "channels/channel_sender.h"
 #include "config/service_config.h"
 #include "store/account_store.h"
+#include "store/channel_store.h"
 #include "store/database.h"
 #include "store/mail_store.h"
 #include "store/web_session_store.h"
@@ -28,6 +30,9 @@ struct PageServices {
   WebTokenStore& tokens;
   std::function<int64_t()> clock;
   std::function<void()> mailQueued;
+  ChannelStore& channels;
+  VendorEndpoints endpoints;  // where the vendor kinds send
+  ChannelSender::Post post;   // one exchange with a vendor, as the sender makes it
 };
 
 // Sessions end after an hour unused, and twelve hours after sign-in however busy.

@@ -98,6 +98,34 @@ constexpr const char* kAccount = R"(<section>
 <form method="post" action="/account/machines/signout-all"><input type="hidden" name="csrf" value="{{csrf}}"><button type="submit" class="secondary" id="signout-all">退出所有电脑</button></form>{{/hasMachines}}
 {{^hasMachines}}<p id="no-machines">目前没有已登录的电脑。</p>{{/hasMachines}}
 </section>
+<section id="channels">
+<h2>提醒渠道</h2>
+<p class="hint">网站出现异常或恢复正常时，提醒发往下面每个已启用的渠道。程序里的“邮件提醒”选项仍决定是否发送提醒：在程序里关闭它，任何渠道都不会收到提醒。</p>
+<div class="scroll"><table id="reminder-channels" class="cards">
+<thead><tr><th>渠道</th><th>发往</th><th>提醒</th><th>状态</th><th></th></tr></thead>
+<tbody>{{#mail}}<tr class="channel" id="mail-channel"><td data-label="渠道">{{title}}</td><td data-label="发往">{{target}}</td>
+<td data-label="提醒"><form method="post" action="/account/mail" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="mail" value="{{#enabled}}on{{/enabled}}{{^enabled}}off{{/enabled}}">{{> events}} <button type="submit" class="small secondary">保存</button></form></td>
+<td class="state" data-label="状态">{{state}}</td>
+<td class="actions"><form method="post" action="/account/mail" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="events" value="{{#onFailing}}failing{{/onFailing}}{{#onUp}}up{{/onUp}}{{#onBoth}}both{{/onBoth}}">{{#enabled}}<input type="hidden" name="mail" value="off"><button type="submit" class="small secondary" id="mail-off">关闭邮件</button>{{/enabled}}{{^enabled}}<input type="hidden" name="mail" value="on"><button type="submit" class="small" id="mail-on">开启邮件</button>{{/enabled}}</form></td></tr>{{/mail}}
+{{#channels}}<tr class="channel" id="channel-{{id}}"><td data-label="渠道">{{title}}</td><td class="target" data-label="发往">{{target}}{{#secret}}<br><span class="hint">签名密钥 {{secret}}</span>{{/secret}}</td>
+<td data-label="提醒"><form method="post" action="/account/channels/events" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="id" value="{{id}}">{{> events}} <button type="submit" class="small secondary">保存</button></form></td>
+<td class="state" data-label="状态">{{state}}{{#paused}}<br><span class="warn reason">{{reason}}</span>{{/paused}}</td>
+<td class="actions"><form method="post" action="/account/channels/test" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="id" value="{{id}}"><button type="submit" class="small test">发送测试</button></form>
+{{#paused}}<form method="post" action="/account/channels/resume" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="id" value="{{id}}"><button type="submit" class="small resume">恢复</button></form>{{/paused}}
+<form method="post" action="/account/channels/{{#enabled}}disable{{/enabled}}{{^enabled}}enable{{/enabled}}" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="id" value="{{id}}"><button type="submit" class="small secondary toggle">{{#enabled}}停用{{/enabled}}{{^enabled}}启用{{/enabled}}</button></form>
+<form method="post" action="/account/channels/delete" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="id" value="{{id}}"><button type="submit" class="small danger delete">删除</button></form></td></tr>
+{{/channels}}</tbody></table></div>
+<h3>添加渠道</h3>
+<form method="post" action="/account/channels/add" class="card" id="add-channel">
+<input type="hidden" name="csrf" value="{{csrf}}">
+<label>类型<select name="kind" required><option value="wecom">企业微信群机器人</option><option value="dingtalk">钉钉群机器人</option><option value="feishu">飞书群机器人</option><option value="lark">Lark 群机器人</option><option value="slack">Slack</option><option value="webhook">Webhook</option></select></label>
+<label>密钥、令牌或地址<input type="text" name="target" required maxlength="512" autocomplete="off" spellcheck="false"></label>
+<label>签名密钥（钉钉、飞书、Lark、Webhook 可选）<input type="text" name="secret" maxlength="256" autocomplete="off" spellcheck="false"></label>
+<label>提醒{{> events}}</label>
+<button type="submit" id="add-channel-submit">添加</button>
+</form>
+<p class="hint">企业微信：机器人地址中“key=”后的部分；钉钉：“access_token=”后的部分；飞书、Lark：“hook/”后的部分；Slack：“services/”后的部分；Webhook：完整的 http 或 https 地址。密钥添加后只显示最后 4 个字符。</p>
+</section>
 <section>
 <h2>提醒记录</h2>
 {{#hasReminders}}<div class="scroll"><table id="reminders" class="cards">
@@ -106,6 +134,11 @@ constexpr const char* kAccount = R"(<section>
 {{/reminders}}</tbody></table></div>{{/hasReminders}}
 {{^hasReminders}}<p>{{#paged}}这一页没有记录。{{/paged}}{{^paged}}最近 {{keepDays}} 天没有提醒邮件。{{/paged}}</p>{{/hasReminders}}
 <p class="pager">{{#hasNewer}}<a href="/account?page={{newerPage}}" id="newer">← 较新</a>{{/hasNewer}} {{#hasOlder}}<a href="/account?page={{olderPage}}" id="older">较早 →</a>{{/hasOlder}}</p>
+{{#hasDeliveries}}<h3>渠道发送记录</h3>
+<div class="scroll"><table id="deliveries" class="cards">
+<thead><tr><th>渠道</th><th>网站</th><th>情况</th><th>状态码</th><th>发送</th><th>尝试</th></tr></thead>
+<tbody>{{#deliveries}}<tr class="delivery"><td data-label="渠道">{{channel}}</td><td class="site" data-label="网站">{{site}}</td><td data-label="情况">{{event}}</td><td data-label="状态码">{{code}}</td><td data-label="发送">{{state}}{{#error}}<br><span class="hint">{{error}}</span>{{/error}}</td><td data-label="尝试">{{attempts}}</td></tr>
+{{/deliveries}}</tbody></table></div>{{/hasDeliveries}}
 </section>
 <section>
 <h2>修改密码</h2>
@@ -118,6 +151,9 @@ constexpr const char* kAccount = R"(<section>
 <p class="hint">修改密码后，所有电脑和其他浏览器都会退出登录。</p>
 </section>
 )";
+
+// The events a channel wants, as a list; the row's "onFailing", "onUp" or "onBoth" says which is chosen.
+constexpr const char* kEventsChoice = R"(<select name="events" class="events"><option value="both"{{#onBoth}} selected{{/onBoth}}>不能访问和已恢复</option><option value="failing"{{#onFailing}} selected{{/onFailing}}>只在不能访问时</option><option value="up"{{#onUp}} selected{{/onUp}}>只在已恢复时</option></select>)";
 
 constexpr std::array kBodies{kHome, kMessage, kSignIn, kSignUp, kForgot, kSetPassword, kConfirm, kAccount};
 
@@ -138,7 +174,8 @@ struct ParsedTemplates {
 std::string RenderPage(PageTemplate page, const PageData& data) {
   thread_local ParsedTemplates parsed;
   PageData whole = data;
-  whole.set("content", parsed.bodies[static_cast<size_t>(page)]->render(data));
+  whole.set("events", kainjow::mustache::partial([] { return std::string(kEventsChoice); }));
+  whole.set("content", parsed.bodies[static_cast<size_t>(page)]->render(whole));
   return parsed.frame.render(whole);
 }
 
@@ -156,10 +193,15 @@ a{color:#1d4e89}
 .lead{font-size:18px}
 .card{background:#fff;border:1px solid #d5dbe1;border-radius:6px;padding:16px;max-width:420px}
 label{display:block;margin-bottom:12px}
-input[type=email],input[type=password]{display:block;width:100%;margin-top:4px;padding:8px;font:inherit;border:1px solid #aab4be;border-radius:4px}
+input[type=email],input[type=password],input[type=text],select{display:block;width:100%;margin-top:4px;padding:8px;font:inherit;border:1px solid #aab4be;border-radius:4px}
 button,.button{display:inline-block;white-space:nowrap;padding:8px 18px;font:inherit;color:#fff;background:#1d4e89;border:0;border-radius:4px;cursor:pointer;text-decoration:none}
 button.secondary,.button.secondary{background:#fff;color:#1d4e89;border:1px solid #1d4e89}
 button.small{padding:2px 10px;font-size:14px}
+button.danger{background:#a8321f}
+select.events{display:inline-block;width:auto;margin:0}
+td.target{word-break:break-all}
+td.actions form{display:inline-block;margin:2px 4px 2px 0}
+h3{font-size:17px;margin:20px 0 8px}
 button.link{background:none;padding:0;text-decoration:underline}
 form.inline{display:inline;margin:0}
 .error{background:#fdecea;border:1px solid #e0a39c;color:#8a1c12;padding:8px 12px;border-radius:4px}

@@ -11,6 +11,9 @@
 namespace {
 
 constexpr int64_t kMailWindowSeconds = 15 * 60;
+constexpr size_t kTestsPerAccount = 5;
+constexpr size_t kTestsPerAddress = 10;
+constexpr int64_t kTestWindowSeconds = 60;
 
 std::string SizeText(uint64_t bytes) {
   char text[32];
@@ -44,13 +47,16 @@ SitePages::SitePages(PageServices services)
       mailsPerAddress_(services_.db, "web-mail-client", static_cast<size_t>(services_.config.webMailsPerAddress),
                        kMailWindowSeconds),
       mailsPerRecipient_(services_.db, "web-mail-to", static_cast<size_t>(services_.config.webMailsPerRecipient),
-                         kMailWindowSeconds) {}
+                         kMailWindowSeconds),
+      testsPerAccount_(services_.db, "web-test-account", kTestsPerAccount, kTestWindowSeconds),
+      testsPerAddress_(services_.db, "web-test-client", kTestsPerAddress, kTestWindowSeconds) {}
 
 std::vector<Route> SitePages::Routes() {
   std::vector<Route> routes;
   AddHome(routes);
   AddSignIn(routes);
   AddAccount(routes);
+  AddChannels(routes);
   AddLinks(routes);
   // A page the database could not serve in time, or whose threads have too much waiting,
   // is answered with the busy page.

@@ -32,6 +32,7 @@ class SitePages {
   void AddHome(std::vector<Route>& routes);
   void AddSignIn(std::vector<Route>& routes);
   void AddAccount(std::vector<Route>& routes);
+  void AddChannels(std::vector<Route>& routes);
   void AddLinks(std::vector<Route>& routes);
 
   // Counts a mail the pages are about to send: false when the client has sent too many
@@ -43,6 +44,19 @@ class SitePages {
   WebReply UseLink(const std::string& purpose, const WebRequest& request);
   // The answer when the hashing threads have too much waiting.
   WebReply BusyPage(const WebRequest& request);
+  // The start of a form that takes an address and a password: served only where passwords
+  // may go, and posted by the pages themselves. The refusal, or nothing with `post` filled
+  // in: the visitor, the form, and the page's values to show it again with the address.
+  struct PasswordPost {
+    Visitor visitor;
+    WebForm form;
+    PageData again;
+  };
+  std::optional<WebReply> ReadPasswordPost(const WebRequest& request, const char* title, PasswordPost& post);
+  // The account page's reminder channels and their newest deliveries, into `data`.
+  void ShowChannels(const Account& account, PageData& data);
+  // Sends the test message through a channel of the signed-in owner and shows the reply.
+  WebReply TestChannel(const WebRequest& request);
 
   // Now and then deletes sessions and links that can no longer be used.
   void ForgetStale();
@@ -52,5 +66,8 @@ class SitePages {
   DownloadShelf downloads_;
   AttemptThrottle mailsPerAddress_;
   AttemptThrottle mailsPerRecipient_;
+  // Test messages: each waits seconds for a vendor, so an owner gets only a few a minute.
+  AttemptThrottle testsPerAccount_;
+  AttemptThrottle testsPerAddress_;
   std::atomic<int64_t> nextForget_{0};
 };

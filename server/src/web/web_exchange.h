@@ -55,6 +55,9 @@ enum class RouteRuns {
   kDatabase,  // the database threads, within database_wait_seconds
   kInline,    // on the connection's own thread: answers from memory only
   kMetrics,   // the metrics page's own thread, never behind the program's requests
+  // A few threads of their own for requests that wait seconds for another server (a test
+  // message to a vendor): the database threads and connections are never held meanwhile.
+  kOutgoing,
 };
 
 // One entry of the service's route table: a method and an exact path, and who answers.

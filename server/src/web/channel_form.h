@@ -1,0 +1,33 @@
+// The account page's channel forms, read and checked as plain functions: which channel the
+// owner adds, which events a channel wants, which channel a button names; and the words the
+// page shows for them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "web/web_form.h"
+
+// A channel as the add form describes it.
+struct NewChannel {
+  std::string kind;    // never "mail": mail is always there
+  std::string target;  // the key, token, hook or address
+  std::string secret;  // "" for none; only kinds that sign take one
+  int events = 0;
+};
+
+inline constexpr size_t kMaxSecretBytes = 256;
+
+// The channel of the add form ("kind", "target", "secret", "events"), or why it cannot be
+// added, in words for the owner.
+std::variant<NewChannel, std::string> ReadNewChannel(const WebForm& form);
+// "failing", "up" or "both".
+std::optional<int> ReadEventsChoice(const std::string& text);
+// A channel's number as a button posts it.
+std::optional<int64_t> ReadChannelId(const std::string& text);
+// 不能访问, 已恢复 or 两者.
+const char* EventsTitle(int events);
+// Whether the kind takes a signing secret.
+bool KindSigns(const std::string& kind);
