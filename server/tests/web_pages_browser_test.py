@@ -26,8 +26,11 @@ import unittest
 
 from selenium import webdriver
 from selenium.webdriver.common.by import By
+from selenium.webdriver.support.select import Select
 
 SERVICE, ADMIN, SHOTS = sys.argv[1:4]
+RECEIVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "channel_receiver.py")
+WECOM_KEY = "wecom-key-4321"
 ENGINE = sys.argv[4] if len(sys.argv) > 4 else "sqlite"
 PG_BIN = "/usr/lib/postgresql/15/bin/"
 PASSWORD = "正确的马电池订书钉"
@@ -107,6 +110,14 @@ class Rig:
         self.start(["/usr/bin/python3", "-m",
                     "aiosmtpd", "-n", "-l", "127.0.0.1:%d" % self.smtp_port, "-c", "aiosmtpd.handlers.Mailbox",
                     self.maildir], self.smtp_port, {})
+        # Vendor-shaped receivers: a WeCom robot the service is pointed at, and a webhook that
+        # checks a signing secret the owner will get wrong.
+        self.wecom_log, self.webhook_log = self.folder + "/wecom.log", self.folder + "/webhook.log"
+        self.wecom_port, self.webhook_port = free_port(), free_port()
+        self.start(["/usr/bin/python3", RECEIVER, "wecom", str(self.wecom_port), WECOM_KEY, "-", self.wecom_log],
+                   self.wecom_port, {})
+        self.start(["/usr/bin/python3", RECEIVER, "webhook", str(self.webhook_port), "-", "right-secret",
+                    self.webhook_log], self.webhook_port, {})
         self.postgres = Postgres() if ENGINE == "postgresql" else None
         self.database = self.postgres.url if self.postgres else self.folder + "/accounts.db"
         self.ports = [free_port()] + ([free_port()] if self.postgres else [])
@@ -117,7 +128,8 @@ class Rig:
         return {"TARN_PORT": str(port), "TARN_DATABASE": self.database, "TARN_SMTP_PORT": str(self.smtp_port),
                 "TARN_SMTP_SENDER": "monitor@service.test", "TARN_MAIL_RETRY_FIRST_SECONDS": "1",
                 "TARN_PUBLIC_URL": "http://127.0.0.1:%d" % port, "TARN_SIGN_UP": "open",
-                "TARN_SIGN_UP_DAYS": "30", "TARN_INFO_CACHE_SECONDS": "0", "TARN_DOWNLOADS_DIR": self.downloads}
+                "TARN_SIGN_UP_DAYS": "30", "TARN_INFO_CACHE_SECONDS": "0", "TARN_DOWNLOADS_DIR": self.downloads,
+                "TARN_CHANNEL_WECOM_URL": "http://127.0.0.1:%d" % self.wecom_port, "TARN_CHANNEL_ALLOW_PRIVATE": "1"}
 
     def start(self, argv, port, settings, log=None):
         env = dict(os.environ, **settings)
@@ -128,9 +140,16 @@ class Rig:
     def url(self, path, instance=0):
         return "http://127.0.0.1:%d%s" % (self.ports[instance], path)
 
-    def admin(self, *args):
+    def admin(self, *args, given=None):
         return subprocess.run([ADMIN] + list(args), env=dict(os.environ, **self.settings(self.ports[0])),
-                              capture_output=True, text=True)
+                              capture_output=True, text=True, input=given)
+
+    def received(self, log):
+        """The messages a receiver took, oldest first."""
+        if not os.path.exists(log):
+            return []
+        with open(log, encoding="utf-8") as f:
+            return [json.loads(line)["text"] for line in f]
 
     def mails_to(self, address):
         found = []
@@ -219,10 +238,13 @@ class BrowserPages(unittest.TestCase):
         cls.rig.close()
         shutil.rmtree(cls.profile, ignore_errors=True)
 
-    def shoot(self, name):
-        """The page as it is, at desktop and at phone width."""
+    def shoot(self, name, element=None):
+        """The page as it is, at desktop and at phone width; scrolled to the element with the
+        id `element` when given."""
         for width, height, size in ((1280, 900, "desktop"), (390, 844, "phone")):
             self.browser.set_window_size(width, height)
+            if element:
+                self.browser.execute_script("document.getElementById(arguments[0]).scrollIntoView()", element)
             self.browser.save_screenshot(os.path.join(self.shots, "%s-%s.png" % (name, size)))
         self.browser.set_window_size(1280, 900)
 
@@ -370,6 +392,89 @@ class BrowserPages(unittest.TestCase):
         self.assertIn("账户已开通", self.text("#notice"))
         self.sign_in(invited, PASSWORD)
         self.assertIn(time.strftime("%Y", time.localtime(time.time() + 364 * 86400)), self.text("#service-end"))
+
+    def channel_row(self, title):
+        """The account page's row of the channel titled `title`."""
+        rows = [row for row in self.browser.find_elements(By.CSS_SELECTOR, "tr.channel")
+                if row.find_element(By.TAG_NAME, "td").text == title]
+        self.assertEqual(1, len(rows), title)
+        return rows[0]
+
+    def add_channel(self, kind, target, secret=""):
+        self.open("/account")
+        form = self.browser.find_element(By.ID, "add-channel")
+        Select(form.find_element(By.NAME, "kind")).select_by_value(kind)
+        self.fill(target=target, secret=secret)
+        self.browser.find_element(By.ID, "add-channel-submit").click()
+        self.assertIn("提醒渠道已添加", self.text("#notice"))
+
+    def test_an_owner_sets_up_reminder_channels_and_tests_them(self):
+        rig = self.rig
+        address = "channels-%s@example.test" % ENGINE
+        result = rig.admin("add", address, given=PASSWORD + "\n")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.sign_in(address, PASSWORD)
+        self.add_channel("wecom", WECOM_KEY)
+        self.add_channel("webhook", "http://127.0.0.1:%d/hook" % rig.webhook_port, "wrong-secret")
+        wecom = self.channel_row("企业微信群机器人")
+        self.assertEqual("****4321", wecom.find_element(By.CSS_SELECTOR, ".target").text)
+        self.assertNotIn(WECOM_KEY, self.browser.page_source)
+        self.assertNotIn("wrong-secret", self.browser.page_source)
+        self.shoot("account-channels", "channels")
+
+        # The test message reaches the robot, and the page shows the robot's own reply.
+        self.channel_row("企业微信群机器人").find_element(By.CSS_SELECTOR, "button.test").click()
+        self.assertIn("测试消息已送达", self.text("#notice"))
+        self.assertIn('"errcode": 0', self.text("#notice"))
+        self.assertEqual(1, len(rig.received(rig.wecom_log)))
+        self.shoot("channel-test-sent")
+        # A wrong signing secret: the receiver's refusal in its own words, and the channel
+        # keeps going (the owner has seen why).
+        self.open("/account")
+        self.channel_row("Webhook").find_element(By.CSS_SELECTOR, "button.test").click()
+        self.assertIn("bad signature", self.text("#error"))
+        self.shoot("channel-test-refused")
+        self.open("/account")
+        self.assertEqual("已启用", self.channel_row("Webhook").find_element(By.CSS_SELECTOR, ".state").text)
+
+        # Mail off: a reminder reaches the robot only, and the page lists its delivery.
+        self.browser.find_element(By.ID, "mail-off").click()
+        self.assertIn("提醒邮件已关闭", self.text("#notice"))
+        self.assertEqual("已停用", self.text("#mail-channel .state"))
+        self.assertEqual(1, program_login(rig, address, PASSWORD, "PC-9")["status"])
+        reminder = "username=%s&id=PC-9&softtype=2&ver=1.1.0.2&tpl=1&code=503&url=http://mail-off.test/" % address
+        self.assertEqual(1, rig.program("sendMsg", reminder)["status"])
+        wait_for(lambda: len(rig.received(rig.wecom_log)) == 2, what="the reminder at the robot")
+        self.assertIn("mail-off.test", rig.received(rig.wecom_log)[1])
+
+        def delivered():
+            self.open("/account")
+            return [row.text for row in self.browser.find_elements(By.CSS_SELECTOR, "#deliveries .delivery")
+                    if "已送达" in row.text]
+        self.assertIn("mail-off.test", wait_for(delivered, what="the delivery listed")[0])
+        # The webhook refuses the reminder for good: the channel pauses, the page shows the
+        # refusal, and the owner's one mail is the notice of the pause, not the reminder.
+        notice = wait_for(lambda: rig.mails_to(address), what="the notice of the pause")
+        self.assertEqual(1, len(notice))
+        self.assertIn("提醒渠道已暂停", notice[0]["Subject"])
+        self.open("/account")
+        self.assertIn("已暂停", self.channel_row("Webhook").find_element(By.CSS_SELECTOR, ".state").text)
+        self.assertIn("bad signature", self.text(".channel .reason"))
+        self.shoot("account-channel-paused", "channels")
+        self.channel_row("Webhook").find_element(By.CSS_SELECTOR, "button.resume").click()
+        self.assertIn("提醒渠道已恢复", self.text("#notice"))
+        self.browser.find_element(By.ID, "mail-on").click()
+        self.assertIn("提醒邮件已开启", self.text("#notice"))
+        self.assertEqual("已启用", self.text("#mail-channel .state"))
+
+        # Deleting a channel.
+        self.channel_row("Webhook").find_element(By.CSS_SELECTOR, "button.delete").click()
+        self.assertIn("提醒渠道已删除", self.text("#notice"))
+        self.assertEqual(["邮件", "企业微信群机器人"],
+                         [row.find_element(By.TAG_NAME, "td").text
+                          for row in self.browser.find_elements(By.CSS_SELECTOR, "tr.channel")])
+        self.shoot("account-channels-after", "deliveries")
+        self.browser.find_element(By.ID, "signout").click()
 
 
 if __name__ == "__main__":

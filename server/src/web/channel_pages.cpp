@@ -44,6 +44,8 @@ PageData ChannelRow(const Channel& channel) {
   row.set("id", std::to_string(channel.id));
   row.set("title", ChannelTitle(channel.kind));
   row.set("target", channel.kind == "mail" ? "账户邮箱" : ShownTarget(channel.kind, channel.target));
+  // Mustache takes any text, even an empty one, as true: the sections test flags.
+  row.set("hasSecret", !channel.secret.empty());
   row.set("secret", MaskedSecret(channel.secret));
   row.set("onFailing", channel.events == kEventFailing);
   row.set("onUp", channel.events == kEventBackUp);
@@ -85,7 +87,8 @@ void SitePages::ShowChannels(const Account& account, PageData& data) {
     row.set("code", std::to_string(d.event.statusCode) + " " + std::string(StatusText(d.event.statusCode)));
     row.set("state", DeliveryState(d));
     row.set("attempts", std::to_string(d.attempts));
-    row.set("error", d.state == "sent" ? "" : d.lastError);
+    row.set("hasError", d.state != "sent" && !d.lastError.empty());
+    row.set("error", d.lastError);
     deliveries.push_back(row);
   }
   data.set("hasDeliveries", !found.empty());

@@ -104,11 +104,11 @@ constexpr const char* kAccount = R"(<section>
 <div class="scroll"><table id="reminder-channels" class="cards">
 <thead><tr><th>渠道</th><th>发往</th><th>提醒</th><th>状态</th><th></th></tr></thead>
 <tbody>{{#mail}}<tr class="channel" id="mail-channel"><td data-label="渠道">{{title}}</td><td data-label="发往">{{target}}</td>
-<td data-label="提醒"><form method="post" action="/account/mail" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="mail" value="{{#enabled}}on{{/enabled}}{{^enabled}}off{{/enabled}}">{{> events}} <button type="submit" class="small secondary">保存</button></form></td>
+<td class="nowrap" data-label="提醒"><form method="post" action="/account/mail" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="mail" value="{{#enabled}}on{{/enabled}}{{^enabled}}off{{/enabled}}">{{> events}} <button type="submit" class="small secondary">保存</button></form></td>
 <td class="state" data-label="状态">{{state}}</td>
 <td class="actions"><form method="post" action="/account/mail" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="events" value="{{#onFailing}}failing{{/onFailing}}{{#onUp}}up{{/onUp}}{{#onBoth}}both{{/onBoth}}">{{#enabled}}<input type="hidden" name="mail" value="off"><button type="submit" class="small secondary" id="mail-off">关闭邮件</button>{{/enabled}}{{^enabled}}<input type="hidden" name="mail" value="on"><button type="submit" class="small" id="mail-on">开启邮件</button>{{/enabled}}</form></td></tr>{{/mail}}
-{{#channels}}<tr class="channel" id="channel-{{id}}"><td data-label="渠道">{{title}}</td><td class="target" data-label="发往">{{target}}{{#secret}}<br><span class="hint">签名密钥 {{secret}}</span>{{/secret}}</td>
-<td data-label="提醒"><form method="post" action="/account/channels/events" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="id" value="{{id}}">{{> events}} <button type="submit" class="small secondary">保存</button></form></td>
+{{#channels}}<tr class="channel" id="channel-{{id}}"><td class="nowrap" data-label="渠道">{{title}}</td><td class="target" data-label="发往">{{target}}{{#hasSecret}}<br><span class="hint">签名密钥 {{secret}}</span>{{/hasSecret}}</td>
+<td class="nowrap" data-label="提醒"><form method="post" action="/account/channels/events" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="id" value="{{id}}">{{> events}} <button type="submit" class="small secondary">保存</button></form></td>
 <td class="state" data-label="状态">{{state}}{{#paused}}<br><span class="warn reason">{{reason}}</span>{{/paused}}</td>
 <td class="actions"><form method="post" action="/account/channels/test" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="id" value="{{id}}"><button type="submit" class="small test">发送测试</button></form>
 {{#paused}}<form method="post" action="/account/channels/resume" class="inline"><input type="hidden" name="csrf" value="{{csrf}}"><input type="hidden" name="id" value="{{id}}"><button type="submit" class="small resume">恢复</button></form>{{/paused}}
@@ -121,7 +121,7 @@ constexpr const char* kAccount = R"(<section>
 <label>类型<select name="kind" required><option value="wecom">企业微信群机器人</option><option value="dingtalk">钉钉群机器人</option><option value="feishu">飞书群机器人</option><option value="lark">Lark 群机器人</option><option value="slack">Slack</option><option value="webhook">Webhook</option></select></label>
 <label>密钥、令牌或地址<input type="text" name="target" required maxlength="512" autocomplete="off" spellcheck="false"></label>
 <label>签名密钥（钉钉、飞书、Lark、Webhook 可选）<input type="text" name="secret" maxlength="256" autocomplete="off" spellcheck="false"></label>
-<label>提醒{{> events}}</label>
+<label>提醒：{{> events}}</label>
 <button type="submit" id="add-channel-submit">添加</button>
 </form>
 <p class="hint">企业微信：机器人地址中“key=”后的部分；钉钉：“access_token=”后的部分；飞书、Lark：“hook/”后的部分；Slack：“services/”后的部分；Webhook：完整的 http 或 https 地址。密钥添加后只显示最后 4 个字符。</p>
@@ -137,7 +137,7 @@ constexpr const char* kAccount = R"(<section>
 {{#hasDeliveries}}<h3>渠道发送记录</h3>
 <div class="scroll"><table id="deliveries" class="cards">
 <thead><tr><th>渠道</th><th>网站</th><th>情况</th><th>状态码</th><th>发送</th><th>尝试</th></tr></thead>
-<tbody>{{#deliveries}}<tr class="delivery"><td data-label="渠道">{{channel}}</td><td class="site" data-label="网站">{{site}}</td><td data-label="情况">{{event}}</td><td data-label="状态码">{{code}}</td><td data-label="发送">{{state}}{{#error}}<br><span class="hint">{{error}}</span>{{/error}}</td><td data-label="尝试">{{attempts}}</td></tr>
+<tbody>{{#deliveries}}<tr class="delivery"><td data-label="渠道">{{channel}}</td><td class="site" data-label="网站">{{site}}</td><td data-label="情况">{{event}}</td><td data-label="状态码">{{code}}</td><td data-label="发送">{{state}}{{#hasError}}<br><span class="hint">{{error}}</span>{{/hasError}}</td><td data-label="尝试">{{attempts}}</td></tr>
 {{/deliveries}}</tbody></table></div>{{/hasDeliveries}}
 </section>
 <section>
@@ -153,7 +153,7 @@ constexpr const char* kAccount = R"(<section>
 )";
 
 // The events a channel wants, as a list; the row's "onFailing", "onUp" or "onBoth" says which is chosen.
-constexpr const char* kEventsChoice = R"(<select name="events" class="events"><option value="both"{{#onBoth}} selected{{/onBoth}}>不能访问和已恢复</option><option value="failing"{{#onFailing}} selected{{/onFailing}}>只在不能访问时</option><option value="up"{{#onUp}} selected{{/onUp}}>只在已恢复时</option></select>)";
+constexpr const char* kEventsChoice = R"(<select name="events" class="events"><option value="both"{{#onBoth}} selected{{/onBoth}}>两者</option><option value="failing"{{#onFailing}} selected{{/onFailing}}>不能访问</option><option value="up"{{#onUp}} selected{{/onUp}}>已恢复</option></select>)";
 
 constexpr std::array kBodies{kHome, kMessage, kSignIn, kSignUp, kForgot, kSetPassword, kConfirm, kAccount};
 
