@@ -1,6 +1,5 @@
 #include "admin/channel_commands.h"
 
-#include <charconv>
 #include <ostream>
 
 #include "channels/channel_kind.h"
@@ -19,22 +18,8 @@ const char* kChannelUsage =
     "  channels EMAIL deliveries                  the newest reminders for the channels, and their state\n"
     "  channel-test EMAIL ID                      send a test message now and show the reply\n";
 
-std::optional<int> ReadEvents(const std::string& text) {
-  if (text == "failing") return kEventFailing;
-  if (text == "up") return kEventBackUp;
-  if (text == "both") return kEventFailing | kEventBackUp;
-  return std::nullopt;
-}
-
 const char* EventsText(int events) {
   return events == kEventFailing ? "failing" : events == kEventBackUp ? "up" : "both";
-}
-
-std::optional<int64_t> ReadId(const std::string& text) {
-  int64_t id = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
-  if (error != std::errc() || end != text.data() + text.size() || id <= 0) return std::nullopt;
-  return id;
 }
 
 std::string ShownTarget(const Channel& channel) {
@@ -100,7 +85,7 @@ std::optional<int> RunChannelCommand(ChannelCommandContext& c, const std::vector
   const int64_t accountId = account->id;
 
   if (args[0] == "channel-test") {
-    const auto id = n == 3 ? ReadId(args[2]) : std::nullopt;
+    const auto id = n == 3 ? ReadChannelId(args[2]) : std::nullopt;
     if (!id) return Fail(c, kChannelUsage);
     const auto channel = c.channels.Find(accountId, *id);
     if (!channel) return Fail(c, "no channel " + args[2] + " of " + args[1]);
@@ -109,7 +94,7 @@ std::optional<int> RunChannelCommand(ChannelCommandContext& c, const std::vector
   if (n == 2) return List(c, accountId);
   const std::string& verb = args[2];
   if (verb == "add" && (n == 4 || n == 5)) {
-    const auto events = n == 5 ? ReadEvents(args[4]) : std::optional<int>(kEventFailing | kEventBackUp);
+    const auto events = n == 5 ? ReadEventsChoice(args[4]) : std::optional<int>(kEventFailing | kEventBackUp);
     if (!events) return Fail(c, kChannelUsage);
     return Add(c, accountId, args[3], *events);
   }
@@ -124,17 +109,17 @@ std::optional<int> RunChannelCommand(ChannelCommandContext& c, const std::vector
     return 0;
   }
   if (verb == "mail" && (n == 4 || n == 5) && (args[3] == "on" || args[3] == "off")) {
-    const auto events = n == 5 ? ReadEvents(args[4]) : std::optional<int>(kEventFailing | kEventBackUp);
+    const auto events = n == 5 ? ReadEventsChoice(args[4]) : std::optional<int>(kEventFailing | kEventBackUp);
     if (!events) return Fail(c, kChannelUsage);
     c.channels.SetMail(accountId, args[3] == "on", *events, c.nowMs / 1000);
     c.out << "mail " << args[3] << " for " << args[1] << "\n";
     return 0;
   }
-  const auto id = n >= 4 ? ReadId(args[3]) : std::nullopt;
+  const auto id = n >= 4 ? ReadChannelId(args[3]) : std::nullopt;
   if (!id) return Fail(c, kChannelUsage);
   bool done = false;
   if (verb == "events" && n == 5) {
-    const auto events = ReadEvents(args[4]);
+    const auto events = ReadEventsChoice(args[4]);
     if (!events) return Fail(c, kChannelUsage);
     done = c.channels.SetEvents(accountId, *id, *events);
   } else if ((verb == "enable" || verb == "disable") && n == 4) {

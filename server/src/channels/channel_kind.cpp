@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cctype>
+#include <charconv>
+
+#include "store/channel_store.h"
 
 namespace {
 
@@ -92,4 +95,18 @@ std::string MaskedSecret(const std::string& secret) {
   if (secret.empty()) return "";
   if (secret.size() <= 8) return "****";
   return "****" + secret.substr(secret.size() - 4);
+}
+
+std::optional<int> ReadEventsChoice(const std::string& text) {
+  if (text == "failing") return kEventFailing;
+  if (text == "up") return kEventBackUp;
+  if (text == "both") return kEventFailing | kEventBackUp;
+  return std::nullopt;
+}
+
+std::optional<int64_t> ReadChannelId(const std::string& text) {
+  int64_t id = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+  if (error != std::errc() || end != text.data() + text.size() || id <= 0) return std::nullopt;
+  return id;
 }

@@ -48,3 +48,9 @@ std::string ShownTarget(const std::string& kind, const std::string& target);
 // A secret or key as the owner and the operator may see it again: its last four
 // characters at most.
 std::string MaskedSecret(const std::string& secret);
+
+// The events a channel wants as owners and the operator name them: "failing", "up" or
+// "both"; nothing for anything else.
+std::optional<int> ReadEventsChoice(const std::string& text);
+// A channel's number as written: a positive decimal and nothing more.
+std::optional<int64_t> ReadChannelId(const std::string& text);

@@ -1,7 +1,5 @@
 #include "web/channel_form.h"
 
-#include <charconv>
-
 #include "channels/channel_kind.h"
 #include "store/channel_store.h"
 
@@ -23,20 +21,6 @@ const char* TargetProblemText(TargetProblem problem) {
 }
 
 }  // namespace
-
-std::optional<int> ReadEventsChoice(const std::string& text) {
-  if (text == "failing") return kEventFailing;
-  if (text == "up") return kEventBackUp;
-  if (text == "both") return kEventFailing | kEventBackUp;
-  return std::nullopt;
-}
-
-std::optional<int64_t> ReadChannelId(const std::string& text) {
-  int64_t id = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
-  if (error != std::errc() || end != text.data() + text.size() || id <= 0) return std::nullopt;
-  return id;
-}
 
 const char* EventsTitle(int events) {
   if (events == kEventFailing) return "不能访问";

@@ -23,10 +23,6 @@ inline constexpr size_t kMaxSecretBytes = 256;
 // The channel of the add form ("kind", "target", "secret", "events"), or why it cannot be
 // added, in words for the owner.
 std::variant<NewChannel, std::string> ReadNewChannel(const WebForm& form);
-// "failing", "up" or "both".
-std::optional<int> ReadEventsChoice(const std::string& text);
-// A channel's number as a button posts it.
-std::optional<int64_t> ReadChannelId(const std::string& text);
 // 不能访问, 已恢复 or 两者.
 const char* EventsTitle(int events);
 // Whether the kind takes a signing secret.
