@@ -336,6 +336,13 @@ TEST_F(HostilePages, ATestMessageShowsTheVendorsReplyWithoutPausingAndIsLimited)
   // The owner saw the refusal: the channel is not paused for it.
   const std::string page = Get("/account", "csrf=" + kCsrf + "; " + session).body;
   EXPECT_EQ(std::string::npos, page.find("已暂停")) << page;
+  // Twenty channels at most: one reminder never becomes a flood of requests.
+  for (int i = 3; i <= 21; ++i) {
+    const ServiceReply added =
+        Post("/account/channels/add", "csrf=" + kCsrf + "&kind=wecom&events=both&target=K" + std::to_string(i), session);
+    EXPECT_EQ(i <= 20 ? 303 : 200, added.http) << i;
+    if (i > 20) EXPECT_NE(std::string::npos, added.body.find("最多 20 个提醒渠道")) << added.body;
+  }
 }
 
 TEST_F(HostilePages, SignUpFloodsAreLimited) {

@@ -86,9 +86,15 @@ const char* ChannelTitle(const std::string& kind) {
 
 std::string ShownTarget(const std::string& kind, const std::string& target) {
   if (kind != "webhook") return MaskedSecret(target);
-  const size_t host = target.find("://");
-  const size_t path = target.find_first_of("/?#", host == std::string::npos ? 0 : host + 3);
-  return path == std::string::npos ? target : target.substr(0, path) + "/…";
+  const size_t scheme = target.find("://");
+  size_t host = scheme == std::string::npos ? 0 : scheme + 3;
+  const size_t path = target.find_first_of("/?#", host);
+  const size_t end = path == std::string::npos ? target.size() : path;
+  // A user and password before the host are as secret as the path.
+  if (const size_t at = target.rfind('@', end); at != std::string::npos && at >= host) host = at + 1;
+  const std::string shown = target.substr(0, scheme == std::string::npos ? 0 : scheme + 3) +
+                            target.substr(host, end - host);
+  return path == std::string::npos ? shown : shown + "/…";
 }
 
 std::string MaskedSecret(const std::string& secret) {

@@ -1,5 +1,6 @@
 // The account page's reminder channels: adding one, its events, turning it on or off,
 // ending a pause, deleting it, mail on or off, and the test message.
+#include <algorithm>
 #include <chrono>
 #include <unordered_map>
 
@@ -13,6 +14,7 @@
 namespace {
 
 constexpr int kDeliveriesShown = 20;
+constexpr long kMaxChannels = 20;
 
 // The changes a channel's buttons post, each naming the channel by "id".
 struct ChannelChange {
@@ -119,6 +121,15 @@ void SitePages::AddChannels(std::vector<Route>& routes) {
                            const auto read = ReadNewChannel(form);
                            if (const auto* reason = std::get_if<std::string>(&read)) {
                              problem = *reason;
+                             return std::string();
+                           }
+                           // Each reminder becomes a request per channel: an account
+                           // cannot make one reminder into a flood.
+                           const auto channels = services_.channels.OfAccount(accountId);
+                           if (std::count_if(channels.begin(), channels.end(), [](const Channel& c) {
+                                 return c.kind != "mail";
+                               }) >= kMaxChannels) {
+                             problem = "每个账户最多 " + std::to_string(kMaxChannels) + " 个提醒渠道。";
                              return std::string();
                            }
                            const NewChannel& c = std::get<NewChannel>(read);
