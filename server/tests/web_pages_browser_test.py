@@ -25,6 +25,7 @@ import time
 import unittest
 
 from selenium import webdriver
+from selenium.common.exceptions import StaleElementReferenceException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.select import Select
 
@@ -393,6 +394,20 @@ class BrowserPages(unittest.TestCase):
         self.sign_in(invited, PASSWORD)
         self.assertIn(time.strftime("%Y", time.localtime(time.time() + 364 * 86400)), self.text("#service-end"))
 
+    def press(self, button):
+        """Clicks a form's button and waits for the page it leads to (the old page may hold
+        a notice too)."""
+        page = self.browser.find_element(By.TAG_NAME, "html")
+        button.click()
+
+        def gone():
+            try:
+                page.tag_name
+                return False
+            except StaleElementReferenceException:
+                return True
+        wait_for(gone, what="the next page")
+
     def channel_row(self, title):
         """The account page's row of the channel titled `title`."""
         rows = [row for row in self.browser.find_elements(By.CSS_SELECTOR, "tr.channel")
@@ -405,7 +420,7 @@ class BrowserPages(unittest.TestCase):
         form = self.browser.find_element(By.ID, "add-channel")
         Select(form.find_element(By.NAME, "kind")).select_by_value(kind)
         self.fill(target=target, secret=secret)
-        self.browser.find_element(By.ID, "add-channel-submit").click()
+        self.press(self.browser.find_element(By.ID, "add-channel-submit"))
         self.assertIn("提醒渠道已添加", self.text("#notice"))
 
     def test_an_owner_sets_up_reminder_channels_and_tests_them(self):
@@ -423,7 +438,7 @@ class BrowserPages(unittest.TestCase):
         self.shoot("account-channels", "channels")
 
         # The test message reaches the robot, and the page shows the robot's own reply.
-        self.channel_row("企业微信群机器人").find_element(By.CSS_SELECTOR, "button.test").click()
+        self.press(self.channel_row("企业微信群机器人").find_element(By.CSS_SELECTOR, "button.test"))
         self.assertIn("测试消息已送达", self.text("#notice"))
         self.assertIn('"errcode": 0', self.text("#notice"))
         self.assertEqual(1, len(rig.received(rig.wecom_log)))
@@ -431,14 +446,14 @@ class BrowserPages(unittest.TestCase):
         # A wrong signing secret: the receiver's refusal in its own words, and the channel
         # keeps going (the owner has seen why).
         self.open("/account")
-        self.channel_row("Webhook").find_element(By.CSS_SELECTOR, "button.test").click()
+        self.press(self.channel_row("Webhook").find_element(By.CSS_SELECTOR, "button.test"))
         self.assertIn("bad signature", self.text("#error"))
         self.shoot("channel-test-refused")
         self.open("/account")
         self.assertEqual("已启用", self.channel_row("Webhook").find_element(By.CSS_SELECTOR, ".state").text)
 
         # Mail off: a reminder reaches the robot only, and the page lists its delivery.
-        self.browser.find_element(By.ID, "mail-off").click()
+        self.press(self.browser.find_element(By.ID, "mail-off"))
         self.assertIn("提醒邮件已关闭", self.text("#notice"))
         self.assertEqual("已停用", self.text("#mail-channel .state"))
         self.assertEqual(1, program_login(rig, address, PASSWORD, "PC-9")["status"])
@@ -461,20 +476,20 @@ class BrowserPages(unittest.TestCase):
         self.assertIn("已暂停", self.channel_row("Webhook").find_element(By.CSS_SELECTOR, ".state").text)
         self.assertIn("bad signature", self.text(".channel .reason"))
         self.shoot("account-channel-paused", "channels")
-        self.channel_row("Webhook").find_element(By.CSS_SELECTOR, "button.resume").click()
+        self.press(self.channel_row("Webhook").find_element(By.CSS_SELECTOR, "button.resume"))
         self.assertIn("提醒渠道已恢复", self.text("#notice"))
-        self.browser.find_element(By.ID, "mail-on").click()
+        self.press(self.browser.find_element(By.ID, "mail-on"))
         self.assertIn("提醒邮件已开启", self.text("#notice"))
         self.assertEqual("已启用", self.text("#mail-channel .state"))
 
         # Deleting a channel.
-        self.channel_row("Webhook").find_element(By.CSS_SELECTOR, "button.delete").click()
+        self.press(self.channel_row("Webhook").find_element(By.CSS_SELECTOR, "button.delete"))
         self.assertIn("提醒渠道已删除", self.text("#notice"))
         self.assertEqual(["邮件", "企业微信群机器人"],
                          [row.find_element(By.TAG_NAME, "td").text
                           for row in self.browser.find_elements(By.CSS_SELECTOR, "tr.channel")])
         self.shoot("account-channels-after", "deliveries")
-        self.browser.find_element(By.ID, "signout").click()
+        self.press(self.browser.find_element(By.ID, "signout"))
 
 
 if __name__ == "__main__":
