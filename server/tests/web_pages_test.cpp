@@ -1,6 +1,7 @@
 // The web pages' rules as plain functions, and hostile requests to the real service's
 // pages over raw HTTP.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -343,6 +344,58 @@ TEST_F(HostilePages, ATestMessageShowsTheVendorsReplyWithoutPausingAndIsLimited)
     EXPECT_EQ(i <= 20 ? 303 : 200, added.http) << i;
     if (i > 20) EXPECT_NE(std::string::npos, added.body.find("最多 20 个提醒渠道")) << added.body;
   }
+}
+
+TEST_F(HostilePages, TestMessagesWaitingForTheirVendorHoldNoDatabaseThread) {
+  ChannelReceiver wecom(folder_, "wecom", "GOOD-KEY-1", "");
+  wecom.Start();
+  service_->StopWithin(SIGTERM, 10);
+  Set("TARN_CHANNEL_WECOM_URL", wecom.Url());
+  Set("TARN_CHANNEL_ALLOW_PRIVATE", "1");
+  Set("TARN_DATABASE_CONNECTIONS", "2");  // as many database threads as test messages run at once
+  StartService();
+  AddAccount("owner@example.test");
+  const std::string session = SignIn("owner@example.test");
+  ASSERT_EQ(303, Post("/account/channels/add", "csrf=" + kCsrf + "&kind=wecom&events=both&target=GOOD-KEY-1", session)
+                     .http);
+  const std::string cookies = "csrf=" + kCsrf + "; " + session;
+  const std::string page = Get("/account", cookies).body;
+  const size_t at = page.find("id=\"channel-");
+  const std::string body = "csrf=" + kCsrf + "&id=" + page.substr(at + 12, page.find('"', at + 12) - at - 12);
+  const std::string request = "POST /account/channels/test HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                              "Sec-Fetch-Site: same-origin\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                              "Cookie: " + cookies + "\r\nContent-Length: " + std::to_string(body.size()) +
+                              "\r\n\r\n" + body;
+  wecom.Hold();
+  std::vector<int> sent;
+  for (int i = 0; i < 2; ++i) {
+    sent.push_back(ConnectFrom(port_));
+    ASSERT_TRUE(SendAll(sent.back(), request));
+  }
+  for (int waited = 0; wecom.Held() < 2 && waited < 400; ++waited) usleep(25000);
+  ASSERT_EQ(2u, wecom.Held());
+  // Both exchanges wait for the vendor: the pages that need the database are served meanwhile.
+  EXPECT_EQ(200, Get("/account", cookies).http);
+  EXPECT_EQ(303, Post("/account/channels/disable", body, session).http);
+  // Of three more, two wait their turn and one is told at once that the service is busy.
+  std::vector<pollfd> more;
+  for (int i = 0; i < 3; ++i) {
+    sent.push_back(ConnectFrom(port_));
+    ASSERT_TRUE(SendAll(sent.back(), request));
+    more.push_back(pollfd{sent.back(), POLLIN, 0});
+  }
+  ASSERT_EQ(1, poll(more.data(), more.size(), 10000)) << "one answered while the vendor holds the others";
+  wecom.Release();
+  int delivered = 0, busy = 0;
+  for (int fd : sent) {
+    const ServiceReply reply = ReadReply(ReadUntilClosed(fd, 20));
+    close(fd);
+    delivered += reply.body.find("测试消息已送达") != std::string::npos;
+    busy += reply.http == 503 && reply.body.find("服务器繁忙") != std::string::npos;
+  }
+  EXPECT_EQ(4, delivered);
+  EXPECT_EQ(1, busy);
+  EXPECT_EQ(4u, wecom.Texts().size());
 }
 
 TEST_F(HostilePages, SignUpFloodsAreLimited) {
