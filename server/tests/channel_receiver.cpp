@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "raw_http.h"
+#include "test_folder.h"
 
 ChannelReceiver::ChannelReceiver(const TestFolder& folder, std::string kind, std::string target, std::string secret)
     : kind_(std::move(kind)),
@@ -16,10 +17,19 @@ ChannelReceiver::ChannelReceiver(const TestFolder& folder, std::string kind, std
       port_(FreePort()) {}
 
 void ChannelReceiver::Start() {
-  server_ = std::make_unique<ServiceProcess>(
-      std::vector<std::string>{"/usr/bin/python3", std::string(TESTS_SOURCE_DIR) + "/channel_receiver.py", kind_,
-                               std::to_string(port_), target_, secret_.empty() ? "-" : secret_, log_},
-      port_, Settings{});
+  // A free port may be taken by someone else before the receiver binds it (another
+  // process's listener, or an outgoing connection's own port): the receiver says when it
+  // has bound, and ends when it could not, and then another port is tried.
+  const std::string ready = log_ + ".ready";
+  for (int attempt = 0; attempt < 5; ++attempt, port_ = FreePort()) {
+    std::remove(ready.c_str());
+    server_ = std::make_unique<ServiceProcess>(
+        std::vector<std::string>{"/usr/bin/python3", std::string(TESTS_SOURCE_DIR) + "/channel_receiver.py", kind_,
+                                 std::to_string(port_), target_, secret_.empty() ? "-" : secret_, log_},
+        port_, Settings{});
+    WaitUntil([&] { return server_->Ended() || std::ifstream(ready).good(); }, 20);
+    if (server_->Running()) return;
+  }
 }
 
 std::vector<std::string> ChannelReceiver::Texts() const {

@@ -175,4 +175,6 @@ class Handler(BaseHTTPRequestHandler):
 
 
 ThreadingHTTPServer.allow_reuse_address = True
-ThreadingHTTPServer(("127.0.0.1", PORT), Handler).serve_forever()
+SERVER = ThreadingHTTPServer(("127.0.0.1", PORT), Handler)
+open(LOG + ".ready", "w").close()  # bound: the port is this receiver's
+SERVER.serve_forever()

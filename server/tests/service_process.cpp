@@ -41,6 +41,11 @@ ServiceProcess::~ServiceProcess() {
   if (pid_ > 0) Kill(SIGTERM);
 }
 
+bool ServiceProcess::Ended() {
+  if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
+  return pid_ <= 0;
+}
+
 void ServiceProcess::Kill(int signal) {
   if (pid_ <= 0) return;
   kill(pid_, signal);

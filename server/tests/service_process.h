@@ -21,6 +21,8 @@ class ServiceProcess {
   ServiceProcess& operator=(const ServiceProcess&) = delete;
 
   bool Running() const { return pid_ > 0; }
+  // Whether it has ended (and is then no longer running), without waiting.
+  bool Ended();
   pid_t Pid() const { return pid_; }
   // Sends `signal` and waits for the process to end.
   void Kill(int signal);

@@ -467,6 +467,7 @@ class BrowserPages(unittest.TestCase):
             return [row.text for row in self.browser.find_elements(By.CSS_SELECTOR, "#deliveries .delivery")
                     if "已送达" in row.text]
         self.assertIn("mail-off.test", wait_for(delivered, what="the delivery listed")[0])
+        self.assertIn("提醒邮件已关闭", self.browser.find_element(By.TAG_NAME, "main").text)
         # The webhook refuses the reminder for good: the channel pauses, the page shows the
         # refusal, and the owner's one mail is the notice of the pause, not the reminder.
         notice = wait_for(lambda: rig.mails_to(address), what="the notice of the pause")

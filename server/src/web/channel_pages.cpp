@@ -75,6 +75,7 @@ void SitePages::ShowChannels(const Account& account, PageData& data) {
     channels.push_back(ChannelRow(channel));
   }
   data.set("mail", ChannelRow(mail));
+  data.set("mailOff", !mail.enabled);
   data.set("hasChannels", !titles.empty());
   data.set("channels", channels);
 

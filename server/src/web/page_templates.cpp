@@ -132,7 +132,7 @@ constexpr const char* kAccount = R"(<section>
 <thead><tr><th>网站</th><th>情况</th><th>状态码</th><th>接收时间</th><th>邮件</th><th>尝试</th></tr></thead>
 <tbody>{{#reminders}}<tr class="reminder"><td class="site" data-label="网站">{{site}}</td><td data-label="情况">{{event}}</td><td data-label="状态码">{{code}}</td><td class="nowrap" data-label="接收时间">{{accepted}}</td><td data-label="邮件">{{delivery}}</td><td data-label="尝试">{{attempts}}</td></tr>
 {{/reminders}}</tbody></table></div>{{/hasReminders}}
-{{^hasReminders}}<p>{{#paged}}这一页没有记录。{{/paged}}{{^paged}}最近 {{keepDays}} 天没有提醒邮件。{{/paged}}</p>{{/hasReminders}}
+{{^hasReminders}}<p>{{#paged}}这一页没有记录。{{/paged}}{{^paged}}最近 {{keepDays}} 天没有提醒邮件。{{#mailOff}}提醒邮件已关闭，提醒只发往上面已启用的渠道。{{/mailOff}}{{/paged}}</p>{{/hasReminders}}
 <p class="pager">{{#hasNewer}}<a href="/account?page={{newerPage}}" id="newer">← 较新</a>{{/hasNewer}} {{#hasOlder}}<a href="/account?page={{olderPage}}" id="older">较早 →</a>{{/hasOlder}}</p>
 {{#hasDeliveries}}<h3>渠道发送记录</h3>
 <div class="scroll"><table id="deliveries" class="cards">
