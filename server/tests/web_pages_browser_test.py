@@ -114,11 +114,8 @@ class Rig:
         # Vendor-shaped receivers: a WeCom robot the service is pointed at, and a webhook that
         # checks a signing secret the owner will get wrong.
         self.wecom_log, self.webhook_log = self.folder + "/wecom.log", self.folder + "/webhook.log"
-        self.wecom_port, self.webhook_port = free_port(), free_port()
-        self.start(["/usr/bin/python3", RECEIVER, "wecom", str(self.wecom_port), WECOM_KEY, "-", self.wecom_log],
-                   self.wecom_port, {})
-        self.start(["/usr/bin/python3", RECEIVER, "webhook", str(self.webhook_port), "-", "right-secret",
-                    self.webhook_log], self.webhook_port, {})
+        self.wecom_port = self.start_receiver("wecom", WECOM_KEY, "-", self.wecom_log)
+        self.webhook_port = self.start_receiver("webhook", "-", "right-secret", self.webhook_log)
         self.postgres = Postgres() if ENGINE == "postgresql" else None
         self.database = self.postgres.url if self.postgres else self.folder + "/accounts.db"
         self.ports = [free_port()] + ([free_port()] if self.postgres else [])
@@ -137,6 +134,19 @@ class Rig:
         out = open(log, "wb") if log else subprocess.DEVNULL
         self.processes.append(subprocess.Popen(argv, env=env, stdout=out, stderr=out))
         wait_for(lambda: listening(port), what="port %d" % port)
+
+    def start_receiver(self, kind, target, secret, log):
+        """A channel receiver on a port of its own: it says when it has bound the port, and
+        ends when someone else had it, and then another is tried."""
+        for _ in range(5):
+            port = free_port()
+            receiver = subprocess.Popen(["/usr/bin/python3", RECEIVER, kind, str(port), target, secret, log],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            wait_for(lambda: receiver.poll() is not None or os.path.exists(log + ".ready"), what="a receiver")
+            if receiver.poll() is None:
+                self.processes.append(receiver)
+                return port
+        raise AssertionError("no port for the %s receiver" % kind)
 
     def url(self, path, instance=0):
         return "http://127.0.0.1:%d%s" % (self.ports[instance], path)
