@@ -51,8 +51,7 @@ int Add(ChannelCommandContext& c, int64_t accountId, const std::string& kindName
   const std::string target = c.readSecret("key, token, hook or address: ");
   if (const std::string problem = CheckChannelTarget(*kind, target); !problem.empty()) return Fail(c, problem);
   std::string secret;
-  if (*kind == ChannelKind::DingTalk || *kind == ChannelKind::Feishu || *kind == ChannelKind::Lark ||
-      *kind == ChannelKind::Webhook) {
+  if (KindSigns(*kind)) {
     secret = c.readSecret("signing secret (empty for none): ");
   }
   const int64_t id = c.channels.Add(accountId, kindName, target, secret, events, c.nowMs / 1000);

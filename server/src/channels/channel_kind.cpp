@@ -74,6 +74,11 @@ std::string CheckChannelTarget(ChannelKind kind, const std::string& target) {
   return "the key, token or hook holds a character it cannot";
 }
 
+bool KindSigns(ChannelKind kind) {
+  return kind == ChannelKind::DingTalk || kind == ChannelKind::Feishu || kind == ChannelKind::Lark ||
+         kind == ChannelKind::Webhook;
+}
+
 const char* ChannelTitle(const std::string& kind) {
   if (kind == "mail") return "邮件";
   if (kind == "wecom") return "企业微信群机器人";

@@ -38,6 +38,9 @@ TargetProblem FindTargetProblem(ChannelKind kind, const std::string& target);
 // The same for the operator: an empty text when it is acceptable, the reason otherwise.
 std::string CheckChannelTarget(ChannelKind kind, const std::string& target);
 
+// Whether the kind takes a signing secret (DingTalk, Feishu, Lark and the webhook).
+bool KindSigns(ChannelKind kind);
+
 // The kind as owners know it ("钉钉群机器人"), for the page and the mails.
 const char* ChannelTitle(const std::string& kind);
 

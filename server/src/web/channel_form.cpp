@@ -1,7 +1,6 @@
 #include "web/channel_form.h"
 
 #include "channels/channel_kind.h"
-#include "store/channel_store.h"
 
 namespace {
 
@@ -22,16 +21,6 @@ const char* TargetProblemText(TargetProblem problem) {
 
 }  // namespace
 
-const char* EventsTitle(int events) {
-  if (events == kEventFailing) return "不能访问";
-  if (events == kEventBackUp) return "已恢复";
-  return "两者";
-}
-
-bool KindSigns(const std::string& kind) {
-  return kind == "dingtalk" || kind == "feishu" || kind == "lark" || kind == "webhook";
-}
-
 std::variant<NewChannel, std::string> ReadNewChannel(const WebForm& form) {
   NewChannel channel;
   channel.kind = form["kind"];
@@ -46,7 +35,7 @@ std::variant<NewChannel, std::string> ReadNewChannel(const WebForm& form) {
   }
   channel.secret = form["secret"];
   if (channel.secret.size() > kMaxSecretBytes) return std::string("签名密钥最多 256 个字符。");
-  if (!channel.secret.empty() && !KindSigns(channel.kind)) {
+  if (!channel.secret.empty() && !KindSigns(*kind)) {
     return std::string(ChannelTitle(channel.kind)) + "没有签名密钥，请留空。";
   }
   const auto events = ReadEventsChoice(form["events"]);

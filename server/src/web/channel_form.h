@@ -1,6 +1,4 @@
-// The account page's channel forms, read and checked as plain functions: which channel the
-// owner adds, which events a channel wants, which channel a button names; and the words the
-// page shows for them.
+// The account page's add-a-channel form, read and checked as a plain function.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +21,3 @@ inline constexpr size_t kMaxSecretBytes = 256;
 // The channel of the add form ("kind", "target", "secret", "events"), or why it cannot be
 // added, in words for the owner.
 std::variant<NewChannel, std::string> ReadNewChannel(const WebForm& form);
-// 不能访问, 已恢复 or 两者.
-const char* EventsTitle(int events);
-// Whether the kind takes a signing secret.
-bool KindSigns(const std::string& kind);

@@ -76,7 +76,6 @@ void SitePages::ShowChannels(const Account& account, PageData& data) {
   }
   data.set("mail", ChannelRow(mail));
   data.set("mailOff", !mail.enabled);
-  data.set("hasChannels", !titles.empty());
   data.set("channels", channels);
 
   PageData deliveries{PageData::type::list};
