@@ -203,6 +203,26 @@ TEST_F(ChannelQueue, ClaimsEndByTheDatabasesClockAndOnlyTheirHolderRecordsTheVen
   }
 }
 
+// The vendor took the reminder, but the database refuses its "sent" for a while, as a full
+// disk would: the channel stays claimed, so no other instance sends the reminder again, until
+// the record is written.
+TEST_F(ChannelQueue, AChannelStaysClaimedUntilWhatItsVendorTookIsRecorded) {
+  store_.SetMail(account_, false, kEventFailing | kEventBackUp, now_);
+  store_.Add(account_, "wecom", "k", "", kEventFailing | kEventBackUp, now_);
+  ASSERT_TRUE(Remind(1, "a.cn"));
+  auto sender = Sender([](const OutgoingRequest&) { return kOk; });
+  RefuseSentRecords(db_, "deliveries", true);
+  EXPECT_EQ(1, sender->DeliverDue());
+  EXPECT_TRUE(store_.Claim("other", now_ + 86400, 120, 10).empty()) << "the channel stays claimed";
+  EXPECT_EQ(0, sender->DeliverDue()) << "nor does this instance send it again";
+  RefuseSentRecords(db_, "deliveries", false);
+  EXPECT_EQ(0, sender->DeliverDue());
+  EXPECT_EQ("sent", store_.Deliveries(account_, 1)[0].state);
+  EXPECT_EQ(1u, sent_.size());
+  ASSERT_TRUE(Remind(1, "b.cn"));
+  EXPECT_EQ(1u, store_.Claim("other", now_, 120, 10).size()) << "its claim was given up once recorded";
+}
+
 TEST_F(ChannelQueue, ARefusalPausesTheChannelMailsTheOwnerOnceAndKeepsItsReminders) {
   store_.SetMail(account_, false, kEventFailing | kEventBackUp, now_);
   const int64_t channel = store_.Add(account_, "dingtalk", "tok", "wrong", kEventFailing | kEventBackUp, now_);

@@ -69,9 +69,9 @@ bool ChannelSender::Recorded(int64_t channelId, bool recorded) {
   return recorded;
 }
 
-void ChannelSender::RecordAccepted() {
+void ChannelSender::RecordAccepted(int64_t serving) {
   while (!accepted_.empty()) {
-    const AcceptedSend& send = accepted_.front();
+    const AcceptedSend send = accepted_.front();
     try {
       Recorded(send.channelId, store_.MarkSent(send.channelId, owner_, send.ids, send.at));
     } catch (const std::exception& e) {
@@ -81,6 +81,7 @@ void ChannelSender::RecordAccepted() {
       return;
     }
     accepted_.erase(accepted_.begin());
+    if (send.channelId != serving && !AcceptedOn(send.channelId)) store_.Release(send.channelId, owner_);
   }
 }
 
@@ -146,7 +147,7 @@ int ChannelSender::ServeChannel(const Channel& channel, ChannelKind kind) {
     switch (verdict.outcome) {
       case Outcome::Delivered:
         accepted_.push_back({channel.id, IdsOf(records), Seconds()});
-        RecordAccepted();
+        RecordAccepted(channel.id);
         delivered += static_cast<int>(records.size());
         count(ChannelMetrics::Result::Delivered, records.size());
         continue;

@@ -68,8 +68,9 @@ class ChannelSender : private SenderWork {
   bool AcceptedOn(int64_t channelId) const;
   int64_t Seconds() const { return clock_() / 1000; }
   bool StopRequested();
-  // Writes "sent" for what vendors accepted whose record failed before.
-  void RecordAccepted();
+  // Writes "sent" for what vendors accepted, and gives up the claims kept only for those
+  // records, but that on the channel `serving`.
+  void RecordAccepted(int64_t serving = 0);
   void Purge(int64_t now) override;
   std::optional<int64_t> NextDue(int64_t now) override;
   bool RecordsPending() const override { return !accepted_.empty(); }
