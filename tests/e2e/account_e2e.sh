@@ -97,7 +97,8 @@ add_robot_channels() {
   local kind port key secret
   while read -r kind key secret; do
     port=$(free_port)
-    /usr/bin/python3 "$root/server/tests/channel_receiver.py" "$kind" "$port" "$key" "$secret" "$1/$kind.log" </dev/null &
+    /usr/bin/python3 "$root/server/tests/channel_receiver.py" "$kind" "$port" "$key" "$secret" "$1/$kind.log" \
+      </dev/null &
     pids+=($!)
     wait_for_port "$port"
     export "TARN_CHANNEL_${kind^^}_URL=http://127.0.0.1:$port"

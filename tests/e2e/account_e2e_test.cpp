@@ -1,8 +1,9 @@
 // The real program against the real account service (started by account_e2e.sh on the
-// port this test build of the program talks to, with an account, a notice and a mail sink): a notice in the popup,
-// a sign-in through the dialog, and a site that fails and recovers producing both reminder
-// mails in the sink and one message each at two chat-robot receivers; and, with two instances of the service behind one address, a sign-in
-// through one and a reminder accepted by the other.
+// port this test build of the program talks to, with an account, a notice, a mail sink and
+// two chat-robot receivers): a notice in the popup, a sign-in through the dialog, and a site
+// that fails and recovers producing both reminder mails in the sink and both messages at
+// each robot; and, with two instances of the service behind one address, a sign-in through
+// one and a reminder accepted by the other.
 #include <windows.h>
 #include <wincrypt.h>
 
