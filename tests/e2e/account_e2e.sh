@@ -2,9 +2,9 @@
 # Runs the account end-to-end test: starts a mail sink and the real account service, with
 # a fresh database (one account, one notice), on the port the test build of the program
 # talks to; runs the Windows test under Wine, and stops everything it started. The account
-# also has two chat-robot channels: a WeCom-shaped receiver and a signing DingTalk-shaped one
-# on 127.0.0.1, with the service's vendor hosts pointed at them, keep what they accept in
-# one file each in the folder TARN_E2E_CHANNEL_DIR names.
+# also has two chat-robot channels, to a WeCom-shaped receiver and a signing DingTalk-shaped
+# one on 127.0.0.1 (the service's vendor hosts pointed at them); each receiver keeps what it
+# accepts in a file of its own in the folder TARN_E2E_CHANNEL_DIR names.
 #
 #   account_e2e.sh SERVICE_BUILD_DIR TEST_EXE WINE_PREFIX PORT [split]
 #
