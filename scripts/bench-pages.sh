@@ -7,28 +7,16 @@
 # port; both are stopped at the end.
 #
 #   bash scripts/bench-pages.sh [seconds per run (default 10)] [connections (default 16)]
+#
+# SERVICE_BUILD=DIR measures the service built in DIR instead (as bench-server.sh does).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}/server
-seconds=${1:-10}
-connections=${2:-16}
-"$root/scripts/install-deps.sh"
-. "$root/scripts/private-nginx.sh"
-"$root/scripts/build-server.sh" >/dev/null
-pin0="taskset -c 0" pin1="taskset -c 1"
-if [ "$(id -u)" = 0 ]; then pin0="nice -n -10 $pin0" pin1="nice -n -10 $pin1"; fi
-
-work=$(mktemp -d /tmp/tarn-pages-bench-XXXXXX)
-free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-port=$(free_port) nginx_port=$(free_port)
-export TARN_DATABASE=$work/accounts.db TARN_PORT=$port TARN_SMTP_PORT=9 TARN_PUBLIC_URL=http://127.0.0.1:$port
-printf 'bench-pass\n' | "$build/tarn-account-admin" add bench@load.test >/dev/null
-ulimit -n "$(ulimit -Hn)"
-$pin0 "$build/tarn-account-service" 2>/dev/null &
+. "$root/scripts/bench-service-head.sh" "$root" tarn-pages-bench "$@"
+export TARN_PUBLIC_URL=http://127.0.0.1:$port
+$pin0 "$service_build/tarn-account-service" 2>/dev/null &
 service=$! nginx_pid=""
 cleanup() { kill "$service" $nginx_pid 2>/dev/null; wait; rm -rf "$work"; }
 trap cleanup EXIT
-wait_port() { for _ in $(seq 200); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.05; done; return 1; }
 wait_port "$port"
 
 # A session as a browser on this machine gets one: the form token in cookie and field.

@@ -22,31 +22,11 @@
 # instead (an older build, for a before and after).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}/server
-seconds=${1:-10}
-connections=${2:-16}
-"$root/scripts/install-deps.sh"
-. "$root/scripts/private-nginx.sh"
-"$root/scripts/build-server.sh" >/dev/null
-service_build=${SERVICE_BUILD:-$build}
-command -v taskset >/dev/null || { echo "taskset (util-linux) is needed" >&2; exit 1; }
-# On a machine shared with other work, the scheduler shares a core among threads, not
-# programs: a server with eight threads would get more of core 0 than one with one. As root,
-# both servers and the load generator run at nice -10, so the others' work hardly counts.
-pin0="taskset -c 0" pin1="taskset -c 1" unpinned=""
-if [ "$(id -u)" = 0 ]; then pin0="nice -n -10 $pin0" pin1="nice -n -10 $pin1" unpinned="nice -n -10"; fi
+. "$root/scripts/bench-service-head.sh" "$root" tarn-account-bench "$@"
 loadpin=$pin1  # where the load generator runs
-
-work=$(mktemp -d /tmp/tarn-account-bench-XXXXXX)
-free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-port=$(free_port)
-nginx_port=$(free_port)
-export TARN_DATABASE=$work/accounts.db TARN_PORT=$port TARN_SMTP_PORT=9
 # Throttling would turn the measured sign-ins away: lift it for the measurement.
 export TARN_LOGIN_ATTEMPTS_PER_ADDRESS=1000000 TARN_LOGIN_FAILURES_PER_ACCOUNT=100000
-printf 'bench-pass\n' | "$build/tarn-account-admin" add bench@load.test >/dev/null
 "$build/tarn-account-admin" notice "本周六凌晨服务器维护两小时" >/dev/null
-ulimit -n "$(ulimit -Hn)"
 $pin0 "$service_build/tarn-account-service" 2>/dev/null &
 service=$!
 nginx_pid="" pg_services="" sink="" pg_bin=/usr/lib/postgresql/15/bin pg_data=$work/pg
@@ -58,7 +38,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-wait_port() { for _ in $(seq 200); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.05; done; return 1; }
 wait_port "$port"
 
 # PostgreSQL with its default settings, and two instances of the service on one database of

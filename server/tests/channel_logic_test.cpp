@@ -130,6 +130,7 @@ TEST(ChannelVendorReplies, AreJudgedByWhatEachVendorCallsSuccess) {
     VendorReply reply;
     Outcome outcome;
     int64_t wait = 0;
+    const char* reason = "";  // part of what the owner is told
   };
   const Row rows[] = {
       {ChannelKind::WeCom, {200, -1, R"({"errcode":0,"errmsg":"ok"})", ""}, Outcome::Delivered},
@@ -157,7 +158,10 @@ TEST(ChannelVendorReplies, AreJudgedByWhatEachVendorCallsSuccess) {
       {ChannelKind::Webhook, {429, -1, "", ""}, Outcome::Wait, 60},
       {ChannelKind::Webhook, {429, 999999, "", ""}, Outcome::Wait, 3600},
       {ChannelKind::Webhook, {401, -1, "bad signature", ""}, Outcome::Refused},
-      {ChannelKind::Webhook, {302, -1, "", ""}, Outcome::Retry},
+      // A redirect is never followed, so no retry can succeed: the owner is told where it led.
+      {ChannelKind::Webhook, {302, -1, "", "", "http://10.0.0.5/hook"}, Outcome::Refused, 0,
+       "redirect to http://10.0.0.5/hook"},
+      {ChannelKind::DingTalk, {308, -1, "", "", "https://moved.example/robot"}, Outcome::Refused, 0, "HTTP 308"},
       {ChannelKind::Webhook, {503, -1, "", ""}, Outcome::Retry},
       {ChannelKind::Webhook, {0, -1, "", "Couldn't connect to server"}, Outcome::Retry},
   };
@@ -170,6 +174,7 @@ TEST(ChannelVendorReplies, AreJudgedByWhatEachVendorCallsSuccess) {
     if (row.outcome == Outcome::Refused) {
       EXPECT_FALSE(verdict.reason.empty()) << "the owner is told why";
     }
+    EXPECT_NE(std::string::npos, verdict.reason.find(row.reason)) << verdict.reason;
   }
 }
 

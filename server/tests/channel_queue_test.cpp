@@ -28,8 +28,10 @@ class ChannelQueue : public ::testing::Test {
     account_ = accounts_.Find("owner@x.cn")->id;
   }
 
-  // A sender whose vendor answers `answer(request)`, recording every request it sends.
-  std::unique_ptr<ChannelSender> Sender(std::function<VendorReply(const OutgoingRequest&)> answer) {
+  // A sender whose vendor answers `answer(request)`, recording every request it sends; its
+  // clock runs `skew` seconds off the test's.
+  std::unique_ptr<ChannelSender> Sender(std::function<VendorReply(const OutgoingRequest&)> answer,
+                                        int64_t skew = 0) {
     ChannelSenderOptions options{RetrySchedule{30, 3600, 3}, 120, 86400,
                                  VendorEndpoints{"http://w", "http://d", "http://f", "http://l", "http://s"},
                                  "monitor@service.test", {}};
@@ -39,7 +41,14 @@ class ChannelQueue : public ::testing::Test {
           sent_.push_back({now_, request});
           return answer(request);
         },
-        [this] { return now_ * 1000; });
+        [this, skew] { return (now_ + skew) * 1000; });
+  }
+  // Lets `seconds` pass: on the senders' clocks, and for the claims, which the database's
+  // clock measures.
+  void Elapse(int64_t seconds) {
+    static constexpr Query kShiftClaims{"UPDATE channels SET lease_until = lease_until - $1 WHERE lease_until > 0"};
+    now_ += seconds;
+    db_.WithConnection([&](SqlConnection& sql) { sql(kShiftClaims, seconds); });
   }
   bool Remind(int tpl, const std::string& site, int limit = 30) {
     return store_.AcceptReminder(account_, "owner@x.cn", "mail", ReminderEvent{tpl, tpl == 1 ? 503 : 200, site, now_},
@@ -139,7 +148,7 @@ TEST_F(ChannelQueue, TooManyRequestsAndOutagesAreSentLaterOnceAndEachAttemptIsWr
     EXPECT_EQ(1, duringExchange[0].attempts) << row.what << ": written before the exchange";
     EXPECT_GT(duringExchange[0].nextAttempt, now_) << row.what;
     EXPECT_EQ(row.attemptsAfterFirst, store_.Deliveries(account_, 1)[0].attempts) << row.what;
-    EXPECT_EQ(now_ + row.retryAfter, store_.NextDue()) << row.what << ": the sender sleeps until then";
+    EXPECT_EQ(now_ + row.retryAfter, store_.NextDue(now_)) << row.what << ": the sender sleeps until then";
 
     failing = false;
     now_ += row.retryAfter - 1;
@@ -152,6 +161,66 @@ TEST_F(ChannelQueue, TooManyRequestsAndOutagesAreSentLaterOnceAndEachAttemptIsWr
     store_.Remove(account_, channel);
     now_ += 100;
   }
+}
+
+// Two senders on one database stand for two instances. While the first one's exchange runs,
+// the second, whose clock may be far off, tries the channel: it may take the channel over
+// only once the claim has ended by the database's clock, and then the first one's "sent"
+// comes too late and is not written.
+TEST_F(ChannelQueue, ClaimsEndByTheDatabasesClockAndOnlyTheirHolderRecordsTheVendorsAnswer) {
+  store_.SetMail(account_, false, kEventFailing | kEventBackUp, now_);
+  struct Row {
+    const char* what;
+    int64_t skew;     // the second instance's clock against the first's
+    int64_t elapse;   // how long the first one's exchange takes; its claim lasts 120 s
+    bool takenOver;
+  };
+  // The attempt under way put the next off by 30 s, by the first one's clock: a clock ten
+  // minutes behind sees the reminder due again only after 630 s.
+  const Row rows[] = {
+      {"a clock a day ahead, within the claim", 86400, 60, false},
+      {"the same clock, once the claim has ended", 0, 121, true},
+      {"a clock ten minutes behind, once the claim has ended", -600, 650, true},
+  };
+  for (const Row& row : rows) {
+    const int64_t channel = store_.Add(account_, "dingtalk", "tok", "", kEventFailing | kEventBackUp, now_);
+    ASSERT_TRUE(Remind(1, row.what));
+    now_ += 3600;  // due by either clock
+    auto second = Sender([](const OutgoingRequest&) { return kTooFast; }, row.skew);
+    auto first = Sender([&](const OutgoingRequest&) {
+      if (sent_.size() == 1) {
+        Elapse(row.elapse);
+        second->DeliverDue();
+      }
+      return kOk;
+    });
+    sent_.clear();
+    EXPECT_EQ(1, first->DeliverDue()) << row.what << ": the vendor took it";
+    EXPECT_EQ(row.takenOver ? 2u : 1u, SentContaining(row.what)) << row.what;
+    EXPECT_EQ(row.takenOver ? "queued" : "sent", store_.Deliveries(account_, 1)[0].state)
+        << row.what << ": the first one's record is written only while it holds the claim";
+    store_.Remove(account_, channel);
+  }
+}
+
+// The vendor took the reminder, but the database refuses its "sent" for a while, as a full
+// disk would: the channel stays claimed, so no other instance sends the reminder again, until
+// the record is written.
+TEST_F(ChannelQueue, AChannelStaysClaimedUntilWhatItsVendorTookIsRecorded) {
+  store_.SetMail(account_, false, kEventFailing | kEventBackUp, now_);
+  store_.Add(account_, "wecom", "k", "", kEventFailing | kEventBackUp, now_);
+  ASSERT_TRUE(Remind(1, "a.cn"));
+  auto sender = Sender([](const OutgoingRequest&) { return kOk; });
+  RefuseSentRecords(db_, "deliveries", true);
+  EXPECT_EQ(1, sender->DeliverDue());
+  EXPECT_TRUE(store_.Claim("other", now_ + 86400, 120, 10).empty()) << "the channel stays claimed";
+  EXPECT_EQ(0, sender->DeliverDue()) << "nor does this instance send it again";
+  RefuseSentRecords(db_, "deliveries", false);
+  EXPECT_EQ(0, sender->DeliverDue());
+  EXPECT_EQ("sent", store_.Deliveries(account_, 1)[0].state);
+  EXPECT_EQ(1u, sent_.size());
+  ASSERT_TRUE(Remind(1, "b.cn"));
+  EXPECT_EQ(1u, store_.Claim("other", now_, 120, 10).size()) << "its claim was given up once recorded";
 }
 
 TEST_F(ChannelQueue, ARefusalPausesTheChannelMailsTheOwnerOnceAndKeepsItsReminders) {

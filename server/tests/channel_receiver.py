@@ -3,11 +3,13 @@
 
 It checks what the vendor checks (the key, token or hook; the signature and its timestamp
 window) and the vendor's rate, and answers with the vendor's own replies. Every message it
-accepts is appended to LOG as one JSON line. A file LOG.busy holding a number N makes it
-answer the next N requests with the vendor's "too many requests"; LOG.down with N answers
-HTTP 503 N times; LOG.redirect holding an address makes it answer every request with a
-redirect there. While LOG.hold exists, a message that passed the checks waits before it is
-taken (a line in LOG.held says so), and one whose sender went away meanwhile is dropped.
+accepts is appended to LOG as one JSON line, "signed" saying whether its signature and
+timestamp were checked (a signing kind given a secret takes no message without them). A
+file LOG.busy holding a number N makes it answer the next N requests with the vendor's "too
+many requests"; LOG.down with N answers HTTP 503 N times; LOG.redirect holding an address
+makes it answer every request with a redirect there. While LOG.hold exists, a message that
+passed the checks waits before it is taken (a line in LOG.held says so), and one whose
+sender went away meanwhile is dropped.
 
   channel_receiver.py KIND PORT TARGET SECRET LOG      (SECRET "-" for none)
 """
@@ -25,6 +27,7 @@ from urllib.parse import parse_qs, urlsplit
 
 KIND, PORT, TARGET, SECRET, LOG = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
 SECRET = "" if SECRET == "-" else SECRET
+SIGNED = bool(SECRET) and KIND in ("dingtalk", "feishu", "webhook")  # the kinds that sign their messages
 LOCK = threading.Lock()
 SENDS = []  # times of the requests that passed the checks, for the vendor's rate
 RATES = {"wecom": [(60, 20)], "dingtalk": [(60, 20)], "feishu": [(1, 5), (60, 100)], "slack": [(1, 1)],
@@ -126,7 +129,7 @@ class Handler(BaseHTTPRequestHandler):
             if self.sender_gone():
                 return
         with LOCK, open(LOG, "a") as f:
-            f.write(json.dumps({"kind": KIND, "text": text, "body": body}, ensure_ascii=False) + "\n")
+            f.write(json.dumps({"kind": KIND, "signed": SIGNED, "text": text, "body": body}, ensure_ascii=False) + "\n")
         return self.answer(*good)
 
     def sender_gone(self):

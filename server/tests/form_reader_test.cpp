@@ -43,6 +43,8 @@ TEST(FormReader, ReadsValuesByTheTemplateAndRefusesBodiesOffIt) {
       {"leading space", " username=u&id=M&softtype=2&ver=1", kInfoFields, {}},
       {"name without =", "username&id=M&softtype=2&ver=1", kInfoFields, {}},
       {"broken GBK (lead byte at the end)", "username=u&id=M&softtype=2&ver=1\xD3", kInfoFields, {}},
+      // Read on the same thread as the refusal above, so with the converter it left behind.
+      {"GBK after a refusal", "username=\xD6\xD0&id=M&softtype=2&ver=1", kInfoFields, {"中", "M", "2", "1"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.expected, Values(ReadForm(c.body, c.fields))) << c.name;

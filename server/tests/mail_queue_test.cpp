@@ -25,18 +25,7 @@ class MailQueue : public ::testing::Test {
     db_.WithConnection([&](SqlConnection& sql) { sql(kShiftClaims, seconds); });
   }
   // Makes the database refuse to record a mail as sent, as a full disk would, or take it again.
-  void RefuseSent(bool refuse) {
-    db_.WithConnection([&](SqlConnection& sql) {
-      const bool postgres = sql.Kind() == Engine::Postgres;
-      if (!refuse) return sql.Exec(postgres ? "DROP TRIGGER refuse_sent ON mails" : "DROP TRIGGER refuse_sent");
-      sql.Exec(postgres ? "CREATE OR REPLACE FUNCTION refuse_sent() RETURNS trigger LANGUAGE plpgsql AS "
-                          "$$ BEGIN RAISE EXCEPTION 'disk full'; END $$; "
-                          "CREATE TRIGGER refuse_sent BEFORE UPDATE ON mails FOR EACH ROW "
-                          "WHEN (NEW.state = 'sent') EXECUTE FUNCTION refuse_sent()"
-                        : "CREATE TRIGGER refuse_sent BEFORE UPDATE ON mails WHEN NEW.state = 'sent' "
-                          "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
-    });
-  }
+  void RefuseSent(bool refuse) { RefuseSentRecords(db_, "mails", refuse); }
 
   int64_t now_ = 1000;
   TestFolder folder_;

@@ -83,6 +83,11 @@ TEST(ServiceConfig, DatabaseSettingForLogHidesEveryPassword) {
       {"postgresql://db/tarn?user=tarn&password=s3cret&sslmode=require",
        "postgresql://db/tarn?user=tarn&password=***&sslmode=require"},
       {"postgresql://t:a@db/tarn?password=b&password=c", "postgresql://t:***@db/tarn?password=***&password=***"},
+      // Names the PostgreSQL client reads as a password: percent-encoded, or the client key's.
+      {"postgresql://db/tarn?%70assword=s3cret&%50%41SSWORD=x", "postgresql://db/tarn?%70assword=***&%50%41SSWORD=***"},
+      {"postgresql://db/tarn?sslmode=require&sslpassword=k3y", "postgresql://db/tarn?sslmode=require&sslpassword=***"},
+      {"postgresql://db/tarn?passwordx=1&%7=2&%=3&user=password",
+       "postgresql://db/tarn?passwordx=1&%7=2&%=3&user=password"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.shown, DatabaseSettingForLog(c.setting)) << c.setting;
 }

@@ -6,7 +6,12 @@
 
 #include "test_folder.h"
 
+class Database;
+
 bool TestingPostgres();
 // A fresh database for one test: a file in `folder`, or a new database on the test
 // process's private PostgreSQL server.
 std::string TestDatabase(const TestFolder& folder);
+// Makes the database refuse to mark rows of `table` ("mails", "deliveries") sent, as a full
+// disk would, or take the records again.
+void RefuseSentRecords(Database& db, const std::string& table, bool refuse);

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs the account end-to-end test: starts a mail sink and the real account service, with
 # a fresh database (one account, one notice), on the port the test build of the program
-# talks to; runs the Windows test under Wine, and stops everything it started.
+# talks to; runs the Windows test under Wine, and stops everything it started. The account
+# also has two chat-robot channels, to a WeCom-shaped receiver and a signing DingTalk-shaped
+# one on 127.0.0.1 (the service's vendor hosts pointed at them); each receiver keeps what it
+# accepts in a file of its own in the folder TARN_E2E_CHANNEL_DIR names.
 #
 #   account_e2e.sh SERVICE_BUILD_DIR TEST_EXE WINE_PREFIX PORT [split]
 #
@@ -86,6 +89,29 @@ start_service() {
   return 1
 }
 
+# Starts a WeCom-shaped and a DingTalk-shaped receiver (the latter checking a signing secret)
+# that log what they accept to $1/wecom.log and $1/dingtalk.log, points the service's vendor
+# hosts at them and gives the account a channel to each.
+add_robot_channels() {
+  mkdir -p "$1"
+  local kind port key secret
+  while read -r kind key secret; do
+    port=$(free_port)
+    /usr/bin/python3 "$root/server/tests/channel_receiver.py" "$kind" "$port" "$key" "$secret" "$1/$kind.log" \
+      </dev/null &
+    pids+=($!)
+    wait_for_port "$port"
+    export "TARN_CHANNEL_${kind^^}_URL=http://127.0.0.1:$port"
+    [ "$secret" = - ] && secret=
+    printf '%s\n%s\n' "$key" "$secret" | "$server/tarn-account-admin" channels "$TARN_E2E_USER" add "$kind" >/dev/null
+  done <<ROBOTS
+wecom 5b2c8f0e-e2e0-4bc4-97a0-0ec2e2e0a5aa -
+dingtalk e2e0d5c1token SECe2e0a1b2c3d4e5f6
+ROBOTS
+  # The robots' hosts are on the loopback here.
+  export TARN_CHANNEL_ALLOW_PRIVATE=1 TARN_E2E_CHANNEL_DIR=$(windows_path "$1")
+}
+
 # Windows paths of files here, for the test under Wine.
 windows_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
 logs=("$work/service.log")
@@ -114,13 +140,15 @@ CONF
   export TARN_E2E_SIGN_IN_LOG=$(windows_path "$work/sign-in.log") TARN_E2E_OTHER_LOG=$(windows_path "$work/other.log")
   tests=AccountTwoInstancesEndToEnd.*
 else
+  add_robot_channels "$work/channels"
   start_service "$work/service.log"
 fi
 
 export TARN_E2E_MAIL_DIR=$(windows_path "$work/mail/new")
 status=0
 "$root/scripts/wine-run.sh" --prefix "$prefix" "$test_exe" --gtest_filter="$tests" || status=$?
-for log in "${logs[@]}"; do
+for log in "${logs[@]}" "$work"/channels/*.log; do
+  [ -f "$log" ] || continue
   echo "--- $(basename "$log")"
   cat "$log"
 done

@@ -1,13 +1,15 @@
 // The real program against the real account service (started by account_e2e.sh on the
-// port this test build of the program talks to, with an account, a notice and a mail sink): a notice in the popup,
-// a sign-in through the dialog, and a site that fails and recovers producing both reminder
-// mails in the sink; and, with two instances of the service behind one address, a sign-in
-// through one and a reminder accepted by the other.
+// port this test build of the program talks to, with an account, a notice, a mail sink and
+// two chat-robot receivers): a notice in the popup, a sign-in through the dialog, and a site
+// that fails and recovers producing both reminder mails in the sink and both messages at
+// each robot; and, with two instances of the service behind one address, a sign-in through
+// one and a reminder accepted by the other.
 #include <windows.h>
 #include <wincrypt.h>
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -71,13 +73,30 @@ std::vector<std::string> Mails(const std::wstring& folder) {
   return mails;
 }
 
-bool HasMail(const std::wstring& folder, const std::vector<std::string>& parts) {
-  for (const std::string& mail : Mails(folder)) {
+// How many of `texts` hold every one of `parts`.
+size_t CountHolding(const std::vector<std::string>& texts, const std::vector<std::string>& parts) {
+  size_t count = 0;
+  for (const std::string& text : texts) {
     bool all = true;
-    for (const auto& part : parts) all = all && mail.find(part) != std::string::npos;
-    if (all) return true;
+    for (const auto& part : parts) all = all && text.find(part) != std::string::npos;
+    count += all ? 1 : 0;
   }
-  return false;
+  return count;
+}
+
+bool HasMail(const std::wstring& folder, const std::vector<std::string>& parts) {
+  return CountHolding(Mails(folder), parts) > 0;
+}
+
+// The messages a chat-robot receiver took, one JSON line each in `kind`.log of `folder`:
+// the vendor's body, its text, and whether the receiver checked the signature.
+std::vector<std::string> RobotMessages(const std::wstring& folder, const std::wstring& kind) {
+  std::vector<std::string> messages;
+  std::istringstream lines(ReadAllBytes(folder + L"\\" + kind + L".log").value_or(std::string()));
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) messages.push_back(line);
+  }
+  return messages;
 }
 
 bool LogHas(const ProgramDriver& program, const std::wstring& ending) {
@@ -129,7 +148,9 @@ TEST(AccountEndToEnd, NoticeSignInAndBothRemindersArrive) {
   const std::wstring password = Environment(L"TARN_E2E_PASSWORD");
   const std::wstring notice = Environment(L"TARN_E2E_NOTICE");
   const std::wstring mailFolder = Environment(L"TARN_E2E_MAIL_DIR");
-  ASSERT_FALSE(user.empty() || mailFolder.empty()) << "run through account_e2e.sh, which starts the service";
+  const std::wstring robotFolder = Environment(L"TARN_E2E_CHANNEL_DIR");
+  ASSERT_FALSE(user.empty() || mailFolder.empty() || robotFolder.empty())
+      << "run through account_e2e.sh, which starts the service";
   // A data folder of the test's own (no notice shown yet, not signed in), and workers
   // that count their seconds in tenths.
   const ProgramSurroundings surroundings(100);
@@ -161,17 +182,37 @@ TEST(AccountEndToEnd, NoticeSignInAndBothRemindersArrive) {
 
   const std::string address = "X-RcptTo: " + Utf8(user);
   const std::string site = "网站：" + Utf8(url);
-  EXPECT_TRUE(WaitUntil(
-      [&] { return HasMail(mailFolder, {address, site, "网站访问异常", "状态码：500（网站服务器，内部发生错误500）"}); },
-      150000))
+  const std::string failingCode = "状态码：500（网站服务器，内部发生错误500）";
+  const std::string upCode = "状态码：200（访问正常）";
+  EXPECT_TRUE(WaitUntil([&] { return HasMail(mailFolder, {address, site, "网站访问异常", failingCode}); }, 150000))
       << "no failing reminder";
-  EXPECT_TRUE(WaitUntil([&] { return HasMail(mailFolder, {address, site, "网站已恢复正常", "状态码：200（访问正常）"}); },
-                        150000))
+  EXPECT_TRUE(WaitUntil([&] { return HasMail(mailFolder, {address, site, "网站已恢复正常", upCode}); }, 150000))
       << "no recovery reminder";
-  EXPECT_EQ(2u, Mails(mailFolder).size());
   EXPECT_TRUE(WaitUntil([&] { return LogHas(program, L"发送提醒邮件：成功。"); }, 10000));
 
+  // The same two reminders at each robot, the DingTalk one signed with the channel's secret
+  // (its receiver takes nothing unsigned or outside the timestamp window).
+  struct Robot {
+    const wchar_t* kind;
+    bool signedBySecret;
+  };
+  const Robot robots[] = {{L"wecom", false}, {L"dingtalk", true}};
+  for (const Robot& robot : robots) {
+    EXPECT_TRUE(WaitUntil([&] { return CountHolding(RobotMessages(robotFolder, robot.kind), {site, upCode}) > 0; },
+                          30000))
+        << Utf8(robot.kind) << " got no recovery message";
+  }
   StopAndClose(program);
+
+  EXPECT_EQ(2u, Mails(mailFolder).size()) << "mail stays a channel beside the robots";
+  for (const Robot& robot : robots) {
+    const std::vector<std::string> messages = RobotMessages(robotFolder, robot.kind);
+    SCOPED_TRACE(Utf8(robot.kind));
+    EXPECT_EQ(2u, messages.size());
+    EXPECT_EQ(1u, CountHolding(messages, {site, "不能访问", failingCode}));
+    EXPECT_EQ(1u, CountHolding(messages, {site, "已恢复", upCode}));
+    EXPECT_EQ(robot.signedBySecret ? messages.size() : 0u, CountHolding(messages, {"\"signed\": true"}));
+  }
 }
 
 // Lines of a service's log that name `action`: each request's line reads "time client

@@ -8,7 +8,6 @@
 
 #include <sodium.h>
 
-
 namespace {
 
 void Wipe(std::string& text) {
@@ -37,10 +36,43 @@ bool GbkToUtf8(std::string_view gbk, std::string& out) {
 
 #else
 
+namespace {
+
+// The calling thread's GBK-to-UTF-8 converter: opened on its first use (and again after a
+// failed open), closed when the thread ends. Opening one per call cost more than the
+// conversion of a form's few bytes; a converter is not safe to share between threads.
+class ThreadConverter {
+ public:
+  ThreadConverter() = default;
+  ThreadConverter(const ThreadConverter&) = delete;
+  ThreadConverter& operator=(const ThreadConverter&) = delete;
+  ~ThreadConverter() {
+    if (cd_ != None()) iconv_close(cd_);
+  }
+
+  // The converter in its initial state, or None() when it cannot be opened.
+  iconv_t Ready() {
+    if (cd_ == None()) {
+      cd_ = iconv_open("UTF-8", "CP936");
+    } else {
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // forget what a refused input left behind
+    }
+    return cd_;
+  }
+
+  static iconv_t None() { return reinterpret_cast<iconv_t>(-1); }
+
+ private:
+  iconv_t cd_ = None();
+};
+
+}  // namespace
+
 bool GbkToUtf8(std::string_view gbk, std::string& out) {
   Wipe(out);
-  iconv_t cd = iconv_open("UTF-8", "CP936");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  thread_local ThreadConverter converter;
+  const iconv_t cd = converter.Ready();
+  if (cd == ThreadConverter::None()) return false;
   // A two-byte GBK character becomes at most three UTF-8 bytes, and so does a single byte:
   // 0x80 is the euro sign, U+20AC. Room for three bytes per input byte always suffices.
   out.resize(gbk.size() * 3);
@@ -49,7 +81,6 @@ bool GbkToUtf8(std::string_view gbk, std::string& out) {
   char* dest = out.data();
   size_t outLeft = out.size();
   const bool ok = iconv(cd, &in, &inLeft, &dest, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
-  iconv_close(cd);
   if (!ok) {
     Wipe(out);
     return false;

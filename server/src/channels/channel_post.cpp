@@ -86,5 +86,8 @@ VendorReply PostChannelRequest(const OutgoingRequest& request, const PostLimits&
   }
   reply.status = static_cast<int>(status);
   reply.body = std::move(transfer.body);
+  if (char* location = nullptr; curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location) {
+    reply.location = location;
+  }
   return reply;
 }

@@ -1,7 +1,6 @@
 #include "channels/channel_sender.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -32,7 +31,7 @@ ChannelSender::ChannelSender(ChannelStore& store, ChannelSenderOptions options, 
       metrics_(metrics),
       owner_(NewLeaseOwnerName()) {}
 
-void ChannelSender::Start() { loop_.Start([this] { Run(); }); }
+void ChannelSender::Start() { loop_.Start(*this, clock_, "channel sender"); }
 
 void ChannelSender::Stop() { loop_.Stop(); }
 
@@ -42,21 +41,45 @@ void ChannelSender::Wake() { loop_.Wake(); }
 
 bool ChannelSender::StopRequested() { return loop_.StopRequested(); }
 
-void ChannelSender::RecordAccepted() {
-  if (accepted_.empty()) return;
-  try {
-    store_.MarkSent(std::vector<int64_t>(accepted_.begin(), accepted_.end()), acceptedAt_);
-    accepted_.clear();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%zu channel deliveries sent, not yet recorded as sent: %s\n", accepted_.size(), e.what());
+bool ChannelSender::Accepted(int64_t deliveryId) const {
+  return std::any_of(accepted_.begin(), accepted_.end(), [&](const AcceptedSend& s) {
+    return std::find(s.ids.begin(), s.ids.end(), deliveryId) != s.ids.end();
+  });
+}
+
+bool ChannelSender::AcceptedOn(int64_t channelId) const {
+  return std::any_of(accepted_.begin(), accepted_.end(),
+                     [&](const AcceptedSend& s) { return s.channelId == channelId; });
+}
+
+bool ChannelSender::Recorded(int64_t channelId, bool recorded) {
+  if (!recorded) {
+    std::fprintf(stderr, "channel %lld: not recorded, its claim had passed to another instance\n",
+                 static_cast<long long>(channelId));
+  }
+  return recorded;
+}
+
+void ChannelSender::RecordAccepted(int64_t serving) {
+  while (!accepted_.empty()) {
+    const AcceptedSend send = accepted_.front();
+    try {
+      Recorded(send.channelId, store_.MarkSent(send.channelId, owner_, send.ids, send.at));
+    } catch (const std::exception& e) {
+      size_t waiting = 0;
+      for (const AcceptedSend& s : accepted_) waiting += s.ids.size();
+      std::fprintf(stderr, "%zu channel deliveries sent, not yet recorded as sent: %s\n", waiting, e.what());
+      return;
+    }
+    accepted_.erase(accepted_.begin());
+    if (send.channelId != serving && !AcceptedOn(send.channelId)) store_.Release(send.channelId, owner_);
   }
 }
 
 int ChannelSender::DeliverDue() {
   RecordAccepted();
   int delivered = 0;
-  const int64_t now = Seconds();
-  for (const Channel& channel : store_.Claim(owner_, now, now + options_.leaseSeconds, kChannelsPerClaim)) {
+  for (const Channel& channel : store_.Claim(owner_, Seconds(), options_.leaseSeconds, kChannelsPerClaim)) {
     const auto kind = ReadChannelKind(channel.kind);
     if (!StopRequested() && kind && *kind != ChannelKind::Mail) {
       try {
@@ -65,8 +88,9 @@ int ChannelSender::DeliverDue() {
         std::fprintf(stderr, "channel %lld: %s\n", static_cast<long long>(channel.id), e.what());
       }
     }
-    // Released even when stopping, so another instance need not wait for the claim to end.
-    store_.Release(channel.id, owner_);
+    // Released even when stopping, so another instance need not wait for the claim to end;
+    // kept while a vendor's acceptance waits for its record.
+    if (!AcceptedOn(channel.id)) store_.Release(channel.id, owner_);
   }
   if (metrics_) metrics_->SetPausedChannels(store_.PausedChannels());
   return delivered;
@@ -80,11 +104,11 @@ int ChannelSender::ServeChannel(const Channel& channel, ChannelKind kind) {
     const int64_t nowMs = clock_();
     const int64_t now = nowMs / 1000;
     std::vector<Delivery> due = store_.Due(channel.id, now, kDueAtOnce);
-    std::erase_if(due, [this](const Delivery& d) { return accepted_.contains(d.id); });
+    std::erase_if(due, [this](const Delivery& d) { return Accepted(d.id); });
     if (due.empty()) break;
     const RateRoom room = RoomFor(limits, sends, nowMs);
     if (room.now == 0) {
-      store_.WaitUntil(channel.id, (room.nextFreeMs + 999) / 1000);
+      store_.WaitUntil(channel.id, owner_, (room.nextFreeMs + 999) / 1000);
       break;
     }
     // While the rate has room for every reminder due, each goes alone; beyond it they are
@@ -103,7 +127,7 @@ int ChannelSender::ServeChannel(const Channel& channel, ChannelKind kind) {
     // back-off, and the send counts toward the rate on every instance.
     std::vector<AttemptRecord> written = records;
     for (AttemptRecord& r : written) r.nextAttempt = r.nextAttempt.value_or(now + options_.schedule.maxDelaySeconds);
-    if (!store_.BeginAttempt(channel.id, owner_, written, sends, now + options_.leaseSeconds)) break;
+    if (!store_.BeginAttempt(channel.id, owner_, written, sends, options_.leaseSeconds)) break;
 
     const VendorReply reply =
         post_(BuildVendorRequest(kind, channel, composed.text, due, nowMs, options_.endpoints));
@@ -113,20 +137,20 @@ int ChannelSender::ServeChannel(const Channel& channel, ChannelKind kind) {
     };
     switch (verdict.outcome) {
       case Outcome::Delivered:
-        for (const AttemptRecord& r : records) accepted_.insert(r.id);
-        acceptedAt_ = Seconds();
-        RecordAccepted();
+        accepted_.push_back({channel.id, IdsOf(records), Seconds()});
+        RecordAccepted(channel.id);
         delivered += static_cast<int>(records.size());
         count(ChannelMetrics::Result::Delivered, records.size());
         continue;
       case Outcome::Wait:
-        store_.Postpone(channel.id, IdsOf(records), Seconds() + verdict.waitSeconds, verdict.reason);
+        Recorded(channel.id,
+                  store_.Postpone(channel.id, owner_, IdsOf(records), Seconds() + verdict.waitSeconds, verdict.reason));
         count(ChannelMetrics::Result::Waited, records.size());
         break;
       case Outcome::Refused:
         // The reminders stay queued for when the owner has mended and resumed the channel.
-        store_.Postpone(channel.id, IdsOf(records), Seconds(), verdict.reason);
-        if (store_.Pause(channel.id, verdict.reason, [&](const std::string& address) {
+        if (Recorded(channel.id, store_.Postpone(channel.id, owner_, IdsOf(records), Seconds(), verdict.reason)) &&
+            store_.Pause(channel.id, verdict.reason, [&](const std::string& address) {
               return ComposePauseNotice(address, options_.mailSender, channel, verdict.reason, Seconds());
             }, Seconds())) {
           std::fprintf(stderr, "channel %lld paused: %s\n", static_cast<long long>(channel.id),
@@ -136,7 +160,7 @@ int ChannelSender::ServeChannel(const Channel& channel, ChannelKind kind) {
         count(ChannelMetrics::Result::Refused, records.size());
         break;
       case Outcome::Retry: {
-        store_.MarkFailed(records, verdict.reason);
+        Recorded(channel.id, store_.MarkFailed(channel.id, owner_, records, verdict.reason));
         const auto givenUp = std::count_if(records.begin(), records.end(),
                                            [](const AttemptRecord& r) { return !r.nextAttempt; });
         count(ChannelMetrics::Result::Retried, records.size() - static_cast<size_t>(givenUp));
@@ -151,34 +175,9 @@ int ChannelSender::ServeChannel(const Channel& channel, ChannelKind kind) {
   return delivered;
 }
 
-void ChannelSender::Run() {
-  int64_t nextPurge = 0;
-  while (!StopRequested()) {
-    bool failed = false;
-    try {
-      while (DeliverDue() > 0 && !StopRequested()) {
-      }
-      if (const int64_t now = Seconds(); now >= nextPurge) {
-        store_.Purge(now - options_.keepSeconds);
-        nextPurge = now + 3600;
-      }
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "channel sender: %s\n", e.what());
-      failed = true;
-    }
-    // As the mail sender: until the next delivery is due or a claim or wait ends (at most
-    // a minute, for deliveries queued by another instance), a wake, or the stop.
-    int64_t waitMs = 60000;
-    try {
-      if (const auto due = store_.NextDue()) waitMs = std::clamp<int64_t>(*due * 1000 - clock_(), 0, 60000);
-    } catch (const std::exception&) {
-      failed = true;
-    }
-    if (!accepted_.empty()) waitMs = std::min<int64_t>(waitMs, 1000);
-    if (failed) waitMs = std::max<int64_t>(waitMs, 1000);
-    loop_.Sleep(std::chrono::milliseconds(waitMs + (waitMs > 0 ? 100 : 0)));
-  }
-}
+void ChannelSender::Purge(int64_t now) { store_.Purge(now - options_.keepSeconds); }
+
+std::optional<int64_t> ChannelSender::NextDue(int64_t now) { return store_.NextDue(now); }
 
 std::pair<VendorReply, Verdict> SendTestMessage(const Channel& channel, const VendorEndpoints& endpoints,
                                                 const ChannelSender::Post& post, int64_t nowMs) {

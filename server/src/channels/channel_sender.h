@@ -11,8 +11,9 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "channels/channel_kind.h"
 #include "channels/vendor_reply.h"
@@ -31,7 +32,7 @@ struct ChannelSenderOptions {
   std::function<void()> mailQueued;     // told when that notice is queued
 };
 
-class ChannelSender {
+class ChannelSender : private SenderWork {
  public:
   using Post = std::function<VendorReply(const OutgoingRequest&)>;
   // Milliseconds since the epoch: the real clock in production, a test's own in tests.
@@ -49,14 +50,31 @@ class ChannelSender {
   // Tells the sender new deliveries are queued.
   void Wake();
   // One pass over the channels due now; how many reminders their vendors accepted.
-  int DeliverDue();
+  int DeliverDue() override;
 
  private:
+  // Deliveries of one channel a vendor accepted at `at`, whose "sent" is not yet written.
+  struct AcceptedSend {
+    int64_t channelId = 0;
+    std::vector<int64_t> ids;
+    int64_t at = 0;
+  };
+
   int ServeChannel(const Channel& channel, ChannelKind kind);
+  // Passes on whether a record of the vendor's answer was written; logs when it was not, the
+  // channel's claim having passed to another instance.
+  bool Recorded(int64_t channelId, bool recorded);
+  bool Accepted(int64_t deliveryId) const;
+  bool AcceptedOn(int64_t channelId) const;
   int64_t Seconds() const { return clock_() / 1000; }
   bool StopRequested();
-  void RecordAccepted();
-  void Run();
+  // Writes "sent" for what vendors accepted, and gives up the claims kept only for those
+  // records, but that on the channel `serving`.
+  void RecordAccepted(int64_t serving = 0);
+  void Purge(int64_t now) override;
+  std::optional<int64_t> NextDue(int64_t now) override;
+  bool RecordsPending() const override { return !accepted_.empty(); }
+  void LetGo() override { RecordAccepted(); }
 
   ChannelStore& store_;
   const ChannelSenderOptions options_;
@@ -65,9 +83,9 @@ class ChannelSender {
   ChannelMetrics* const metrics_;
   const std::string owner_;
   // Deliveries a vendor accepted whose "sent" could not be written yet; never sent again
-  // while the process lives. Touched only by the thread that runs DeliverDue.
-  std::set<int64_t> accepted_;
-  int64_t acceptedAt_ = 0;
+  // while the process lives, and their channel's claim is kept until it ends, so another
+  // instance does not send them again at once. Touched only by the thread that runs DeliverDue.
+  std::vector<AcceptedSend> accepted_;
   SenderLoop loop_;
 };
 

@@ -50,6 +50,10 @@ std::string OneLine(std::string text) {
   return CutUtf8(text, kLongestReason);
 }
 
+bool IsRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
 Verdict Wait(int64_t seconds, std::string reason) {
   return {Outcome::Wait, std::clamp<int64_t>(seconds < 0 ? kDefaultWaitSeconds : seconds, 1, kLongestWaitSeconds),
           std::move(reason)};
@@ -110,6 +114,13 @@ Verdict JudgeWebhook(const VendorReply& reply) {
 
 Verdict JudgeVendorReply(ChannelKind kind, const VendorReply& reply) {
   if (!reply.error.empty() || reply.status == 0) return {Outcome::Retry, 0, OneLine(reply.error)};
+  // Redirects are never followed (one could lead inside the operator's network), so retrying
+  // cannot help: the owner has to enter the address the hook moved to.
+  if (IsRedirect(reply.status)) {
+    return {Outcome::Refused, 0,
+            OneLine("HTTP " + std::to_string(reply.status) + ", not followed: redirect to " +
+                    (reply.location.empty() ? std::string("an address not given") : reply.location))};
+  }
   switch (kind) {
     case ChannelKind::Slack:
       return JudgeSlack(reply);

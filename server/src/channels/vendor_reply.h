@@ -1,7 +1,8 @@
 // What a vendor's reply means for the messages it answered: delivered (what the vendor
 // calls success, not merely HTTP 200), wait and send again ("too many requests"), try again
 // on the back-off (an outage, an unknown error), or refused for good (a wrong signature or
-// keyword, a deleted or archived hook), which pauses the channel.
+// keyword, a deleted or archived hook, a redirect, which is never followed), which pauses
+// the channel.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@ struct VendorReply {
   int64_t retryAfter = -1;   // Retry-After in seconds, -1 when absent
   std::string body;          // as much as was read
   std::string error;         // the transport's failure, "" when a reply came
+  std::string location;      // where a redirect pointed, "" for none
 };
 
 enum class Outcome { Delivered, Wait, Retry, Refused };

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
+#include <string_view>
 #include <sys/stat.h>
 
 #include "config/ip_address.h"
@@ -261,6 +262,32 @@ bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::stri
   return CheckServiceConfig(config, error);
 }
 
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// True when a connection address's parameter name, with its percent escapes decoded and
+// in any case, names a password.
+bool IsPasswordParameter(std::string_view name) {
+  std::string decoded;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '%' && i + 2 < name.size() && HexValue(name[i + 1]) >= 0 && HexValue(name[i + 2]) >= 0) {
+      decoded += static_cast<char>(HexValue(name[i + 1]) * 16 + HexValue(name[i + 2]));
+      i += 2;
+    } else {
+      decoded += name[i];
+    }
+  }
+  for (char& c : decoded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return decoded == "password" || decoded == "sslpassword";
+}
+
+}  // namespace
+
 std::string DatabaseSettingForLog(const std::string& database) {
   const size_t scheme = database.find("://");
   if (scheme == std::string::npos || !database.starts_with("postgres")) return database;
@@ -272,11 +299,13 @@ std::string DatabaseSettingForLog(const std::string& database) {
   if (at != std::string::npos && colon < at && shown.find('/', hostStart) > at) {
     shown.replace(colon + 1, at - colon - 1, "***");
   }
-  // Or among the parameters: "?password=..." or "&password=...".
+  // Or among the parameters: "?password=..." or "&sslpassword=...", however the name is
+  // percent-encoded ("%70assword" is "password" to the PostgreSQL client too).
   for (size_t key = shown.find('?'); key != std::string::npos; key = shown.find('&', key + 1)) {
-    if (shown.compare(key + 1, 9, "password=") != 0) continue;
-    const size_t value = key + 10;
-    shown.replace(value, std::min(shown.find('&', value), shown.size()) - value, "***");
+    const size_t end = std::min(shown.find('&', key + 1), shown.size());
+    const size_t equals = shown.find('=', key + 1);
+    if (equals >= end || !IsPasswordParameter(std::string_view(shown).substr(key + 1, equals - key - 1))) continue;
+    shown.replace(equals + 1, end - equals - 1, "***");
   }
   return shown;
 }

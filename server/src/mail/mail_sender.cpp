@@ -1,7 +1,5 @@
 #include "mail/mail_sender.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <set>
 
@@ -18,7 +16,9 @@ MailSender::MailSender(MailStore& store, RetrySchedule schedule, Deliver deliver
       owner_(NewLeaseOwnerName()),
       metrics_(metrics) {}
 
-void MailSender::Start() { loop_.Start([this] { Run(); }); }
+void MailSender::Start() {
+  loop_.Start(*this, [this] { return clock_() * 1000; }, "mail sender");
+}
 
 void MailSender::Stop() { loop_.Stop(); }
 
@@ -92,38 +92,6 @@ int MailSender::DeliverDue() {
   return delivered;
 }
 
-void MailSender::Run() {
-  int64_t nextPurge = 0;
-  while (!StopRequested()) {
-    bool failed = false;
-    try {
-      while (DeliverDue() > 0 && !StopRequested()) {
-      }
-      if (const int64_t now = clock_(); now >= nextPurge) {
-        store_.Purge(now - keepSeconds_);
-        nextPurge = now + 3600;
-      }
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "mail sender: %s\n", e.what());
-      failed = true;
-    }
-    // Sleep until the next retry is due or a claim ends (at most a minute, so mails queued
-    // by the operator tool or another instance are seen), a new mail arrives, or the
-    // service stops.
-    int64_t wait = 60;
-    try {
-      const int64_t now = clock_();
-      if (const auto due = store_.NextDue(now)) wait = std::clamp<int64_t>(*due - now, 0, 60);
-    } catch (const std::exception&) {
-      failed = true;
-    }
-    if (!accepted_.empty()) wait = std::min<int64_t>(wait, 1);  // try the "sent" records again soon
-    if (failed) wait = std::max<int64_t>(wait, 1);              // no busy loop while the database fails
-    loop_.Sleep(std::chrono::seconds(wait) + std::chrono::milliseconds(wait > 0 ? 100 : 0));
-  }
-  try {
-    LetGo();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "mail sender at its stop: %s\n", e.what());
-  }
-}
+void MailSender::Purge(int64_t now) { store_.Purge(now - keepSeconds_); }
+
+std::optional<int64_t> MailSender::NextDue(int64_t now) { return store_.NextDue(now); }

@@ -21,7 +21,7 @@
 #include "mail/sender_loop.h"
 #include "mail/smtp_client.h"
 
-class MailSender {
+class MailSender : private SenderWork {
  public:
   // `deliver` hands one message to the mail server (SendMail in production); it returns
   // an empty text on success.
@@ -50,16 +50,18 @@ class MailSender {
   // One pass over the mails due now; how many the mail server accepted. The thread runs
   // this; tests call it directly. The clock is read again for each mail: a pass over many
   // slow exchanges can outlast the claim it began with.
-  int DeliverDue();
+  int DeliverDue() override;
 
  private:
-  void Run();
+  void Purge(int64_t now) override;
+  std::optional<int64_t> NextDue(int64_t now) override;
+  bool RecordsPending() const override { return !accepted_.empty(); }
+  // At a stop: writes what the server accepted, then gives up the claims, but those on
+  // mails accepted whose "sent" still cannot be written.
+  void LetGo() override;
   bool StopRequested();
   // Writes "sent" for the mails the server accepted whose record failed before.
   void RecordAccepted();
-  // At a stop: writes what the server accepted, then gives up the claims, but those on
-  // mails accepted whose "sent" still cannot be written.
-  void LetGo();
 
   MailStore& store_;
   const RetrySchedule schedule_;

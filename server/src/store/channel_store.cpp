@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "store/lease_owner.h"
 #include "store/mail_store.h"
 
 namespace {
@@ -41,20 +42,27 @@ constexpr Query kMarkFailing{"INSERT INTO site_states (account_id, site, failing
 constexpr Query kFailingSince{"SELECT failing_since FROM site_states WHERE account_id = $1 AND site = $2"};
 constexpr Query kMarkUp{"DELETE FROM site_states WHERE account_id = $1 AND site = $2"};
 
-// Channels another instance is claiming at this moment are skipped, not waited for.
-#define CLAIMABLE                                                                                          \
+// Channels another instance is claiming at this moment are skipped, not waited for. When a
+// delivery is due goes by the caller's `now`; claims by the database's clock.
+#define CLAIMABLE(NOW)                                                                                     \
   "SELECT c.id FROM channels c WHERE c.kind <> 'mail' AND c.enabled = 1 AND c.paused_reason = '' AND "     \
-  "c.wait_until <= $3 AND c.lease_until <= $3 AND EXISTS (SELECT 1 FROM deliveries d WHERE d.channel_id = " \
-  "c.id AND d.state = 'queued' AND d.next_attempt <= $3) ORDER BY c.id LIMIT $4"
-constexpr Query kClaim{"UPDATE channels SET lease_owner = $1, lease_until = $2 WHERE id IN (" CLAIMABLE
-                       ") RETURNING " CHANNEL_COLUMNS,
-                       "UPDATE channels SET lease_owner = $1, lease_until = $2 WHERE id IN (" CLAIMABLE
-                       " FOR UPDATE SKIP LOCKED) RETURNING " CHANNEL_COLUMNS};
+  "c.wait_until <= $3 AND c.lease_until <= " NOW " AND EXISTS (SELECT 1 FROM deliveries d WHERE "          \
+  "d.channel_id = c.id AND d.state = 'queued' AND d.next_attempt <= $3) ORDER BY c.id LIMIT $4"
+constexpr Query kClaim{"UPDATE channels SET lease_owner = $1, lease_until = " LEASE_NOW_SQLITE " + $2 WHERE id IN ("
+                       CLAIMABLE(LEASE_NOW_SQLITE) ") RETURNING " CHANNEL_COLUMNS,
+                       "UPDATE channels SET lease_owner = $1, lease_until = " LEASE_NOW_POSTGRES " + $2 WHERE id IN ("
+                       CLAIMABLE(LEASE_NOW_POSTGRES) " FOR UPDATE SKIP LOCKED) RETURNING " CHANNEL_COLUMNS};
 #undef CLAIMABLE
 constexpr Query kDue{"SELECT " DELIVERY_COLUMNS " FROM deliveries WHERE channel_id = $1 AND state = 'queued' "
                      "AND next_attempt <= $2 ORDER BY id LIMIT $3"};
-constexpr Query kRenewClaim{"UPDATE channels SET recent_sends = $1, lease_until = $2 "
+constexpr Query kRenewClaim{"UPDATE channels SET recent_sends = $1, lease_until = " LEASE_NOW_SQLITE " + $2 "
+                            "WHERE id = $3 AND lease_owner = $4 AND lease_until > 0",
+                            "UPDATE channels SET recent_sends = $1, lease_until = " LEASE_NOW_POSTGRES " + $2 "
                             "WHERE id = $3 AND lease_owner = $4 AND lease_until > 0"};
+// Whether `owner` still holds the channel. It writes nothing new, but holds the row (on
+// PostgreSQL; SQLite's write transaction holds every row) until the caller's transaction ends,
+// so no claim can take the channel over between this check and the records that follow it.
+constexpr Query kHolds{"UPDATE channels SET lease_owner = lease_owner WHERE id = $1 AND lease_owner = $2"};
 constexpr Query kBeginAttempt{"UPDATE deliveries SET attempts = $1, next_attempt = $2 "
                               "WHERE id = $3 AND state = 'queued'"};
 constexpr Query kMarkSent{"UPDATE deliveries SET state = 'sent', sent_at = $1, last_error = '' WHERE id = $2"};
@@ -65,15 +73,17 @@ constexpr Query kPostpone{"UPDATE deliveries SET attempts = MAX(attempts - 1, 0)
                           "UPDATE deliveries SET attempts = GREATEST(attempts - 1, 0), next_attempt = $1, "
                           "last_error = $2 WHERE id = $3 AND state = 'queued'"};
 constexpr Query kWait{"UPDATE channels SET wait_until = $1 WHERE id = $2"};
+constexpr Query kHeldWait{"UPDATE channels SET wait_until = $1 WHERE id = $2 AND lease_owner = $3"};
 constexpr Query kPause{"UPDATE channels SET paused_reason = $1 WHERE id = $2 AND paused_reason = ''"};
 constexpr Query kOwnerOf{"SELECT a.id, a.email FROM channels c JOIN accounts a ON a.id = c.account_id "
                         "WHERE c.id = $1"};
 constexpr Query kRelease{"UPDATE channels SET lease_owner = '', lease_until = 0 WHERE id = $1 AND lease_owner = $2"};
+// The end of a claim, told in the caller's clock.
 constexpr Query kNextDue{
-    "SELECT MIN(MAX(d.next_attempt, c.wait_until, c.lease_until)) FROM deliveries d JOIN channels c ON "
-    "c.id = d.channel_id WHERE d.state = 'queued' AND c.enabled = 1 AND c.paused_reason = ''",
-    "SELECT MIN(GREATEST(d.next_attempt, c.wait_until, c.lease_until)) FROM deliveries d JOIN channels c ON "
-    "c.id = d.channel_id WHERE d.state = 'queued' AND c.enabled = 1 AND c.paused_reason = ''"};
+    "SELECT MIN(MAX(d.next_attempt, c.wait_until, c.lease_until - " LEASE_NOW_SQLITE " + $1)) FROM deliveries d "
+    "JOIN channels c ON c.id = d.channel_id WHERE d.state = 'queued' AND c.enabled = 1 AND c.paused_reason = ''",
+    "SELECT MIN(GREATEST(d.next_attempt, c.wait_until, c.lease_until - " LEASE_NOW_POSTGRES " + $1)) FROM deliveries "
+    "d JOIN channels c ON c.id = d.channel_id WHERE d.state = 'queued' AND c.enabled = 1 AND c.paused_reason = ''"};
 constexpr Query kPurge{"DELETE FROM deliveries WHERE state <> 'queued' AND created < $1"};
 constexpr Query kPurgeSites{"DELETE FROM site_states WHERE failing_since < $1"};
 constexpr Query kDeliveries{"SELECT " DELIVERY_COLUMNS " FROM deliveries WHERE account_id = $1 "
@@ -228,9 +238,9 @@ std::optional<ChannelStore::Accepted> ChannelStore::AcceptReminder(int64_t accou
   });
 }
 
-std::vector<Channel> ChannelStore::Claim(const std::string& owner, int64_t now, int64_t leaseUntil, int limit) {
+std::vector<Channel> ChannelStore::Claim(const std::string& owner, int64_t now, int64_t leaseSeconds, int limit) {
   auto channels = db_.WithConnection(
-      [&](SqlConnection& sql) { return ReadChannels(sql(kClaim, owner, leaseUntil, now, limit)); });
+      [&](SqlConnection& sql) { return ReadChannels(sql(kClaim, owner, leaseSeconds, now, limit)); });
   std::sort(channels.begin(), channels.end(), [](const Channel& a, const Channel& b) { return a.id < b.id; });
   return channels;
 }
@@ -241,33 +251,41 @@ std::vector<Delivery> ChannelStore::Due(int64_t channelId, int64_t now, int limi
 
 bool ChannelStore::BeginAttempt(int64_t channelId, const std::string& owner,
                                 const std::vector<AttemptRecord>& attempts, const std::vector<int64_t>& recentSends,
-                                int64_t leaseUntil) {
+                                int64_t leaseSeconds) {
   return db_.InTransaction([&](SqlConnection& sql) {
-    if (sql(kRenewClaim, WriteTimes(recentSends), leaseUntil, channelId, owner).changed != 1) return false;
+    if (sql(kRenewClaim, WriteTimes(recentSends), leaseSeconds, channelId, owner).changed != 1) return false;
     for (const AttemptRecord& a : attempts) sql(kBeginAttempt, a.attempts, a.nextAttempt.value_or(0), a.id);
     return true;
   });
 }
 
-void ChannelStore::MarkSent(const std::vector<int64_t>& ids, int64_t now) {
-  db_.InTransaction([&](SqlConnection& sql) {
+bool ChannelStore::MarkSent(int64_t channelId, const std::string& owner, const std::vector<int64_t>& ids,
+                            int64_t now) {
+  return db_.InTransaction([&](SqlConnection& sql) {
+    if (sql(kHolds, channelId, owner).changed != 1) return false;
     for (int64_t id : ids) sql(kMarkSent, now, id);
+    return true;
   });
 }
 
-void ChannelStore::MarkFailed(const std::vector<AttemptRecord>& attempts, const std::string& error) {
-  db_.InTransaction([&](SqlConnection& sql) {
+bool ChannelStore::MarkFailed(int64_t channelId, const std::string& owner, const std::vector<AttemptRecord>& attempts,
+                              const std::string& error) {
+  return db_.InTransaction([&](SqlConnection& sql) {
+    if (sql(kHolds, channelId, owner).changed != 1) return false;
     for (const AttemptRecord& a : attempts) {
       sql(kMarkFailed, a.nextAttempt ? "queued" : "failed", a.nextAttempt.value_or(0), error, a.id);
     }
+    return true;
   });
 }
 
-void ChannelStore::Postpone(int64_t channelId, const std::vector<int64_t>& ids, int64_t until,
-                            const std::string& error) {
-  db_.InTransaction([&](SqlConnection& sql) {
+bool ChannelStore::Postpone(int64_t channelId, const std::string& owner, const std::vector<int64_t>& ids,
+                            int64_t until, const std::string& error) {
+  return db_.InTransaction([&](SqlConnection& sql) {
+    if (sql(kHolds, channelId, owner).changed != 1) return false;
     for (int64_t id : ids) sql(kPostpone, until, error, id);
     sql(kWait, until, channelId);
+    return true;
   });
 }
 
@@ -285,17 +303,17 @@ bool ChannelStore::Pause(int64_t channelId, const std::string& reason,
   });
 }
 
-void ChannelStore::WaitUntil(int64_t channelId, int64_t until) {
-  db_.WithConnection([&](SqlConnection& sql) { sql(kWait, until, channelId); });
+void ChannelStore::WaitUntil(int64_t channelId, const std::string& owner, int64_t until) {
+  db_.WithConnection([&](SqlConnection& sql) { sql(kHeldWait, until, channelId, owner); });
 }
 
 void ChannelStore::Release(int64_t channelId, const std::string& owner) {
   db_.WithConnection([&](SqlConnection& sql) { sql(kRelease, channelId, owner); });
 }
 
-std::optional<int64_t> ChannelStore::NextDue() {
+std::optional<int64_t> ChannelStore::NextDue(int64_t now) {
   return db_.WithConnection([&](SqlConnection& sql) -> std::optional<int64_t> {
-    const SqlResult due = sql(kNextDue);
+    const SqlResult due = sql(kNextDue, now);
     if (due.rows.at(0).IsNull(0)) return std::nullopt;
     return due.rows[0].Int(0);
   });

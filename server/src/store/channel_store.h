@@ -92,34 +92,41 @@ class ChannelStore {
                                          const std::string& mailMessage, const ReminderEvent& event, int64_t now,
                                          int hourlyLimit);
 
-  // Claims for `owner`, until `leaseUntil`, up to `limit` channels with deliveries due at
-  // `now` that are neither paused nor waiting and that no one else holds.
-  std::vector<Channel> Claim(const std::string& owner, int64_t now, int64_t leaseUntil, int limit);
+  // Claims for `owner`, for `leaseSeconds`, up to `limit` channels with deliveries due at
+  // `now` that are neither paused nor waiting and that no one else holds. Claims begin and
+  // end by the database's clock, so instances whose clocks differ still agree on them; when
+  // a delivery is due goes by the caller's `now`.
+  std::vector<Channel> Claim(const std::string& owner, int64_t now, int64_t leaseSeconds, int limit);
   // The deliveries of a channel due at `now`, oldest first.
   std::vector<Delivery> Due(int64_t channelId, int64_t now, int limit);
   // Before a request goes out: the attempts of the deliveries it carries, the channel's
-  // sends for its rate, and the claim renewed until `leaseUntil`. False, and nothing
+  // sends for its rate, and the claim renewed for `leaseSeconds` from now. False, and nothing
   // written, when `owner` no longer holds the channel.
   bool BeginAttempt(int64_t channelId, const std::string& owner, const std::vector<AttemptRecord>& attempts,
-                    const std::vector<int64_t>& recentSends, int64_t leaseUntil);
-  void MarkSent(const std::vector<int64_t>& ids, int64_t now);
+                    const std::vector<int64_t>& recentSends, int64_t leaseSeconds);
+  // The next three record what the vendor answered, only while `owner` holds the channel:
+  // false, and nothing written, once its claim ended and another instance took it over.
+  // The vendor accepted the deliveries.
+  bool MarkSent(int64_t channelId, const std::string& owner, const std::vector<int64_t>& ids, int64_t now);
   // A failed attempt: each delivery is retried at its next attempt, or given up.
-  void MarkFailed(const std::vector<AttemptRecord>& attempts, const std::string& error);
+  bool MarkFailed(int64_t channelId, const std::string& owner, const std::vector<AttemptRecord>& attempts,
+                  const std::string& error);
   // The vendor asked to wait: the deliveries and the channel wait until `until`, and the
   // attempt does not count toward giving up.
-  void Postpone(int64_t channelId, const std::vector<int64_t>& ids, int64_t until, const std::string& error);
+  bool Postpone(int64_t channelId, const std::string& owner, const std::vector<int64_t>& ids, int64_t until,
+                const std::string& error);
   // The vendor refused the channel for good (a wrong signature, a deleted hook): pauses it
   // with the vendor's reason. Only the call that pauses it queues a mail to the owner, the
   // message `notice(ownerAddress)`, in the same transaction, so the owner is told once. True
   // when this call paused it.
   bool Pause(int64_t channelId, const std::string& reason,
              const std::function<std::string(const std::string& ownerAddress)>& notice, int64_t now);
-  // The rate allows nothing more before `until`.
-  void WaitUntil(int64_t channelId, int64_t until);
+  // The rate allows nothing more before `until` (written while `owner` holds the channel).
+  void WaitUntil(int64_t channelId, const std::string& owner, int64_t until);
   // Ends `owner`'s claim on a channel.
   void Release(int64_t channelId, const std::string& owner);
-  // When the next delivery is due or a claim or wait ends, if any waits.
-  std::optional<int64_t> NextDue();
+  // When the next delivery is due or a claim or wait ends, in the clock of `now`, if any waits.
+  std::optional<int64_t> NextDue(int64_t now);
   // Deletes sent and given-up deliveries created before `before`, and what a site's state
   // no longer needs; how many deliveries.
   int Purge(int64_t before);

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 
+#include "store/lease_owner.h"
+
 namespace {
 
 #define MAIL_COLUMNS "id, recipient, message, state, attempts, created, next_attempt, sent_at, last_error"
-// Claims are measured by the database's clock, which every instance shares: an instance whose
-// own clock runs ahead never takes over a claim that has not ended.
-#define SQLITE_NOW "CAST(strftime('%s', 'now') AS INTEGER)"
-#define POSTGRES_NOW "CAST(FLOOR(EXTRACT(EPOCH FROM clock_timestamp())) AS BIGINT)"
 
 // PostgreSQL holds the account's row while counting, so two instances cannot both take the
 // hour's last mail; SQLite's write transaction already excludes every other writer.
@@ -20,22 +18,22 @@ constexpr Query kReminders{"SELECT site, event, status_code, created, state, att
                            "WHERE account_id = $1 AND event <> 0 ORDER BY created DESC, id DESC LIMIT $2 OFFSET $3"};
 // Mails another instance is claiming at this moment are skipped, not waited for.
 constexpr Query kClaim{
-    "UPDATE mails SET lease_owner = $1, lease_until = " SQLITE_NOW " + $2 WHERE id IN (SELECT id FROM mails "
-    "WHERE state = 'queued' AND next_attempt <= $3 AND lease_until <= " SQLITE_NOW " ORDER BY id LIMIT $4) "
+    "UPDATE mails SET lease_owner = $1, lease_until = " LEASE_NOW_SQLITE " + $2 WHERE id IN (SELECT id FROM mails "
+    "WHERE state = 'queued' AND next_attempt <= $3 AND lease_until <= " LEASE_NOW_SQLITE " ORDER BY id LIMIT $4) "
     "RETURNING " MAIL_COLUMNS,
-    "UPDATE mails SET lease_owner = $1, lease_until = " POSTGRES_NOW " + $2 WHERE id IN (SELECT id FROM mails "
-    "WHERE state = 'queued' AND next_attempt <= $3 AND lease_until <= " POSTGRES_NOW " ORDER BY id LIMIT $4 "
+    "UPDATE mails SET lease_owner = $1, lease_until = " LEASE_NOW_POSTGRES " + $2 WHERE id IN (SELECT id FROM mails "
+    "WHERE state = 'queued' AND next_attempt <= $3 AND lease_until <= " LEASE_NOW_POSTGRES " ORDER BY id LIMIT $4 "
     "FOR UPDATE SKIP LOCKED) RETURNING " MAIL_COLUMNS};
 // The end of a claim, told in the caller's clock.
 constexpr Query kNextDue{
-    "SELECT MIN(CASE WHEN lease_until - " SQLITE_NOW " + $1 > next_attempt THEN lease_until - " SQLITE_NOW
+    "SELECT MIN(CASE WHEN lease_until - " LEASE_NOW_SQLITE " + $1 > next_attempt THEN lease_until - " LEASE_NOW_SQLITE
     " + $1 ELSE next_attempt END) FROM mails WHERE state = 'queued'",
-    "SELECT MIN(CASE WHEN lease_until - " POSTGRES_NOW " + $1 > next_attempt THEN lease_until - " POSTGRES_NOW
-    " + $1 ELSE next_attempt END) FROM mails WHERE state = 'queued'"};
+    "SELECT MIN(CASE WHEN lease_until - " LEASE_NOW_POSTGRES " + $1 > next_attempt THEN lease_until - "
+    LEASE_NOW_POSTGRES " + $1 ELSE next_attempt END) FROM mails WHERE state = 'queued'"};
 constexpr Query kBeginAttempt{
-    "UPDATE mails SET attempts = $1, next_attempt = $2, lease_until = " SQLITE_NOW " + $3 "
+    "UPDATE mails SET attempts = $1, next_attempt = $2, lease_until = " LEASE_NOW_SQLITE " + $3 "
     "WHERE id = $4 AND state = 'queued' AND lease_owner = $5",
-    "UPDATE mails SET attempts = $1, next_attempt = $2, lease_until = " POSTGRES_NOW " + $3 "
+    "UPDATE mails SET attempts = $1, next_attempt = $2, lease_until = " LEASE_NOW_POSTGRES " + $3 "
     "WHERE id = $4 AND state = 'queued' AND lease_owner = $5"};
 constexpr Query kClaimed{"SELECT id FROM mails WHERE lease_owner = $1 AND state = 'queued'"};
 constexpr Query kRelease{"UPDATE mails SET lease_owner = '', lease_until = 0 "
@@ -49,8 +47,6 @@ constexpr Query kList{"SELECT " MAIL_COLUMNS " FROM mails WHERE $1 = '' OR state
 constexpr Query kQueueFacts{"SELECT COUNT(*), MIN(created) FROM mails WHERE state = 'queued'"};
 
 #undef MAIL_COLUMNS
-#undef SQLITE_NOW
-#undef POSTGRES_NOW
 
 QueuedMail ReadMail(const SqlRow& row) {
   return QueuedMail{row.Int(0), row.Text(1), row.Text(2), row.Text(3), static_cast<int>(row.Int(4)),
