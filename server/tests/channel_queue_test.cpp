@@ -16,10 +16,10 @@
 
 namespace {
 
-const VendorReply kOk{200, -1, R"({"errcode":0,"errmsg":"ok"})", ""};
-const VendorReply kTooFast{200, -1, R"({"errcode":130101,"errmsg":"send too fast"})", ""};
-const VendorReply kBadSign{200, -1, R"({"errcode":310000,"errmsg":"sign not match"})", ""};
-const VendorReply kDown{0, -1, "", "Couldn't connect to server"};
+const VendorReply kOk{200, -1, R"({"errcode":0,"errmsg":"ok"})", "", ""};
+const VendorReply kTooFast{200, -1, R"({"errcode":130101,"errmsg":"send too fast"})", "", ""};
+const VendorReply kBadSign{200, -1, R"({"errcode":310000,"errmsg":"sign not match"})", "", ""};
+const VendorReply kDown{0, -1, "", "Couldn't connect to server", ""};
 
 class ChannelQueue : public ::testing::Test {
  protected:

@@ -342,7 +342,9 @@ TEST_F(HostilePages, ATestMessageShowsTheVendorsReplyWithoutPausingAndIsLimited)
     const ServiceReply added =
         Post("/account/channels/add", "csrf=" + kCsrf + "&kind=wecom&events=both&target=K" + std::to_string(i), session);
     EXPECT_EQ(i <= 20 ? 303 : 200, added.http) << i;
-    if (i > 20) EXPECT_NE(std::string::npos, added.body.find("最多 20 个提醒渠道")) << added.body;
+    if (i > 20) {
+      EXPECT_NE(std::string::npos, added.body.find("最多 20 个提醒渠道")) << added.body;
+    }
   }
 }
 
