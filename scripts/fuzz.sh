@@ -31,7 +31,15 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$build/crashes" "$build/logs"
 summary=""
 status=0
-for target in "$build"/fuzz/*_fuzzer; do
+# A build without targets is a failure, not a loop over the unmatched pattern (which once
+# made a regression folder named "*").
+shopt -s nullglob
+targets=("$build"/fuzz/*_fuzzer)
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "no fuzz targets in $build/fuzz" >&2
+  exit 1
+fi
+for target in "${targets[@]}"; do
   name=$(basename "$target" _fuzzer)
   corpus=$build/corpus/$name
   mkdir -p "$corpus" "$fuzz/regressions/$name"
