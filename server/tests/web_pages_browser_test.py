@@ -25,7 +25,7 @@ import time
 import unittest
 
 from selenium import webdriver
-from selenium.common.exceptions import StaleElementReferenceException
+from selenium.common.exceptions import NoSuchElementException, WebDriverException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.select import Select
 
@@ -262,14 +262,27 @@ class BrowserPages(unittest.TestCase):
     def open(self, path, instance=0):
         self.browser.get(self.rig.url(path, instance))
 
+    def find(self, by, value):
+        """The page's element, once the page has it; on a time-out, says what the page showed."""
+        def found():
+            try:
+                return self.browser.find_element(by, value)
+            except NoSuchElementException:
+                return None
+        try:
+            return wait_for(found, seconds=10, what=value)
+        except AssertionError:
+            raise AssertionError("no %s on %s: %s" % (value, self.browser.current_url,
+                                                     self.browser.find_element(By.TAG_NAME, "body").text[:500]))
+
     def fill(self, **fields):
         for name, value in fields.items():
-            box = self.browser.find_element(By.NAME, name)
+            box = self.find(By.NAME, name)
             box.clear()
             box.send_keys(value)
 
     def text(self, css):
-        return self.browser.find_element(By.CSS_SELECTOR, css).text
+        return self.find(By.CSS_SELECTOR, css).text
 
     def sign_in(self, address, password, instance=0):
         self.open("/signin", instance)
@@ -414,7 +427,9 @@ class BrowserPages(unittest.TestCase):
             try:
                 page.tag_name
                 return False
-            except StaleElementReferenceException:
+            except WebDriverException:
+                # Stale, or (as Chromium may say while the new page replaces it) no longer
+                # part of the document: either way the old page is gone.
                 return True
         wait_for(gone, what="the next page")
 
