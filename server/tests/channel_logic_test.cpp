@@ -15,6 +15,7 @@
 #include "channels/signatures.h"
 #include "channels/vendor_reply.h"
 #include "channels/vendor_request.h"
+#include "text/utf8_text.h"
 
 namespace {
 
@@ -164,6 +165,20 @@ TEST(ChannelVendorReplies, AreJudgedByWhatEachVendorCallsSuccess) {
       {ChannelKind::DingTalk, {308, -1, "", "", "https://moved.example/robot"}, Outcome::Refused, 0, "HTTP 308"},
       {ChannelKind::Webhook, {503, -1, "", "", ""}, Outcome::Retry},
       {ChannelKind::Webhook, {0, -1, "", "Couldn't connect to server", ""}, Outcome::Retry},
+      // Any bytes come back as one line of well-formed UTF-8, to be shown and stored.
+      {ChannelKind::Webhook, {401, -1, "\xff\xfe\xe7\xad bad\x7f\nsig", "", ""}, Outcome::Refused, 0,
+       "HTTP 401 \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD bad  sig"},
+      {ChannelKind::DingTalk, {200, -1, "{\"errcode\":310000,\"errmsg\":\"\xc7\xa9\xc3\xfb\xb4\xed\"}", "", ""},
+       Outcome::Refused, 0, "errcode 310000: \xC7\xA9\xEF\xBF\xBD"},
+  };
+  const auto oneCleanLine = [](std::string_view text) {
+    for (size_t at = 0; at < text.size();) {
+      const auto byte = static_cast<unsigned char>(text[at]);
+      const size_t length = byte < 0x80 ? (byte >= 0x20 && byte != 0x7F) : Utf8SequenceLength(text.substr(at));
+      if (length == 0) return false;
+      at += length;
+    }
+    return true;
   };
   for (const Row& row : rows) {
     const Verdict verdict = JudgeVendorReply(row.kind, row.reply);
@@ -175,6 +190,8 @@ TEST(ChannelVendorReplies, AreJudgedByWhatEachVendorCallsSuccess) {
       EXPECT_FALSE(verdict.reason.empty()) << "the owner is told why";
     }
     EXPECT_NE(std::string::npos, verdict.reason.find(row.reason)) << verdict.reason;
+    EXPECT_TRUE(oneCleanLine(verdict.reason)) << verdict.reason;
+    EXPECT_TRUE(oneCleanLine(ReplySummary(row.reply))) << row.reply.body;
   }
 }
 

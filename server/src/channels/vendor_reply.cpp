@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "channels/channel_text.h"
+#include "text/utf8_text.h"
 
 namespace {
 
@@ -43,11 +44,26 @@ constexpr std::array<std::string_view, 9> kSlackRefusals{
     "invalid_token",  "no_service",         "no_team",  "team_disabled", "channel_is_archived",
     "channel_not_found", "action_prohibited", "no_active_hooks", "posting_to_general_channel_denied"};
 
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+// The reply's words as the owner sees them and the database stores them: one line of
+// well-formed UTF-8. A vendor or webhook may answer in any bytes (a relay answering in GBK);
+// stored as they came, they would break the page and, on PostgreSQL, the record itself.
+std::string OneLine(const std::string& text) {
+  std::string line;
+  line.reserve(std::min(text.size(), kLongestReason + 4));
+  for (size_t at = 0; at < text.size() && line.size() <= kLongestReason;) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x80) {
+      line += byte < 0x20 || byte == 0x7F ? ' ' : static_cast<char>(byte);
+      ++at;
+    } else if (const size_t length = Utf8SequenceLength(std::string_view(text).substr(at))) {
+      line.append(text, at, length);
+      at += length;
+    } else {
+      line += "\xEF\xBF\xBD";  // U+FFFD, the replacement character
+      ++at;
+    }
   }
-  return CutUtf8(text, kLongestReason);
+  return CutUtf8(line, kLongestReason);
 }
 
 bool IsRedirect(int status) {
@@ -73,7 +89,7 @@ Verdict JudgeJsonCode(ChannelKind kind, const VendorReply& reply) {
   }
   if (!json.IsObject() || !json.HasMember(codeKey) || !json[codeKey].IsInt64()) {
     if (reply.status == 429) return Wait(reply.retryAfter, "HTTP 429");
-    return {Outcome::Retry, 0, "HTTP " + std::to_string(reply.status) + " " + OneLine(reply.body)};
+    return {Outcome::Retry, 0, OneLine("HTTP " + std::to_string(reply.status) + " " + reply.body)};
   }
   const int64_t code = json[codeKey].GetInt64();
   const std::string words = json.HasMember(textKey) && json[textKey].IsString() ? json[textKey].GetString() : "";

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "api/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <sodium.h>
 
-#include "api/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "api/utf8_text.h"
+#include "text/utf8_text.h"
 
 size_t Utf8SequenceLength(std::string_view text) {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
