@@ -22,6 +22,15 @@
 
 namespace {
 
+// The number of the last channel the account page lists ("" when none).
+std::string LastChannelId(const std::string& page) {
+  const std::string mark = "id=\"channel-";
+  const size_t at = page.rfind(mark);
+  if (at == std::string::npos) return "";
+  const size_t from = at + mark.size();
+  return page.substr(from, page.find('"', from) - from);
+}
+
 TEST(WebRules, FormsAreReadStrictly) {
   struct Case {
     std::string text;
@@ -218,10 +227,9 @@ TEST_F(HostilePages, AreRefusedOrShownHarmlessly) {
   ASSERT_EQ(303, Post("/account/channels/add", "csrf=" + kCsrf + "&kind=wecom&target=OTHER-KEY-1&events=both",
                       otherSession).http);
   const auto otherPage = [&] { return Get("/account", "csrf=" + kCsrf + "; " + otherSession).body; };
-  const std::string page = otherPage();
-  const size_t listed = page.find("id=\"channel-");
-  ASSERT_NE(std::string::npos, listed) << page;
-  const std::string otherChannel = "&id=" + page.substr(listed + 12, page.find('"', listed + 12) - listed - 12);
+  const std::string otherId = LastChannelId(otherPage());
+  ASSERT_FALSE(otherId.empty());
+  const std::string otherChannel = "&id=" + otherId;
   const std::string session = SignIn("owner@example.test");
   ASSERT_FALSE(session.empty());
 
@@ -273,9 +281,9 @@ TEST_F(HostilePages, AreRefusedOrShownHarmlessly) {
   }
 
   // The other account's channel is there as it was, and the owner has none.
-  EXPECT_NE(std::string::npos, otherPage().find("id=\"channel-")) << "not deleted";
+  EXPECT_EQ(otherId, LastChannelId(otherPage())) << "not deleted";
   EXPECT_NE(std::string::npos, otherPage().find("<option value=\"both\" selected>")) << "events unchanged";
-  EXPECT_EQ(std::string::npos, Get("/account", "csrf=" + kCsrf + "; " + session).body.find("id=\"channel-"));
+  EXPECT_EQ("", LastChannelId(Get("/account", "csrf=" + kCsrf + "; " + session).body));
 
   // A session of one account never acts on another's machines.
   ASSERT_EQ(1, Login("other@example.test", kPassword, "OTHER-PC").status);
@@ -310,8 +318,7 @@ TEST_F(HostilePages, ATestMessageShowsTheVendorsReplyWithoutPausingAndIsLimited)
     ASSERT_EQ(303, Post("/account/channels/add", "csrf=" + kCsrf + "&kind=wecom&events=both&target=" + key, session)
                        .http);
     const std::string page = Get("/account", "csrf=" + kCsrf + "; " + session).body;
-    const size_t at = page.rfind("id=\"channel-");
-    ids.push_back(page.substr(at + 12, page.find('"', at + 12) - at - 12));
+    ids.push_back(LastChannelId(page));
     EXPECT_NE(std::string::npos, page.find(std::string("****") + (key + std::string(key).size() - 4))) << page;
     EXPECT_EQ(std::string::npos, page.find(key)) << "a key is never shown in full";
   }
@@ -361,9 +368,7 @@ TEST_F(HostilePages, TestMessagesWaitingForTheirVendorHoldNoDatabaseThread) {
   ASSERT_EQ(303, Post("/account/channels/add", "csrf=" + kCsrf + "&kind=wecom&events=both&target=GOOD-KEY-1", session)
                      .http);
   const std::string cookies = "csrf=" + kCsrf + "; " + session;
-  const std::string page = Get("/account", cookies).body;
-  const size_t at = page.find("id=\"channel-");
-  const std::string body = "csrf=" + kCsrf + "&id=" + page.substr(at + 12, page.find('"', at + 12) - at - 12);
+  const std::string body = "csrf=" + kCsrf + "&id=" + LastChannelId(Get("/account", cookies).body);
   const std::string request = "POST /account/channels/test HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                               "Sec-Fetch-Site: same-origin\r\nContent-Type: application/x-www-form-urlencoded\r\n"
                               "Cookie: " + cookies + "\r\nContent-Length: " + std::to_string(body.size()) +
